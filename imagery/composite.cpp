@@ -1,0 +1,83 @@
+// Composite: the only code that writes logo pixels into a frame. Runs once per sent frame on
+// the send thread, so it allocates nothing and touches only the visible rectangle.
+
+#include "imagery/rgba_image.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace vantor {
+namespace {
+
+// Placement is done in 64 bits: W - w - X cannot overflow for any offset an edit box holds.
+struct Placement {
+    int64_t px;
+    int64_t py;
+};
+
+Placement PlaceAtCorner(int32_t corner, int64_t x, int64_t y, int64_t frame_w, int64_t frame_h,
+                        int64_t w, int64_t h)
+{
+    switch (corner) {
+    case kCornerUpperRight: return {frame_w - w - x, y};
+    case kCornerLowerLeft: return {x, frame_h - h - y};
+    case kCornerLowerRight: return {frame_w - w - x, frame_h - h - y};
+    case kCornerCentre: return {(frame_w - w) / 2, (frame_h - h) / 2};
+    default: return {x, y};  // upper left, and any code the dialog never sets
+    }
+}
+
+// One axis of the clip: first source index, first frame index, count (<= 0: nothing visible).
+struct Span {
+    int64_t source_first;
+    int64_t frame_first;
+    int64_t count;
+};
+
+Span ClipAxis(int64_t position, int64_t picture_size, int64_t frame_size)
+{
+    if (position < 0)
+        return {-position, 0, std::min(frame_size, picture_size + position)};
+    return {0, position, std::min(picture_size, frame_size - position)};
+}
+
+inline void BlendPixel(const uint8_t* src, uint8_t* dst)
+{
+    const unsigned a = src[3];
+    const unsigned inv = 255 - a;
+    dst[0] = static_cast<uint8_t>((src[0] * a + dst[0] * inv) / 255);
+    dst[1] = static_cast<uint8_t>((src[1] * a + dst[1] * inv) / 255);
+    dst[2] = static_cast<uint8_t>((src[2] * a + dst[2] * inv) / 255);
+    dst[3] = static_cast<uint8_t>(255 - (inv * (255u - dst[3])) / 255);
+}
+
+}  // namespace
+
+void RgbaImage::Composite(int32_t x, int32_t y, int32_t corner, int32_t mode, uint8_t* frame,
+                          int32_t frame_width, int32_t frame_height) const
+{
+    if (!IsCompositable() || !frame || frame_width <= 0 || frame_height <= 0)
+        return;
+    const Placement at = PlaceAtCorner(corner, x, y, frame_width, frame_height, width, height);
+    const Span cols = ClipAxis(at.px, width, frame_width);
+    const Span rows = ClipAxis(at.py, height, frame_height);
+    if (cols.count <= 0 || rows.count <= 0)
+        return;
+
+    const size_t frame_stride = static_cast<size_t>(frame_width) * 4;
+    const size_t picture_stride = static_cast<size_t>(width) * 4;
+    const uint8_t* src = pixels.get() + rows.source_first * picture_stride + cols.source_first * 4;
+    uint8_t* dst = frame + rows.frame_first * frame_stride + cols.frame_first * 4;
+    const size_t row_bytes = static_cast<size_t>(cols.count) * 4;
+
+    for (int64_t i = 0; i < rows.count; ++i, src += picture_stride, dst += frame_stride) {
+        if (mode == kCompositeCopy) {
+            std::memcpy(dst, src, row_bytes);
+            continue;
+        }
+        for (size_t j = 0; j < row_bytes; j += 4)
+            BlendPixel(src + j, dst + j);
+    }
+}
+
+}  // namespace vantor

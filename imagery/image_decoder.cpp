@@ -1,0 +1,81 @@
+#include "imagery/image_decoder.h"
+
+#include <QImageReader>
+
+#include <cstring>
+#include <limits>
+
+namespace vantor {
+namespace {
+
+// Qt refuses larger pictures itself; this lets through everything whose pixels fit the
+// signed 32-bit byte count, and the count is checked again before anything is allocated.
+constexpr int kDecodeLimitMegabytes = 2048;
+
+QImage ToArgb32(const QImage& image)
+{
+    if (image.format() == QImage::Format_ARGB32)
+        return image;
+    return image.convertToFormat(QImage::Format_ARGB32);
+}
+
+}  // namespace
+
+std::optional<int32_t> PixelBytes(int64_t w, int64_t h)
+{
+    if (w <= 0 || h <= 0)
+        return std::nullopt;
+    constexpr int64_t kMax = std::numeric_limits<int32_t>::max();
+    if (w > kMax / 4 || h > kMax / (w * 4))
+        return std::nullopt;
+    return static_cast<int32_t>(w * h * 4);
+}
+
+QImage DecodeImageFile(const QString& path)
+{
+    QImageReader reader(path);
+    reader.setAutoTransform(false);
+    reader.setAllocationLimit(kDecodeLimitMegabytes);
+    const QSize declared = reader.size();
+    if (declared.isValid() && !PixelBytes(declared.width(), declared.height()))
+        return {};
+    const bool is_gif = reader.format() == "gif";
+    QImage image;
+    if (!reader.read(&image) || !PixelBytes(image.width(), image.height()))
+        return {};
+    const bool keep_alpha = image.hasAlphaChannel() && !is_gif;
+    QImage argb = ToArgb32(image);
+    if (argb.isNull())
+        return {};
+    if (!keep_alpha)
+        FillAlpha(argb, 0);
+    return argb;
+}
+
+QImage DecodeBitmapResource(int resource_id)
+{
+    const QString path = QStringLiteral(":/bitmaps/%1.png").arg(resource_id);
+    QImageReader reader(path);
+    QImage image;
+    if (!reader.read(&image) || !PixelBytes(image.width(), image.height()))
+        return {};
+    return ToArgb32(image);
+}
+
+void FillAlpha(QImage& argb32, uint8_t alpha)
+{
+    for (int y = 0; y < argb32.height(); ++y) {
+        uint8_t* row = argb32.scanLine(y);
+        for (int x = 0; x < argb32.width(); ++x)
+            row[x * 4 + 3] = alpha;
+    }
+}
+
+void CopyRows(const QImage& argb32, uint8_t* dst)
+{
+    const size_t row_bytes = static_cast<size_t>(argb32.width()) * 4;
+    for (int y = 0; y < argb32.height(); ++y)
+        std::memcpy(dst + y * row_bytes, argb32.constScanLine(y), row_bytes);
+}
+
+}  // namespace vantor

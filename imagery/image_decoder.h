@@ -1,0 +1,32 @@
+#pragma once
+// Decoding of image files and built-in bitmaps into 32-bit BGRA pictures (QImage::Format_ARGB32,
+// which is blue, green, red, alpha in memory here), with every size checked before use.
+
+#include <QImage>
+#include <QString>
+
+#include <cstdint>
+#include <optional>
+
+namespace vantor {
+
+// Bytes of a w x h picture at 4 bytes per pixel, when both sizes are positive and the count
+// fits a signed 32-bit value; nothing otherwise.
+std::optional<int32_t> PixelBytes(int64_t w, int64_t h);
+
+// The file as a Format_ARGB32 picture: the file's straight alpha where it has an alpha channel,
+// alpha 0 everywhere else (and always for GIF). A null image when the file is missing,
+// unreadable, of an unknown format, or too large to hold.
+QImage DecodeImageFile(const QString& path);
+
+// A picture compiled into the program, by its bitmap resource id, as Format_ARGB32 with the
+// alpha stored in it. A null image when there is no such resource.
+QImage DecodeBitmapResource(int resource_id);
+
+// Sets the alpha byte of every pixel of a Format_ARGB32 picture.
+void FillAlpha(QImage& argb32, uint8_t alpha);
+
+// Copies a Format_ARGB32 picture's rows, top row first, without gaps, into dst.
+void CopyRows(const QImage& argb32, uint8_t* dst);
+
+}  // namespace vantor

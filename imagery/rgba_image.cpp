@@ -1,0 +1,87 @@
+#include "imagery/rgba_image.h"
+
+#include "imagery/image_decoder.h"
+
+#include <cstring>
+#include <new>
+
+namespace vantor {
+
+void RgbaImage::MakeEmpty()
+{
+    width = height = byte_count = bits_per_pixel = 0;
+    ready = false;
+    pixels.reset();
+}
+
+// Empties the image first, so a failed allocation leaves nothing to composite.
+bool RgbaImage::AllocatePixels(int32_t w, int32_t h)
+{
+    MakeEmpty();
+    const auto bytes = PixelBytes(w, h);
+    if (!bytes)
+        return false;
+    pixels.reset(new (std::nothrow) uint8_t[static_cast<size_t>(*bytes)]);
+    if (!pixels)
+        return false;
+    width = w;
+    height = h;
+    bits_per_pixel = 32;
+    byte_count = *bytes;
+    return true;
+}
+
+bool RgbaImage::LoadFromFile(const QString& path)
+{
+    QImage decoded = DecodeImageFile(path);
+    if (decoded.isNull())
+        return false;
+    decoded_bitmap = decoded;
+    if (!AllocatePixels(decoded.width(), decoded.height()))
+        return false;
+    CopyRows(decoded, pixels.get());
+    ready = true;
+    return true;
+}
+
+bool RgbaImage::LoadFromResource(int resource_id)
+{
+    QImage bitmap = DecodeBitmapResource(resource_id);
+    if (bitmap.isNull())
+        return false;
+    if (!AllocatePixels(bitmap.width(), bitmap.height()))
+        return false;
+    CopyRows(bitmap, pixels.get());
+    ready = true;
+    return true;
+}
+
+bool RgbaImage::FillSolid(int32_t w, int32_t h, int red, int green, int blue)
+{
+    if (!AllocatePixels(w, h))
+        return false;
+    const uint8_t bgra[4] = {static_cast<uint8_t>(blue), static_cast<uint8_t>(green),
+                             static_cast<uint8_t>(red), 255};
+    uint8_t* p = pixels.get();
+    for (int32_t i = 0; i < byte_count; i += 4)
+        std::memcpy(p + i, bgra, 4);
+    ready = true;
+    return true;
+}
+
+void RgbaImage::MakeSolid()
+{
+    if (!pixels || byte_count == 0)
+        return;
+    const int64_t count = int64_t{width} * height;
+    for (int64_t i = 0; i < count; ++i)
+        pixels[i * 4 + 3] = 255;
+}
+
+void RgbaImage::Release()
+{
+    MakeEmpty();
+    decoded_bitmap = QImage();
+}
+
+}  // namespace vantor

@@ -1,0 +1,63 @@
+#pragma once
+// One picture as 32-bit pixels: blue, green, red, alpha bytes, straight alpha, rows without
+// gaps, top row first. The same layout as the output frame, so a pixel is copied unchanged.
+
+#include <QImage>
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+
+namespace vantor {
+
+// Corner codes: from which corner the X and Y offsets are measured.
+inline constexpr int32_t kCornerUpperLeft = 0;
+inline constexpr int32_t kCornerUpperRight = 7;
+inline constexpr int32_t kCornerLowerLeft = 10;
+inline constexpr int32_t kCornerLowerRight = 11;
+inline constexpr int32_t kCornerCentre = 3;
+
+// Composite modes: copy moves whole pixels, alpha included; every other value blends.
+inline constexpr int32_t kCompositeBlend = 1;
+inline constexpr int32_t kCompositeCopy = 2;
+
+class RgbaImage {
+public:
+    RgbaImage() = default;
+    RgbaImage(const RgbaImage&) = delete;
+    RgbaImage& operator=(const RgbaImage&) = delete;
+    RgbaImage(RgbaImage&&) noexcept = default;
+    RgbaImage& operator=(RgbaImage&&) noexcept = default;
+
+    int32_t width = 0;
+    int32_t height = 0;
+    int32_t byte_count = 0;      // width * height * bits_per_pixel / 8; 0 = no pixels
+    int32_t bits_per_pixel = 0;  // 32 for everything a load or fill completes
+    QString file_title;          // file name without folder, set by the caller before a load
+    QString file_path;           // full path, set by the caller before a load
+    QImage decoded_bitmap;       // the file as decoded, kept only for thumbnails
+    std::unique_ptr<uint8_t[]> pixels;
+    bool ready = false;
+
+    // Decodes an image file. Undecodable or missing: false, picture unchanged. Out of memory:
+    // false, picture empty. Never throws.
+    bool LoadFromFile(const QString& path);
+    // Loads one of the pictures compiled into the program, by its bitmap resource id.
+    bool LoadFromResource(int resource_id);
+    bool FillSolid(int32_t w, int32_t h, int red, int green, int blue);
+    void MakeSolid();
+    void Release();
+
+    // Places the picture relative to a corner of a W x H frame of BGRA pixels and copies
+    // (mode 2) or blends it there, clipped at the frame's edges. Writes nothing else.
+    void Composite(int32_t x, int32_t y, int32_t corner, int32_t mode, uint8_t* frame,
+                   int32_t frame_width, int32_t frame_height) const;
+
+    bool IsCompositable() const { return byte_count != 0 && bits_per_pixel == 32 && ready; }
+
+private:
+    void MakeEmpty();
+    bool AllocatePixels(int32_t w, int32_t h);
+};
+
+}  // namespace vantor

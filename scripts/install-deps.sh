@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Installs everything the build, the program and the tests need on Debian 12 (run as root).
+set -euo pipefail
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -qq
+apt-get install -y -qq --no-install-recommends \
+  ca-certificates git cmake ninja-build g++ pkg-config \
+  qt6-base-dev qt6-image-formats-plugins libgl-dev \
+  libavformat-dev libavcodec-dev libavutil-dev ffmpeg \
+  libgtest-dev libgmock-dev libbenchmark-dev \
+  dbus dbus-daemon fonts-dejavu-core >/dev/null

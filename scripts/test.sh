@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Installs the dependencies, builds with AddressSanitizer and UndefinedBehaviorSanitizer, runs every test.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh
+cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANTOR_SANITIZE=ON -DVANTOR_BENCH=OFF
+cmake --build build/asan
+export QT_QPA_PLATFORM=offscreen
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+cd build/asan
+dbus-run-session -- ctest --output-on-failure --timeout 300

@@ -1,0 +1,26 @@
+#pragma once
+// Image files made by the tests themselves.
+
+#include <QByteArray>
+#include <QImage>
+#include <QString>
+
+#include <cstdint>
+
+namespace vantor::test {
+
+// A w x h picture whose pixel (x, y) has the bytes blue x, green y, red x + y, alpha a(x, y).
+QImage GradientPicture(int w, int h, bool with_alpha);
+
+void WriteBytes(const QString& path, const QByteArray& bytes);
+
+// A 4 x 2 GIF89a of palette colours 0 (red), 1 (green), 2 (blue), with 1 as transparent colour.
+QByteArray GifWithTransparentColour();
+
+// A PNG whose header declares w x h pixels, with a valid chunk checksum, over a few bytes of data.
+QByteArray PngDeclaring(uint32_t w, uint32_t h);
+
+// A 24-bit BMP header declaring w x h pixels, with no pixel data behind it.
+QByteArray BmpDeclaring(int32_t w, int32_t h);
+
+}  // namespace vantor::test
