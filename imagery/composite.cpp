@@ -41,14 +41,17 @@ Span ClipAxis(int64_t position, int64_t picture_size, int64_t frame_size)
     return {0, position, std::min(picture_size, frame_size - position)};
 }
 
-inline void BlendPixel(const uint8_t* src, uint8_t* dst)
+// Picture and frame never overlap; saying so lets the compiler vectorise the row.
+void BlendRow(const uint8_t* __restrict src, uint8_t* __restrict dst, size_t row_bytes)
 {
-    const unsigned a = src[3];
-    const unsigned inv = 255 - a;
-    dst[0] = static_cast<uint8_t>((src[0] * a + dst[0] * inv) / 255);
-    dst[1] = static_cast<uint8_t>((src[1] * a + dst[1] * inv) / 255);
-    dst[2] = static_cast<uint8_t>((src[2] * a + dst[2] * inv) / 255);
-    dst[3] = static_cast<uint8_t>(255 - (inv * (255u - dst[3])) / 255);
+    for (size_t j = 0; j < row_bytes; j += 4) {
+        const unsigned a = src[j + 3];
+        const unsigned inv = 255 - a;
+        dst[j + 0] = static_cast<uint8_t>((src[j + 0] * a + dst[j + 0] * inv) / 255);
+        dst[j + 1] = static_cast<uint8_t>((src[j + 1] * a + dst[j + 1] * inv) / 255);
+        dst[j + 2] = static_cast<uint8_t>((src[j + 2] * a + dst[j + 2] * inv) / 255);
+        dst[j + 3] = static_cast<uint8_t>(255 - (inv * (255u - dst[j + 3])) / 255);
+    }
 }
 
 }  // namespace
@@ -71,12 +74,10 @@ void RgbaImage::Composite(int32_t x, int32_t y, int32_t corner, int32_t mode, ui
     const size_t row_bytes = static_cast<size_t>(cols.count) * 4;
 
     for (int64_t i = 0; i < rows.count; ++i, src += picture_stride, dst += frame_stride) {
-        if (mode == kCompositeCopy) {
+        if (mode == kCompositeCopy)
             std::memcpy(dst, src, row_bytes);
-            continue;
-        }
-        for (size_t j = 0; j < row_bytes; j += 4)
-            BlendPixel(src + j, dst + j);
+        else
+            BlendRow(src, dst, row_bytes);
     }
 }
 
