@@ -54,18 +54,45 @@ void BlendRow(const uint8_t* __restrict src, uint8_t* __restrict dst, size_t row
     }
 }
 
+// The part of the picture that lands inside the frame.
+struct ClippedArea {
+    Span cols;
+    Span rows;
+};
+
+std::optional<ClippedArea> Clip(const RgbaImage& image, int32_t x, int32_t y, int32_t corner,
+                                int32_t frame_width, int32_t frame_height)
+{
+    if (!image.IsCompositable() || frame_width <= 0 || frame_height <= 0)
+        return std::nullopt;
+    const Placement at = PlaceAtCorner(corner, x, y, frame_width, frame_height, image.width, image.height);
+    const ClippedArea area{ClipAxis(at.px, image.width, frame_width), ClipAxis(at.py, image.height, frame_height)};
+    if (area.cols.count <= 0 || area.rows.count <= 0)
+        return std::nullopt;
+    return area;
+}
+
 }  // namespace
+
+std::optional<PixelRect> RgbaImage::PlacedRect(int32_t x, int32_t y, int32_t corner, int32_t frame_width,
+                                               int32_t frame_height) const
+{
+    const auto area = Clip(*this, x, y, corner, frame_width, frame_height);
+    if (!area)
+        return std::nullopt;
+    // Inside the frame, so every value fits 32 bits.
+    return PixelRect{static_cast<int32_t>(area->cols.frame_first), static_cast<int32_t>(area->rows.frame_first),
+                     static_cast<int32_t>(area->cols.count), static_cast<int32_t>(area->rows.count)};
+}
 
 void RgbaImage::Composite(int32_t x, int32_t y, int32_t corner, int32_t mode, uint8_t* frame,
                           int32_t frame_width, int32_t frame_height) const
 {
-    if (!IsCompositable() || !frame || frame_width <= 0 || frame_height <= 0)
+    const auto area = Clip(*this, x, y, corner, frame_width, frame_height);
+    if (!area || !frame)
         return;
-    const Placement at = PlaceAtCorner(corner, x, y, frame_width, frame_height, width, height);
-    const Span cols = ClipAxis(at.px, width, frame_width);
-    const Span rows = ClipAxis(at.py, height, frame_height);
-    if (cols.count <= 0 || rows.count <= 0)
-        return;
+    const Span& cols = area->cols;
+    const Span& rows = area->rows;
 
     const size_t frame_stride = static_cast<size_t>(frame_width) * 4;
     const size_t picture_stride = static_cast<size_t>(width) * 4;

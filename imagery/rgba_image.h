@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 namespace vantor {
 
@@ -20,6 +21,15 @@ inline constexpr int32_t kCornerCentre = 3;
 // Composite modes: copy moves whole pixels, alpha included; every other value blends.
 inline constexpr int32_t kCompositeBlend = 1;
 inline constexpr int32_t kCompositeCopy = 2;
+
+// A rectangle of frame pixels: where a composite writes.
+struct PixelRect {
+    int32_t left = 0;
+    int32_t top = 0;
+    int32_t width = 0;
+    int32_t height = 0;
+    bool operator==(const PixelRect&) const = default;
+};
 
 class RgbaImage {
 public:
@@ -52,6 +62,10 @@ public:
     // (mode 2) or blends it there, clipped at the frame's edges. Writes nothing else.
     void Composite(int32_t x, int32_t y, int32_t corner, int32_t mode, uint8_t* frame,
                    int32_t frame_width, int32_t frame_height) const;
+
+    // The frame pixels that Composite with these arguments writes; nothing when it writes none.
+    std::optional<PixelRect> PlacedRect(int32_t x, int32_t y, int32_t corner, int32_t frame_width,
+                                        int32_t frame_height) const;
 
     bool IsCompositable() const { return byte_count != 0 && bits_per_pixel == 32 && ready; }
 

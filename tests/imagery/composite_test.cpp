@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <limits>
+#include <optional>
 #include <vector>
 
 namespace vantor {
@@ -152,6 +155,42 @@ TEST(CompositeClipping, WhollyOutsideWritesNothingEvenAtExtremeOffsets)
         logo.Composite(c.x, c.y, c.corner, kCompositeBlend, f.bytes.data(), 100, 50);
         ExpectUntouched(f);
     }
+}
+
+// The bounding box of the pixels a composite changed (a picture pixel's red byte is 7, never
+// the fill), or nothing when it changed none.
+std::optional<PixelRect> WrittenRect(Frame& f)
+{
+    int32_t left = f.width, top = f.height, right = -1, bottom = -1;
+    for (int32_t y = 0; y < f.height; ++y)
+        for (int32_t x = 0; x < f.width; ++x)
+            if (f.px(x, y)[2] == 7) {
+                left = std::min(left, x), right = std::max(right, x);
+                top = std::min(top, y), bottom = std::max(bottom, y);
+            }
+    if (right < 0)
+        return std::nullopt;
+    return PixelRect{left, top, right - left + 1, bottom - top + 1};
+}
+
+TEST(CompositePlacedRect, NamesExactlyThePixelsCompositeWrites)
+{
+    const RgbaImage logo = PositionPicture(30, 20);
+    constexpr int32_t kMax = std::numeric_limits<int32_t>::max();
+    const struct {
+        int32_t x, y, corner;
+    } cases[] = {
+        {-10, -5, kCornerUpperLeft}, {85, 40, kCornerUpperLeft},  {20, 6, kCornerUpperRight},
+        {0, 0, kCornerLowerRight},   {7, 7, kCornerCentre},       {-25, 3, kCornerLowerLeft},
+        {100, 0, kCornerUpperLeft},  {kMax, 0, kCornerUpperRight}, {0, kMax, kCornerLowerLeft},
+    };
+    for (const auto& c : cases) {
+        Frame f(100, 50);
+        logo.Composite(c.x, c.y, c.corner, kCompositeCopy, f.bytes.data(), 100, 50);
+        EXPECT_EQ(logo.PlacedRect(c.x, c.y, c.corner, 100, 50), WrittenRect(f)) << c.x << "," << c.y;
+    }
+    RgbaImage empty;
+    EXPECT_FALSE(empty.PlacedRect(0, 0, kCornerUpperLeft, 100, 50).has_value());
 }
 
 TEST(CompositeModes, CopyReplacesAllFourBytesIncludingAlpha)
