@@ -1,0 +1,144 @@
+#include "engine/playback_state.h"
+
+namespace vantor {
+namespace {
+
+constexpr TickResult kHold{false, nullptr, false};
+
+}  // namespace
+
+const char* PlayModeName(int32_t mode)
+{
+    switch (mode) {
+    case kPlayForward: return "Normal play";
+    case kPlayReverse: return "Reverse play";
+    case kPlayOscillate1: return "Wiper-blade mode";
+    case kPlayOscillate2: return "Split Normal/Reverse";
+    default: return "Play mode";
+    }
+}
+
+const char* PlaybackState::SetPlayMode(int32_t mode)
+{
+    play_mode = mode;
+    if (mode == kPlayOscillate1)
+        forward = true;
+    return PlayModeName(mode);
+}
+
+// Seconds become frames in single precision, product first, truncated: 99 s at 29.97p
+// (30000/1001) is 2967 frames.
+void PlaybackState::SetPause(int32_t value, int32_t unit, int32_t frame_rate_N, int32_t frame_rate_D)
+{
+    pause_value = value;
+    pause_unit = unit;
+    const int32_t frames = unit == kPauseInFrames
+        ? value
+        : static_cast<int32_t>(static_cast<float>(value) * static_cast<float>(frame_rate_N) /
+                               static_cast<float>(frame_rate_D));
+    pause_frames = frames;
+    int32_t left = pause_countdown;
+    while (left > frames && !pause_countdown.compare_exchange_weak(left, frames)) {
+    }
+}
+
+bool PlaybackState::PressGo()
+{
+    if (!one_shot && pause_frames <= 0)
+        return false;
+    go = true;
+    return true;
+}
+
+bool PlaybackState::SetOneShot(bool on)
+{
+    one_shot = on;
+    return pause_countdown == 0 && PressGo();
+}
+
+void PlaybackState::ResetCountdown()
+{
+    pause_countdown = 0;
+}
+
+// Counts one frame off a running pause; the user-interface thread may lower the countdown at
+// the same moment, so it never goes below zero.
+bool PlaybackState::TakeOnePauseFrame()
+{
+    int32_t left = pause_countdown;
+    while (left > 0) {
+        if (pause_countdown.compare_exchange_weak(left, left - 1))
+            return true;
+    }
+    return false;
+}
+
+TickResult PlaybackState::Tick(const OverlayState& overlay)
+{
+    if (!go && TakeOnePauseFrame())
+        return kHold;
+    if (!overlay.overlay_on)
+        return kHold;
+    if (one_shot && !go)
+        return kHold;
+    if (!is_sequence) {
+        const SequenceFrame* single = &overlay.frames.first;
+        current = single;
+        return {true, single, false};
+    }
+    // The frame is drawn as it is now; the step prepares the next one.
+    const TickResult drawn{true, current, false};
+    if (!StepCurrent(overlay.frames))
+        return drawn;
+    return {true, drawn.node, EndPass()};
+}
+
+// Moves `current` one frame on; true when a pass ended.
+bool PlaybackState::StepCurrent(const FrameList& frames)
+{
+    const SequenceFrame* at = current;
+    switch (play_mode) {
+    case kPlayForward:
+        current = at->next ? at->next : &frames.first;
+        return at->next == nullptr;
+    case kPlayReverse:
+        current = at->prev ? at->prev : frames.last;
+        return at->prev == nullptr;
+    case kPlayOscillate1: return StepOscillating(at, false);
+    case kPlayOscillate2: return StepOscillating(at, true);
+    default: return false;
+    }
+}
+
+// Back and forth between the ends; a pass always ends at the first frame, and also at the last
+// one when each half sweep is a pass.
+bool PlaybackState::StepOscillating(const SequenceFrame* at, bool pass_ends_at_far_end)
+{
+    if (forward) {
+        if (at->next) {
+            current = at->next;
+            return false;
+        }
+        forward = false;
+        current = at->prev;
+        return pass_ends_at_far_end;
+    }
+    if (at->prev) {
+        current = at->prev;
+        return false;
+    }
+    forward = true;
+    current = at->next;
+    return true;
+}
+
+// True when Go was armed: it is used up and no pause follows. Otherwise the pause starts.
+bool PlaybackState::EndPass()
+{
+    if (go.exchange(false))
+        return true;
+    pause_countdown = pause_frames.load();
+    return false;
+}
+
+}  // namespace vantor

@@ -1,0 +1,92 @@
+#pragma once
+// The loaded logo as a doubly linked list of pictures: the picked picture first, then the
+// further frames of a numbered sequence. The first node lives inside the list and is never
+// freed; every node after it is owned by the list.
+//
+// One mutex, `guard`, keeps the send thread's draw of a frame and the user-interface thread's
+// changes to the list apart: the send thread holds it for one frame's tick and composite; the
+// user-interface thread holds it only to link, unlink or swap (never while it decodes a file or
+// frees pixels), so the send thread never waits on slow work.
+
+#include "imagery/rgba_image.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+
+namespace vantor {
+
+struct SequenceFrame {
+    // The links are written under the list's guard by the user-interface thread and followed
+    // under it by the send thread.
+    SequenceFrame* next = nullptr;  // null at the last frame
+    SequenceFrame* prev = nullptr;  // null at the first frame
+    int32_t number = 0;             // the image number in the file name (0 when it has none)
+    RgbaImage image;
+};
+
+// Frees the frame given and every frame reached from it by `next`. Null does nothing.
+void FreeFrames(SequenceFrame* frame);
+
+struct FreeFramesDeleter {
+    void operator()(SequenceFrame* frame) const { FreeFrames(frame); }
+};
+
+// A chain of frames taken out of a list: freed, all of it, when the chain goes.
+using FrameChain = std::unique_ptr<SequenceFrame, FreeFramesDeleter>;
+
+// A picked file's path split for finding the files that follow it.
+struct SequenceName {
+    QString stem_path;  // folder and file name without its trailing digits and extension
+    QString stem_name;  // file name without folder, trailing digits and extension
+    QString extension;  // with its leading dot, possibly empty
+    int32_t has_number = 0;    // 1 when the file name ends with a digit
+    int32_t first_number = 0;  // the value of the trailing digits
+    int32_t digits = 0;        // how many trailing digits make the number (1 to 5)
+};
+
+// Fills `name` from a full path; true when the file name ends with a digit. At most five
+// trailing digits make the number; any further digits stay in the stem.
+bool AnalyseSequenceName(const QString& path, SequenceName& name);
+
+// The number zero-padded to at least `digits` characters ("%0*d"): a wider number keeps all
+// its digits, so frame9 is followed by frame10.
+QString SequenceNumberText(const SequenceName& name, int32_t number);
+
+// The path of the file with the given number in the run that `name` describes.
+QString SequenceFramePath(const SequenceName& name, int32_t number);
+
+// How many files of the run exist in a row from `first_number` + `found` on, counting from
+// `found`: each is opened for reading and closed at once; the first that does not open ends
+// the count.
+int32_t ProbeSequence(const SequenceName& name, int32_t found);
+
+// The fields below are used by the user-interface thread alone, except `first`'s picture and
+// the links, `last` and `guard`, which the send thread reads while it holds `guard`.
+struct FrameList {
+    FrameList() = default;
+    FrameList(const FrameList&) = delete;
+    FrameList& operator=(const FrameList&) = delete;
+    ~FrameList() { FreeFrames(first.next); }
+
+    SequenceName name;          // the analysis of the last file picked with "Load Overlay"
+    int32_t frame_count = 1;    // files found while probing; frames in the list otherwise
+    SequenceFrame first;        // the overlay picture; never freed
+    SequenceFrame* last = &first;  // written under `guard`; reverse play wraps to it
+    int32_t expected_count = 0;    // the probed count: the progress bar's maximum
+    bool loading = false;          // a sequence load runs; Stop and Play clear it
+    bool saved_is_sequence = false;  // the flags as they were when "Load Overlay" was pressed
+    bool saved_overlay_on = false;
+    std::mutex guard;
+};
+
+// Unlinks every frame after the first and hands them back; the caller holds `guard` and lets
+// the chain go after releasing it, so pixels are never freed under the lock.
+FrameChain DetachAfterFirst(FrameList& frames);
+
+// Links a frame after the last one; the caller holds `guard`. Returns the linked frame.
+SequenceFrame* AppendFrame(FrameList& frames, std::unique_ptr<SequenceFrame> frame);
+
+}  // namespace vantor

@@ -1,0 +1,199 @@
+#include "imagery/sequence_loader.h"
+
+#include "imagery/sequence_texts.h"
+
+#include <QFileInfo>
+
+#include <mutex>
+#include <new>
+#include <utility>
+
+namespace vantor {
+
+std::unique_ptr<SequenceFrame> AllocateNode()
+{
+    try {
+        return std::make_unique<SequenceFrame>();
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+
+SequenceLoader::SequenceLoader(OverlayState& overlay, PlaybackBindings playback,
+                               SequenceLoaderHost& host, NodeAllocator allocate_node)
+    : overlay_(overlay), frames_(overlay.frames), playback_(playback), host_(host),
+      allocate_node_(std::move(allocate_node))
+{
+}
+
+void SequenceLoader::LoadOverlay()
+{
+    EndRunningLoad();
+    frames_.saved_is_sequence = playback_.is_sequence;
+    frames_.saved_overlay_on = overlay_.overlay_on != 0;
+    playback_.is_sequence = false;
+
+    RgbaImage picked;
+    if (!host_.ChooseAndLoad(picked)) {
+        if (!picked.file_path.isEmpty())
+            NameFirstPicture(picked);
+        playback_.is_sequence = frames_.saved_is_sequence;
+        overlay_.overlay_on = frames_.saved_overlay_on;
+        ShowOverlayLabel();
+        return;
+    }
+    InstallFirstPicture(picked);
+    host_.ShowLoadedPicture(frames_.first.image);
+    overlay_.overlay_on = 0;
+    AnalyseSequenceName(frames_.first.image.file_path, frames_.name);
+    ResetList();
+    if (frames_.name.has_number)
+        ProbeAndOffer();
+    ShowOverlayLabel();
+}
+
+void SequenceLoader::ProbeAndOffer()
+{
+    frames_.frame_count = ProbeSequence(frames_.name, frames_.frame_count);
+    if (frames_.frame_count < 2)
+        return;
+    const int32_t last_number = frames_.name.first_number + frames_.frame_count - 1;
+    const QString question = QString::asprintf(
+        kSequenceQuestion, qUtf8Printable(SequenceFramePath(frames_.name, last_number)),
+        frames_.frame_count - 1);
+    if (host_.AskOkCancel(QString::fromLatin1(kSequenceCaption), question))
+        StartLoad();
+}
+
+// The first step runs before the question's handler returns, so one more frame is already in
+// when the operator can first press Stop.
+void SequenceLoader::StartLoad()
+{
+    frames_.expected_count = frames_.frame_count;
+    frames_.frame_count = 1;
+    host_.ShowProgress(static_cast<uint16_t>(frames_.expected_count), 1);
+    frames_.loading = true;
+    LoadSequenceStep();
+}
+
+// Takes files while they load, whatever the probe counted: a file that has gone or does not
+// decode ends the load normally, and files added since the probe are taken as well.
+bool SequenceLoader::LoadSequenceStep()
+{
+    step_pending_ = false;
+    std::unique_ptr<SequenceFrame> node = allocate_node_();
+    if (!node) {
+        DropAllButFirst();
+        host_.ShowMessage(QString(), QString::fromLatin1(kSequenceOutOfMemory));
+        frames_.loading = false;
+        return EndLoadStep();
+    }
+    node->number = frames_.name.first_number + frames_.frame_count;
+    const QString number_text = SequenceNumberText(frames_.name, node->number);
+    node->image.file_path = SequenceFramePath(frames_.name, node->number);
+    node->image.file_title = QFileInfo(node->image.file_path).fileName();
+    if (!node->image.LoadFromFile(node->image.file_path)) {
+        frames_.loading = false;
+        return EndLoadStep();
+    }
+    host_.SetLoadingLabel(QString::asprintf(kLoadingLabel, qUtf8Printable(frames_.name.stem_name),
+                                            qUtf8Printable(number_text)));
+    host_.DrawThumbnail(node->image);
+    {
+        std::lock_guard lock(frames_.guard);
+        AppendFrame(frames_, std::move(node));
+    }
+    host_.SetProgressPosition(++frames_.frame_count);
+    if (!frames_.loading)
+        return EndLoadStep();
+    step_pending_ = true;
+    host_.ScheduleStep(kLoadStepDelayMs);
+    return true;
+}
+
+bool SequenceLoader::EndLoadStep()
+{
+    host_.ShowMessage(QString::fromLatin1(kSequenceCaption),
+                      QString::asprintf(kSequenceClosing, frames_.last->number, frames_.frame_count));
+    FinishLoad();
+    return false;
+}
+
+// A new "Load Overlay" while a load waits for its next step: the pending step would link
+// frames onto a list about to be reset, so it is cancelled, and the load ends as it stands.
+void SequenceLoader::EndRunningLoad()
+{
+    if (!frames_.loading && !step_pending_)
+        return;
+    frames_.loading = false;
+    step_pending_ = false;
+    host_.CancelStep();
+    FinishLoad();
+}
+
+void SequenceLoader::FinishLoad()
+{
+    host_.HideProgress();
+    if (frames_.frame_count > 1)
+        playback_.is_sequence = true;
+    overlay_.overlay_on = frames_.saved_overlay_on;
+    ShowOverlayLabel();
+}
+
+void SequenceLoader::ResetList()
+{
+    playback_.is_sequence = false;
+    DropAllButFirst();
+    frames_.first.number = frames_.name.first_number;
+}
+
+// The current-frame pointers move to the first frame in the same locked moment as the frames
+// leave the list, so neither the send loop nor the preview is left on a freed frame.
+void SequenceLoader::DropAllButFirst()
+{
+    FrameChain dropped;
+    {
+        std::lock_guard lock(frames_.guard);
+        dropped = DetachAfterFirst(frames_);
+        playback_.send_current = &frames_.first;
+        playback_.preview_current = &frames_.first;
+    }
+    frames_.frame_count = 1;
+}
+
+// The new picture was decoded aside; only the swap happens under the guard, and the old
+// pixels are freed after it, with `picture`.
+void SequenceLoader::InstallFirstPicture(RgbaImage& picture)
+{
+    std::lock_guard lock(frames_.guard);
+    std::swap(frames_.first.image, picture);
+}
+
+// A picked or dropped file that did not load still names the first picture.
+void SequenceLoader::NameFirstPicture(const RgbaImage& picture)
+{
+    std::lock_guard lock(frames_.guard);
+    frames_.first.image.file_path = picture.file_path;
+    frames_.first.image.file_title = picture.file_title;
+}
+
+void SequenceLoader::DropFile(const QString& path)
+{
+    RgbaImage dropped;
+    dropped.file_path = path;
+    dropped.file_title = QFileInfo(path).fileName();
+    if (dropped.LoadFromFile(path)) {
+        InstallFirstPicture(dropped);
+        host_.ShowLoadedPicture(frames_.first.image);
+    } else {
+        NameFirstPicture(dropped);
+    }
+    ShowOverlayLabel();
+}
+
+void SequenceLoader::ShowOverlayLabel()
+{
+    host_.SetOverlayLabel(QString::fromLatin1(overlay_.overlay_on ? kOverlayOnLabel : kOverlayOffLabel));
+}
+
+}  // namespace vantor

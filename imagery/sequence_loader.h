@@ -1,0 +1,92 @@
+#pragma once
+// Loading the overlay: the picked picture, and, when it is the first of a numbered run of
+// files, the files that follow, one per step so that the dialog stays responsive and its Stop
+// button can end the load. Everything here runs on the user-interface thread; the send thread
+// draws from the same list at the same time, so every change to the list, the current-frame
+// pointers and the first picture is made under the list's guard, and every file is decoded
+// before the guard is taken.
+
+#include "imagery/frame_list.h"
+#include "imagery/overlay_state.h"
+
+#include <QString>
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+namespace vantor {
+
+// What the loader asks of the dialog that hosts it.
+class SequenceLoaderHost {
+public:
+    virtual ~SequenceLoaderHost() = default;
+    // Lets the operator pick a file; on confirmation names it in `image` (file_path,
+    // file_title) and loads it there. False when cancelled or when the file does not load.
+    virtual bool ChooseAndLoad(RgbaImage& image) = 0;
+    // A modal question with OK and Cancel; true on OK.
+    virtual bool AskOkCancel(const QString& caption, const QString& text) = 0;
+    // A modal message with OK only; an empty caption means the application's name.
+    virtual void ShowMessage(const QString& caption, const QString& text) = 0;
+    // Shows the progress bar (range 0 to maximum, the maximum a 16-bit value) at a position,
+    // and the loading label.
+    virtual void ShowProgress(uint16_t maximum, int32_t position) = 0;
+    virtual void SetProgressPosition(int32_t position) = 0;
+    // Hides the progress bar and the loading label.
+    virtual void HideProgress() = 0;
+    virtual void SetLoadingLabel(const QString& text) = 0;
+    virtual void DrawThumbnail(const RgbaImage& image) = 0;
+    // Thumbnail, file name and pixel size of the new first picture; it may now be switched on.
+    virtual void ShowLoadedPicture(const RgbaImage& image) = 0;
+    virtual void SetOverlayLabel(const QString& text) = 0;
+    // Runs LoadSequenceStep once after the delay; a second call restarts the delay.
+    virtual void ScheduleStep(int delay_ms) = 0;
+    virtual void CancelStep() = 0;
+};
+
+// The playback fields that a load resets and sets, owned by the engine and by the dialog.
+struct PlaybackBindings {
+    std::atomic<bool>& is_sequence;                     // the send loop walks the list
+    std::atomic<const SequenceFrame*>& send_current;    // the send loop's next frame
+    std::atomic<const SequenceFrame*>& preview_current; // the dialog's preview play frame
+};
+
+// Makes an empty node; null when there is no memory for it.
+using NodeAllocator = std::function<std::unique_ptr<SequenceFrame>()>;
+std::unique_ptr<SequenceFrame> AllocateNode();
+
+class SequenceLoader {
+public:
+    SequenceLoader(OverlayState& overlay, PlaybackBindings playback, SequenceLoaderHost& host,
+                   NodeAllocator allocate_node = AllocateNode);
+
+    // "Load Overlay": pick a file, reset the list to it, and offer to load the run that
+    // follows it. A load still running is ended first.
+    void LoadOverlay();
+    // One file of a sequence load; true when a further step has been scheduled.
+    bool LoadSequenceStep();
+    // A file dropped onto the dialog: replaces the first picture only.
+    void DropFile(const QString& path);
+
+private:
+    void ProbeAndOffer();
+    void StartLoad();
+    bool EndLoadStep();
+    void EndRunningLoad();
+    void FinishLoad();
+    void ResetList();
+    void DropAllButFirst();
+    void InstallFirstPicture(RgbaImage& picture);
+    void NameFirstPicture(const RgbaImage& picture);
+    void ShowOverlayLabel();
+
+    OverlayState& overlay_;
+    FrameList& frames_;
+    PlaybackBindings playback_;
+    SequenceLoaderHost& host_;
+    NodeAllocator allocate_node_;
+    bool step_pending_ = false;
+};
+
+}  // namespace vantor
