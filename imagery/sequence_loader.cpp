@@ -9,6 +9,12 @@
 #include <utility>
 
 namespace vantor {
+namespace {
+
+// Delay between two load steps: time for the dialog to handle a Stop click in between.
+constexpr int kLoadStepDelayMs = 10;
+
+}  // namespace
 
 std::unique_ptr<SequenceFrame> AllocateNode()
 {

@@ -66,7 +66,8 @@ public:
     void LoadOverlay();
     // One file of a sequence load; true when a further step has been scheduled.
     bool LoadSequenceStep();
-    // A file dropped onto the dialog: replaces the first picture only.
+    // A file dropped onto the dialog (the first of them, after the dialog has taken its
+    // control values): replaces the first picture only.
     void DropFile(const QString& path);
 
 private:

@@ -11,7 +11,4 @@ inline constexpr char kLoadingLabel[] = "Loading %s%s";
 inline constexpr char kOverlayOnLabel[] = "Overlay ON";
 inline constexpr char kOverlayOffLabel[] = "Overlay OFF";
 
-// Delay between two load steps: long enough for the dialog to handle a Stop click.
-inline constexpr int kLoadStepDelayMs = 10;
-
 }  // namespace vantor

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the dependencies, builds with AddressSanitizer and UndefinedBehaviorSanitizer, runs every test.
+# Installs the dependencies, builds with AddressSanitizer and UndefinedBehaviorSanitizer, runs every
+# test, then runs the concurrency tests in a ThreadSanitizer build.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
@@ -8,5 +9,11 @@ cmake --build build/asan
 export QT_QPA_PLATFORM=offscreen
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-cd build/asan
-dbus-run-session -- ctest --output-on-failure --timeout 300
+(cd build/asan && dbus-run-session -- ctest --output-on-failure --timeout 300)
+# The concurrency tests once more under ThreadSanitizer, which also reports unguarded sharing
+# that happens not to crash.
+cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANTOR_TSAN=ON -DVANTOR_BENCH=OFF
+cmake --build build/tsan --target concurrency_tests
+export TSAN_OPTIONS=halt_on_error=1
+cd build/tsan
+ctest -L concurrency --output-on-failure --timeout 300
