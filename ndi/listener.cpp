@@ -1,0 +1,72 @@
+#include "ndi/listener.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace vantor::ndi {
+namespace {
+
+constexpr int kBacklog = 16;
+
+// A listening socket on `port` of every interface, or an invalid one when the port is taken.
+UniqueFd ListenOn(uint16_t port)
+{
+    UniqueFd s(::socket(AF_INET6, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+    const int on = 1, off = 0;
+    if (s.valid()) {
+        sockaddr_in6 address{};
+        address.sin6_family = AF_INET6;
+        address.sin6_addr = in6addr_any;
+        address.sin6_port = htons(port);
+        ::setsockopt(s.get(), IPPROTO_IPV6, IPV6_V6ONLY, &off, sizeof off);
+        ::setsockopt(s.get(), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+        if (::bind(s.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+            ::listen(s.get(), kBacklog) == 0)
+            return s;
+        if (errno != EAFNOSUPPORT && errno != EADDRNOTAVAIL)
+            return UniqueFd();
+    }
+    // No IPv6 on this machine.
+    s = UniqueFd(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+    if (!s.valid())
+        return s;
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_ANY);
+    address.sin_port = htons(port);
+    ::setsockopt(s.get(), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    if (::bind(s.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+        ::listen(s.get(), kBacklog) == 0)
+        return s;
+    return UniqueFd();
+}
+
+}  // namespace
+
+Listener::Listener()
+{
+    for (uint16_t port = kFirstPort; port <= kLastPort; ++port) {
+        socket_ = ListenOn(port);
+        if (socket_.valid()) {
+            port_ = port;
+            return;
+        }
+    }
+}
+
+UniqueFd Listener::Accept() const
+{
+    UniqueFd connection(::accept4(socket_.get(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC));
+    if (connection.valid()) {
+        const int on = 1;
+        ::setsockopt(connection.get(), IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    }
+    return connection;
+}
+
+}  // namespace vantor::ndi

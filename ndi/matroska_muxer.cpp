@@ -1,0 +1,168 @@
+#include "ndi/matroska_muxer.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/mem.h>
+}
+
+#include <cstring>
+
+namespace vantor::ndi {
+namespace {
+
+constexpr int kIoBufferBytes = 64 * 1024;
+
+// A QuickTime ImageDescription for 32-bit 'rle ': without it FFmpeg's Matroska demuxer cannot
+// tell the depth and refuses the track. Size, format, and the depth at byte 82; the rest zero.
+constexpr int kImageDescriptionBytes = 86;
+
+bool SetImageDescription(AVCodecParameters* codec)
+{
+    codec->extradata = static_cast<uint8_t*>(
+        av_mallocz(kImageDescriptionBytes + AV_INPUT_BUFFER_PADDING_SIZE));
+    if (!codec->extradata)
+        return false;
+    codec->extradata_size = kImageDescriptionBytes;
+    uint8_t* d = codec->extradata;
+    d[3] = kImageDescriptionBytes;
+    std::memcpy(d + 4, "rle ", 4);
+    d[32] = uint8_t(codec->width >> 8);
+    d[33] = uint8_t(codec->width);
+    d[34] = uint8_t(codec->height >> 8);
+    d[35] = uint8_t(codec->height);
+    d[83] = 32;    // depth
+    d[84] = 0xFF;  // no colour table
+    d[85] = 0xFF;
+    return true;
+}
+
+// Pixel aspect that gives the whole picture the wanted display aspect.
+AVRational PixelAspect(const VideoFormat& f)
+{
+    AVRational sar{};
+    av_reduce(&sar.num, &sar.den, int64_t(f.aspect_num) * f.height, int64_t(f.aspect_den) * f.width,
+              1 << 20);
+    return sar;
+}
+
+}  // namespace
+
+MatroskaMuxer::MatroskaMuxer() : packet_(av_packet_alloc()) {}
+
+MatroskaMuxer::~MatroskaMuxer()
+{
+    Stop();
+    av_packet_free(&packet_);
+}
+
+void MatroskaMuxer::Stop()
+{
+    if (context_)
+        avformat_free_context(context_);
+    context_ = nullptr;
+    if (io_)
+        av_freep(&io_->buffer);
+    avio_context_free(&io_);
+}
+
+int MatroskaMuxer::Collect(void* opaque, uint8_t* bytes, int count)
+{
+    auto* self = static_cast<MatroskaMuxer*>(opaque);
+    if (self->sink_)
+        self->sink_->Append({bytes, size_t(count)});
+    return count;
+}
+
+bool MatroskaMuxer::Flush(ByteBuffer& into)
+{
+    sink_ = &into;
+    avio_flush(io_);
+    sink_ = nullptr;
+    return io_->error >= 0;
+}
+
+bool MatroskaMuxer::Start(const StreamDescription& description, ByteBuffer& header)
+{
+    Stop();
+    if (!packet_)
+        return false;
+    auto* buffer = static_cast<uint8_t*>(av_malloc(kIoBufferBytes));
+    io_ = buffer ? avio_alloc_context(buffer, kIoBufferBytes, 1, this, nullptr, &Collect, nullptr)
+                 : nullptr;
+    if (!io_) {
+        av_free(buffer);
+        return false;
+    }
+    if (avformat_alloc_output_context2(&context_, nullptr, "matroska", nullptr) < 0 || !context_) {
+        Stop();
+        return false;
+    }
+    context_->pb = io_;
+    av_dict_set(&context_->metadata, "title", description.title.c_str(), 0);
+    if (!description.metadata_text.empty())
+        av_dict_set(&context_->metadata, kConnectionMetadataTag,
+                    description.metadata_text.c_str(), 0);
+
+    const VideoFormat& f = description.format;
+    rate_N_ = f.rate_N;
+    rate_D_ = f.rate_D;
+    AVStream* stream = avformat_new_stream(context_, nullptr);
+    if (!stream) {
+        Stop();
+        return false;
+    }
+    stream->time_base = AVRational{f.rate_D, f.rate_N};
+    stream->avg_frame_rate = AVRational{f.rate_N, f.rate_D};
+    stream->sample_aspect_ratio = PixelAspect(f);
+    AVCodecParameters* codec = stream->codecpar;
+    codec->codec_type = AVMEDIA_TYPE_VIDEO;
+    codec->codec_id = AV_CODEC_ID_QTRLE;
+    codec->width = f.width;
+    codec->height = f.height;
+    codec->format = AV_PIX_FMT_ARGB;
+    codec->bits_per_coded_sample = 32;
+    codec->sample_aspect_ratio = stream->sample_aspect_ratio;
+    if (!SetImageDescription(codec)) {
+        Stop();
+        return false;
+    }
+
+    AVDictionary* options = nullptr;
+    av_dict_set(&options, "live", "1", 0);
+    av_dict_set(&options, "write_crc32", "0", 0);
+    header.Clear();
+    sink_ = &header;
+    const int written = avformat_write_header(context_, &options);
+    sink_ = nullptr;
+    av_dict_free(&options);
+    if (written < 0 || !Flush(header)) {
+        Stop();
+        return false;
+    }
+    return true;
+}
+
+bool MatroskaMuxer::WriteFrame(std::span<const uint8_t> qtrle_frame, int64_t index, bool key_frame,
+                               ByteBuffer& cluster)
+{
+    if (!context_)
+        return false;
+    const AVRational frame_time{rate_D_, rate_N_};
+    const AVRational stream_time = context_->streams[0]->time_base;
+    packet_->data = const_cast<uint8_t*>(qtrle_frame.data());
+    packet_->size = int(qtrle_frame.size());
+    packet_->stream_index = 0;
+    packet_->pts = packet_->dts = av_rescale_q(index, frame_time, stream_time);
+    packet_->duration = av_rescale_q(index + 1, frame_time, stream_time) - packet_->pts;
+    packet_->flags = key_frame ? AV_PKT_FLAG_KEY : 0;
+    cluster.Clear();
+    sink_ = &cluster;
+    const bool written = av_write_frame(context_, packet_) >= 0 && av_write_frame(context_, nullptr) >= 0;
+    sink_ = nullptr;
+    packet_->data = nullptr;
+    packet_->size = 0;
+    return written && Flush(cluster);
+}
+
+}  // namespace vantor::ndi

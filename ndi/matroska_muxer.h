@@ -1,0 +1,56 @@
+#pragma once
+// Live Matroska into memory: the header once per stream, then each frame as one cluster, so a
+// receiver can join at any key frame's cluster after receiving the header.
+
+#include "ndi/byte_buffer.h"
+#include "ndi/video_format.h"
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+
+struct AVFormatContext;
+struct AVIOContext;
+struct AVPacket;
+
+namespace vantor::ndi {
+
+struct StreamDescription {
+    VideoFormat format;
+    std::string title;         // the source name
+    std::string metadata_text; // the connection metadata, carried as a tag byte for byte
+};
+
+// The tag under which a receiver finds the connection metadata (Matroska spells tags in capitals).
+inline constexpr const char* kConnectionMetadataTag = "NDI_CONNECTION_METADATA";
+
+class MatroskaMuxer {
+public:
+    MatroskaMuxer();
+    ~MatroskaMuxer();
+    MatroskaMuxer(const MatroskaMuxer&) = delete;
+    MatroskaMuxer& operator=(const MatroskaMuxer&) = delete;
+
+    // Starts a new stream and writes its header (EBML, segment info with the title, the one
+    // video track, the tags). False when FFmpeg refuses; the muxer then has no stream.
+    bool Start(const StreamDescription& description, ByteBuffer& header);
+
+    // Frame number `index` of the stream as one cluster, timed at index x D / N seconds.
+    bool WriteFrame(std::span<const uint8_t> qtrle_frame, int64_t index, bool key_frame,
+                    ByteBuffer& cluster);
+
+private:
+    static int Collect(void* opaque, uint8_t* bytes, int count);
+    bool Flush(ByteBuffer& into);
+    void Stop();
+
+    AVFormatContext* context_ = nullptr;
+    AVIOContext* io_ = nullptr;
+    AVPacket* packet_ = nullptr;
+    ByteBuffer* sink_ = nullptr;  // where Collect puts what the muxer writes
+    int32_t rate_N_ = 0;
+    int32_t rate_D_ = 0;
+};
+
+}  // namespace vantor::ndi

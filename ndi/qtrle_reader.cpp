@@ -1,0 +1,82 @@
+#include "ndi/qtrle_reader.h"
+
+#include <algorithm>
+
+namespace vantor::ndi {
+namespace {
+
+// Reads big-endian values; once past the end it reads zeros and stays not ok.
+class Cursor {
+public:
+    explicit Cursor(std::span<const uint8_t> bytes) : bytes_(bytes) {}
+    bool ok() const { return ok_; }
+    uint32_t Byte() { return Next(); }
+    uint32_t BE16() { return Next() << 8 | Next(); }
+    uint32_t BE32() { return BE16() << 16 | BE16(); }
+
+private:
+    uint32_t Next()
+    {
+        if (pos_ >= bytes_.size()) {
+            ok_ = false;
+            return 0;
+        }
+        return bytes_[pos_++];
+    }
+    std::span<const uint8_t> bytes_;
+    size_t pos_ = 0;
+    bool ok_ = true;
+};
+
+bool DrawLine(Cursor& in, uint32_t* row, int64_t width)
+{
+    int64_t x = int64_t(in.Byte()) - 1;
+    for (;;) {
+        const auto code = int8_t(in.Byte());
+        if (!in.ok())
+            return false;
+        if (code == -1)
+            return true;
+        if (code == 0) {
+            x += int64_t(in.Byte()) - 1;
+            continue;
+        }
+        const int64_t count = code < 0 ? -code : code;
+        if (x < 0 || x + count > width)
+            return false;
+        if (code < 0) {
+            std::fill_n(row + x, count, in.BE32());
+            x += count;
+        } else {
+            for (int64_t i = 0; i < count; ++i)
+                row[x++] = in.BE32();
+        }
+    }
+}
+
+}  // namespace
+
+bool DrawQtrleFrame(std::span<const uint8_t> frame, Picture& picture)
+{
+    constexpr size_t kSmallestChange = 8;  // shorter chunks change nothing
+    if (frame.size() < kSmallestChange)
+        return true;
+    Cursor in(frame);
+    in.BE32();  // chunk size
+    int64_t first_line = 0;
+    int64_t line_count = picture.height();
+    if (in.BE16() & 8) {
+        first_line = in.BE16();
+        in.BE16();
+        line_count = in.BE16();
+        in.BE16();
+    }
+    if (!in.ok() || first_line + line_count > picture.height())
+        return false;
+    for (int64_t y = first_line; y < first_line + line_count; ++y)
+        if (!DrawLine(in, picture.Row(int32_t(y)), picture.width()))
+            return false;
+    return true;
+}
+
+}  // namespace vantor::ndi

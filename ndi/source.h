@@ -1,0 +1,59 @@
+#pragma once
+// One source: the caller's side of the sender. It takes each frame at once (compares it with the
+// last one and keeps only what changed), hands the change to the network thread through a
+// mailbox, and with clock_video returns at the frame's deadline on an exact grid.
+
+#include "ndi/frame_mailbox.h"
+#include "ndi/ndi_runtime.h"
+#include "ndi/pacing_clock.h"
+#include "ndi/picture.h"
+#include "ndi/source_network.h"
+#include "ndi/video_format.h"
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace vantor::ndi {
+
+class Source {
+public:
+    Source(std::string name, bool clock_video);
+
+    bool listening() const { return network_.listening(); }
+    uint16_t port() const { return network_.port(); }
+
+    // Added to the text every receiver gets as the stream's connection metadata tag.
+    void AddConnectionMetadata(std::string_view text);
+    // Frames come from one thread at a time (the mutex keeps a misuse harmless).
+    void SendVideo(const NDIlib_video_frame_v2_t& frame, const VideoFormat& format);
+
+private:
+    void Restart(const VideoFormat& format);
+    void Take(const NDIlib_video_frame_v2_t& frame, int64_t slot);
+    std::string MetadataText();
+
+    const std::string name_;
+    const bool clock_video_;
+
+    std::mutex metadata_mutex_;
+    std::string metadata_text_;  // written by AddConnectionMetadata, read on a restart
+    std::atomic<bool> metadata_changed_{false};  // set by AddConnectionMetadata, cleared by the sender
+
+    std::mutex send_mutex_;  // guards everything down to the mailbox: the sending thread's state
+    std::optional<VideoFormat> format_;
+    Picture taken_;                  // the last frame taken
+    PacingClock clock_;
+    int64_t next_unpaced_slot_ = 0;  // slots without clock_video
+    bool restart_pending_ = false;   // the network thread has not yet been told of a restart
+    bool resend_whole_ = false;      // a frame was not published: the next one goes whole
+    ByteBuffer unpublished_delta_;
+
+    FrameMailbox mailbox_;
+    SourceNetwork network_;  // last: its thread stops before anything above goes
+};
+
+}  // namespace vantor::ndi
