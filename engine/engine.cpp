@@ -1,0 +1,220 @@
+#include "engine/engine.h"
+
+#include "engine/engine_constants.h"
+#include "preview/preview_buffer.h"
+
+#include <system_error>
+
+namespace vantor {
+
+Engine::Engine(OverlayState& overlay, PlaybackState& playback, PreviewBuffer* preview, QObject* parent)
+    : QObject(parent), overlay_(overlay), playback_(playback), preview_(preview)
+{
+    for (QTimer* timer : {&auto_start_timer_, &preview_off_timer_, &shutdown_timer_})
+        timer->setSingleShot(true);
+    auto_start_timer_.setInterval(kAutoStartDelay_ms);
+    shutdown_timer_.setInterval(kShutdownDelay_ms);
+    connect(&auto_start_timer_, &QTimer::timeout, this, &Engine::AutoStart);
+    connect(&preview_off_timer_, &QTimer::timeout, this, &Engine::PreviewOff);
+    connect(&shutdown_timer_, &QTimer::timeout, this, &Engine::Shutdown);
+}
+
+Engine::~Engine()
+{
+    StopSending();
+    sender_.DestroySender();
+    if (runtime_ready_)
+        NDIlib_destroy();
+}
+
+void Engine::SetHooks(EngineHooks hooks) { hooks_ = std::move(hooks); }
+
+StartupResult Engine::Startup()
+{
+    runtime_ready_ = NDIlib_initialize();
+    if (!runtime_ready_)
+        return StartupResult::kCannotRunNdi;
+    if (!frame_.Allocate())
+        return StartupResult::kFrameCreationProblem;
+    frame_.Describe(format_);
+    watermark_.LoadFromResource(kWatermarkBitmap);
+    watermark_on_ = true;
+    return StartupResult::kReady;
+}
+
+void Engine::ScheduleAutoStart() { auto_start_timer_.start(); }
+
+void Engine::SelectResolution(int menu_id)
+{
+    if (const ResolutionRow* row = FindResolution(menu_id)) {
+        format_.width = row->width;
+        format_.height = row->height;
+        emit resolutionCaptionChanged(QString::fromLatin1(row->label));
+    }
+    ApplyOutputFormat();
+}
+
+void Engine::SelectFrameRate(int menu_id)
+{
+    if (const FrameRateRow* row = FindFrameRate(menu_id)) {
+        format_.frame_rate_N = row->frame_rate_N;
+        format_.frame_rate_D = row->frame_rate_D;
+        emit frameRateCaptionChanged(QString::fromLatin1(row->label));
+    }
+    ApplyOutputFormat();
+}
+
+void Engine::ApplyOutputFormat()
+{
+    emit infoTextChanged(QString::fromStdString(InfoText(format_)));
+    if (IsMaster())
+        Broadcast(kSyncStartStop, 0);
+    StopSending();
+    sender_.DestroySender();
+    if (!frame_.Allocated() || !runtime_ready_)
+        return;  // start-up failed: there is no frame to describe or runtime to send with
+    frame_.Describe(format_);
+    painter_.ClearAll();
+    if (watermark_on_)
+        painter_.Draw(watermark_, kWatermarkX, frame_.height() / kWatermarkYDivisor, overlay_.corner_code,
+                      kCompositeBlend);
+    if (overlay_.overlay_on)
+        DrawOverlayStill(kCompositeCopy);
+    if (!sender_.CreateSender(instance_number_))
+        return;
+    sender_.Send(frame_.record());
+    FeedPreview();
+    if (hooks_.read_controls)
+        hooks_.read_controls();
+    playback_.SetPause(playback_.pause_value, playback_.pause_unit, format_.frame_rate_N, format_.frame_rate_D);
+}
+
+bool Engine::StartSending()
+{
+    if (running_)
+        return true;
+    if (!frame_.Allocated() || !runtime_ready_ || !sender_.exists())
+        return false;
+    running_ = true;
+    preview_live_ = true;
+    const uint32_t generation = ++generation_;
+    try {
+        send_thread_ = std::thread(&Engine::SendLoop, this, generation);
+    } catch (const std::system_error&) {
+        // No thread: the controls still show the running state, the lamp stays grey, and Stop
+        // returns everything to the stopped state.
+    }
+    if (send_thread_.joinable())
+        emit lampChanged(kLampRed);
+    emit sendingChanged(true);
+    preview_off_timer_.start(kPreviewAfterStart_ms);
+    return true;
+}
+
+void Engine::StopSending()
+{
+    if (!running_)
+        return;
+    running_ = false;
+    if (send_thread_.joinable())
+        send_thread_.join();
+    emit lampChanged(kLampIdle);
+    emit sendingChanged(false);
+    preview_live_ = false;
+}
+
+void Engine::PressStart()
+{
+    if (IsMaster())
+        Broadcast(kSyncStartStop, 1);
+    StartSending();
+}
+
+void Engine::PressStop()
+{
+    if (IsMaster())
+        Broadcast(kSyncStartStop, 0);
+    StopSending();
+}
+
+void Engine::FollowMaster(bool start)
+{
+    if (start)
+        StartSending();
+    else
+        StopSending();
+}
+
+void Engine::AutoStart() { StartSending(); }
+
+void Engine::PreviewOff() { preview_live_ = false; }
+
+void Engine::TogglePreview() { preview_live_ = !preview_live_; }
+
+void Engine::OverlaySetupOpened() { preview_live_ = true; }
+
+void Engine::OverlaySetupClosed()
+{
+    if (overlay_.overlay_on)
+        watermark_on_ = false;
+    preview_off_timer_.start(kPreviewAfterOverlaySetup_ms);
+}
+
+void Engine::ExitConfirmed()
+{
+    if (!running_)
+        return Shutdown();
+    StopSending();
+    shutdown_timer_.start();
+}
+
+void Engine::Shutdown()
+{
+    if (send_thread_.joinable() || shut_down_)
+        return;
+    shut_down_ = true;
+    frame_.Release();
+    sender_.DestroySender();
+    if (runtime_ready_)
+        NDIlib_destroy();
+    runtime_ready_ = false;
+    FrameChain rest;
+    {
+        std::lock_guard lock(overlay_.frames.guard);
+        rest = DetachAfterFirst(overlay_.frames);
+        playback_.current = &overlay_.frames.first;
+    }
+    emit finished();
+}
+
+bool Engine::IsMaster() const { return hooks_.is_master && hooks_.is_master(); }
+
+void Engine::Broadcast(uint32_t code, intptr_t payload) const
+{
+    if (hooks_.broadcast)
+        hooks_.broadcast(code, payload);
+}
+
+// The overlay picture as it stands still: the current node of a complete sequence, otherwise
+// the first, which then becomes current.
+void Engine::DrawOverlayStill(int32_t mode)
+{
+    const SequenceFrame* node = &overlay_.frames.first;
+    if (playback_.is_sequence && playback_.current)
+        node = playback_.current;
+    else
+        playback_.current = node;
+    painter_.Draw(node->image, overlay_.x_offset, overlay_.y_offset, overlay_.corner_code, mode);
+}
+
+void Engine::FeedPreview()
+{
+    if (!preview_)
+        return;
+    const NDIlib_video_frame_v2_t& f = frame_.record();
+    preview_->ConvertFrame(f.p_data, f.xres, f.yres, f.line_stride_in_bytes, f.FourCC, f.picture_aspect_ratio);
+    preview_->HandOver();
+    PostPreviewReady();
+}
+
+}  // namespace vantor

@@ -1,0 +1,144 @@
+#pragma once
+// The output engine: the output format and frame, the sender, the send loop and its timers.
+// It lives on the user-interface thread (every public operation runs there) and owns the send
+// thread. It works with no window at all; what a window would show reaches it as queued
+// signals, and nothing the send thread asks of the user-interface thread ever waits for it.
+
+#include "engine/frame_painter.h"
+#include "engine/output_format.h"
+#include "engine/output_frame.h"
+#include "engine/playback_state.h"
+#include "engine/sender.h"
+#include "imagery/overlay_state.h"
+#include "imagery/rgba_image.h"
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <thread>
+
+namespace vantor {
+
+class PreviewBuffer;
+
+enum class StartupResult { kReady, kCannotRunNdi, kFrameCreationProblem };
+
+// What the engine needs from the copies' synchronisation and from the window. Set once, before
+// the engine starts; every hook may be empty.
+struct EngineHooks {
+    // True when this copy is the master. User-interface thread.
+    std::function<bool()> is_master;
+    // Posts a message to every copy. Called on the user-interface thread and, for the frame
+    // position, on the send thread: it must be thread-safe and must never wait.
+    std::function<void(uint32_t code, intptr_t payload)> broadcast;
+    // Reads the window's controls into their fields (the pause value and unit). UI thread.
+    std::function<void()> read_controls;
+};
+
+class Engine : public QObject {
+    Q_OBJECT
+
+public:
+    // The overlay and playback state are the window's; the preview buffer may be null (no
+    // preview, as in a headless run). All must outlive the engine.
+    Engine(OverlayState& overlay, PlaybackState& playback, PreviewBuffer* preview, QObject* parent = nullptr);
+    ~Engine() override;
+
+    void SetHooks(EngineHooks hooks);
+
+    // Start-up: the runtime, the output frame, the house watermark.
+    StartupResult Startup();
+    // Starts sending by itself two seconds from now.
+    void ScheduleAutoStart();
+
+    void SelectResolution(int menu_id);
+    void SelectFrameRate(int menu_id);
+    void ApplyOutputFormat();
+
+    // Starts the send loop; false (and nothing changes) when there is no output frame, runtime
+    // or sender, since the loop would then run unpaced.
+    bool StartSending();
+    // Stops the loop and waits for the frame in progress to finish.
+    void StopSending();
+    // The Start and Stop buttons: a master first tells its slaves.
+    void PressStart();
+    void PressStop();
+    // A copy's start or stop order from the master (never broadcast again).
+    void FollowMaster(bool start);
+
+    void AutoStart();      // two seconds after launch
+    void PreviewOff();     // the preview freezes on its last picture
+    void TogglePreview();  // a click on the preview box
+    // Around the Overlay setup dialog: the preview follows the output while it is open and
+    // for five seconds after; an overlay switched on removes the house watermark for good.
+    void OverlaySetupOpened();
+    void OverlaySetupClosed();
+    // The operator confirmed the exit: stop at once, end now or 2.5 seconds later.
+    void ExitConfirmed();
+    // Releases the frame, the sender, the runtime and the sequence, then emits finished.
+    // Does nothing while a send thread exists.
+    void Shutdown();
+
+    void SetInstanceNumber(int32_t number) { instance_number_ = number; }
+    int32_t instance_number() const { return instance_number_; }
+    const OutputFormat& format() const { return format_; }
+    bool running() const { return running_; }
+    bool preview_live() const { return preview_live_; }
+    bool watermark_on() const { return watermark_on_; }
+    bool sender_exists() const { return sender_.exists(); }
+
+signals:
+    void infoTextChanged(const QString& text);
+    void resolutionCaptionChanged(const QString& caption);
+    void frameRateCaptionChanged(const QString& caption);
+    // Start and the menu buttons disabled and Stop enabled while true; the reverse when false.
+    void sendingChanged(bool running);
+    void lampChanged(int bitmap_id);
+    // An armed pass ended: the Go button returns to its idle colour.
+    void goButtonIdle();
+    // A new preview picture has been handed over; take it and repaint.
+    void previewReady();
+    void finished();
+
+private:
+    void Broadcast(uint32_t code, intptr_t payload) const;
+    bool IsMaster() const;
+    void DrawStartFrame();
+    void DrawOverlayStill(int32_t mode);
+    void FeedPreview();
+    void SendLoop(uint32_t generation);
+    void PostLamp(uint32_t generation, int bitmap_id);
+    void PostGoButtonIdle();
+    void PostPreviewReady();
+
+    OverlayState& overlay_;
+    PlaybackState& playback_;
+    PreviewBuffer* const preview_;
+    EngineHooks hooks_;
+
+    OutputFormat format_;     // user-interface thread only
+    OutputFrame frame_;       // changed only while the loop is stopped
+    FramePainter painter_{frame_};  // the send thread's while it runs, the UI thread's otherwise
+    Sender sender_;           // created and destroyed only while the loop is stopped
+    RgbaImage watermark_;     // loaded once at start-up
+    bool runtime_ready_ = false;
+    bool shut_down_ = false;
+
+    std::atomic<bool> running_{false};       // UI writes; the send thread polls it every frame
+    std::atomic<bool> preview_live_{false};  // UI writes; the send thread reads it every frame
+    std::atomic<bool> watermark_on_{true};   // UI writes; the send thread reads it at its start
+    std::atomic<int32_t> instance_number_{0};  // written once before the first start
+    std::atomic<uint32_t> generation_{0};    // one per start: late lamp posts of an old run drop
+    std::atomic<bool> preview_posted_{false};  // a preview notification waits to be delivered
+    std::thread send_thread_;
+
+    QTimer auto_start_timer_;
+    QTimer preview_off_timer_;
+    QTimer shutdown_timer_;
+};
+
+}  // namespace vantor

@@ -1,0 +1,43 @@
+#include "engine/frame_painter.h"
+
+#include <cstring>
+
+namespace vantor {
+
+void FramePainter::ClearAll()
+{
+    frame_.Clear();
+    drawn_count_ = 0;
+    overflowed_ = false;
+}
+
+void FramePainter::ClearDrawn()
+{
+    if (overflowed_)
+        return ClearAll();
+    for (size_t i = 0; i < drawn_count_; ++i)
+        ClearRect(drawn_[i]);
+    drawn_count_ = 0;
+}
+
+void FramePainter::Draw(const RgbaImage& image, int32_t x, int32_t y, int32_t corner, int32_t mode)
+{
+    const auto rect = image.PlacedRect(x, y, corner, frame_.width(), frame_.height());
+    if (!rect || !frame_.Allocated())
+        return;
+    image.Composite(x, y, corner, mode, frame_.pixels(), frame_.width(), frame_.height());
+    if (drawn_count_ < drawn_.size())
+        drawn_[drawn_count_++] = *rect;
+    else
+        overflowed_ = true;
+}
+
+void FramePainter::ClearRect(const PixelRect& rect)
+{
+    const size_t stride = size_t(frame_.width()) * 4;
+    uint8_t* row = frame_.pixels() + size_t(rect.top) * stride + size_t(rect.left) * 4;
+    for (int32_t y = 0; y < rect.height; ++y, row += stride)
+        std::memset(row, 0, size_t(rect.width) * 4);
+}
+
+}  // namespace vantor

@@ -1,0 +1,113 @@
+// The send loop: frame after frame, in the order the frame travels: tick, draw, send,
+// broadcast, preview, lamp. The send call paces the loop to the frame rate; nothing else in it
+// waits.
+
+#include "engine/engine.h"
+#include "engine/engine_constants.h"
+
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <mutex>
+
+namespace vantor {
+namespace {
+
+// Asks for a higher scheduling priority for the sending; a refusal changes nothing.
+void RaiseThreadPriority()
+{
+    const auto tid = static_cast<id_t>(syscall(SYS_gettid));
+    (void)setpriority(PRIO_PROCESS, tid, -10);
+}
+
+}  // namespace
+
+// The frame a run starts from: cleared, the house watermark while it is on, and in one-shot
+// mode the still that shows until Go.
+void Engine::DrawStartFrame()
+{
+    std::lock_guard lock(overlay_.frames.guard);
+    painter_.ClearAll();
+    if (watermark_on_)
+        painter_.Draw(watermark_, kWatermarkX, frame_.height() / kWatermarkYDivisor, overlay_.corner_code,
+                      kCompositeCopy);
+    if (overlay_.overlay_on && playback_.one_shot)
+        DrawOverlayStill(kCompositeCopy);
+}
+
+void Engine::SendLoop(uint32_t generation)
+{
+    RaiseThreadPriority();
+    const NDIlib_video_frame_v2_t& record = frame_.record();
+    const int32_t wrap_length = record.frame_rate_D == 1200 ? 25 : 30;
+    const int32_t position_step = record.frame_rate_N == 60000 ? 2 : 1;
+    DrawStartFrame();
+    playback_.ResetCountdown();
+    int32_t frame_counter = 0;
+    int blink_phase = 2;
+
+    while (running_) {
+        // Tick and draw, with the list held still.
+        {
+            std::lock_guard lock(overlay_.frames.guard);
+            const TickResult tick = playback_.Tick(overlay_);
+            if (tick.draw) {
+                painter_.ClearDrawn();
+                painter_.Draw(tick.node->image, overlay_.x_offset, overlay_.y_offset, overlay_.corner_code,
+                              kCompositeCopy);
+            }
+            if (tick.go_pass_ended)
+                PostGoButtonIdle();
+        }
+        // Position, taken before the counter advances.
+        const intptr_t position = frame_counter * position_step + intptr_t{instance_number_} * 64;
+        if (++frame_counter == wrap_length)
+            frame_counter = 0;
+        // Send: returns at the frame rate.
+        sender_.Send(record);
+        // Broadcast.
+        Broadcast(kSyncPosition, position);
+        // Preview.
+        if (preview_live_)
+            FeedPreview();
+        // Lamp: red at the first wrap, then amber and red in turn.
+        if (frame_counter == 0) {
+            PostLamp(generation, blink_phase % 2 == 0 ? kLampRed : kLampAmber);
+            blink_phase = blink_phase == 1 ? 2 : blink_phase - 1;
+        }
+    }
+}
+
+void Engine::PostLamp(uint32_t generation, int bitmap_id)
+{
+    QMetaObject::invokeMethod(
+        this,
+        [this, generation, bitmap_id] {
+            if (running_ && generation_ == generation)  // a stopped run's lamp stays grey
+                emit lampChanged(bitmap_id);
+        },
+        Qt::QueuedConnection);
+}
+
+void Engine::PostGoButtonIdle()
+{
+    QMetaObject::invokeMethod(this, [this] { emit goButtonIdle(); }, Qt::QueuedConnection);
+}
+
+// At most one preview notification waits at a time: a busy window skips pictures instead of
+// collecting them.
+void Engine::PostPreviewReady()
+{
+    if (preview_posted_.exchange(true))
+        return;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            preview_posted_ = false;
+            emit previewReady();
+        },
+        Qt::QueuedConnection);
+}
+
+}  // namespace vantor

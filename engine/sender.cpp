@@ -1,0 +1,79 @@
+#include "engine/sender.h"
+
+#include <cstdio>
+#include <string>
+
+namespace vantor {
+namespace {
+
+std::string MakeProductMetadata()
+{
+    static constexpr std::pair<const char*, const char*> kAttributes[] = {
+        {"long_name", "Kelo Vantor - signal generator"},
+        {"short_name", "Kelo Vantor"},
+        {"manufacturer", "Kelo"},
+        {"version", "1.0.2"},
+        {"session", "default"},
+        {"model_name", "K1"},
+        {"serial", "00001"},
+    };
+    const std::string between(14, ' ');
+    std::string text = "<ndi_product ";
+    for (size_t i = 0; i < std::size(kAttributes); ++i) {
+        if (i > 0)
+            text += between;
+        text += std::string(kAttributes[i].first) + "=\"" + kAttributes[i].second + "\"";
+    }
+    return text + "/>";
+}
+
+}  // namespace
+
+std::array<char, 32> SourceName(int instance_number)
+{
+    std::array<char, 32> name{};
+    std::snprintf(name.data(), name.size(), "Kelo Vantor %d", instance_number + 1);
+    return name;
+}
+
+std::string_view ProductMetadata()
+{
+    static const std::string text = MakeProductMetadata();
+    return text;
+}
+
+bool Sender::CreateSender(int instance_number)
+{
+    const auto name = SourceName(instance_number);
+    NDIlib_send_create_t settings;
+    settings.p_ndi_name = name.data();
+    settings.p_groups = nullptr;
+    settings.clock_video = true;
+    settings.clock_audio = false;
+    handle_ = NDIlib_send_create(&settings);
+    if (!handle_)
+        return false;
+    std::string text(ProductMetadata());  // the runtime takes a mutable buffer; it copies it
+    NDIlib_metadata_frame_t metadata;
+    metadata.length = static_cast<int32_t>(text.size());
+    metadata.timecode = NDIlib_send_timecode_synthesize;
+    metadata.p_data = text.data();
+    NDIlib_send_add_connection_metadata(handle_, &metadata);
+    return true;
+}
+
+void Sender::DestroySender()
+{
+    if (!handle_)
+        return;
+    NDIlib_send_destroy(handle_);
+    handle_ = nullptr;
+}
+
+void Sender::Send(const NDIlib_video_frame_v2_t& frame) const
+{
+    if (handle_)
+        NDIlib_send_send_video_v2(handle_, &frame);
+}
+
+}  // namespace vantor

@@ -1,0 +1,81 @@
+#pragma once
+// An engine with no window over the real runtime, recording every message it broadcasts.
+
+#include "engine/engine.h"
+#include "engine/engine_constants.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+
+#include <gtest/gtest.h>
+
+#include <mutex>
+#include <utility>
+#include <vector>
+
+namespace vantor::test {
+
+struct Broadcasts {
+    std::vector<std::pair<uint32_t, intptr_t>> Take()
+    {
+        std::lock_guard lock(mutex);
+        return std::exchange(sent, {});
+    }
+    size_t Count()
+    {
+        std::lock_guard lock(mutex);
+        return sent.size();
+    }
+    std::vector<intptr_t> TakePositions()
+    {
+        std::vector<intptr_t> positions;
+        for (const auto& [code, payload] : Take())
+            if (code == kSyncPosition)
+                positions.push_back(payload);
+        return positions;
+    }
+    std::mutex mutex;
+    std::vector<std::pair<uint32_t, intptr_t>> sent;  // written by both threads
+};
+
+// Runs the event loop until the condition holds or the time is up; true when it held.
+template <typename Condition>
+bool SpinUntil(Condition condition, int timeout_ms)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition()) {
+        if (timer.elapsed() > timeout_ms)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    return true;
+}
+
+inline void SpinFor(int ms)
+{
+    SpinUntil([] { return false; }, ms);
+}
+
+class EngineFixture : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_EQ(engine.Startup(), StartupResult::kReady);
+        engine.SetHooks({[this] { return master; },
+                         [this](uint32_t code, intptr_t payload) {
+                             std::lock_guard lock(broadcasts.mutex);
+                             broadcasts.sent.emplace_back(code, payload);
+                         },
+                         {}});
+    }
+    void TearDown() override { engine.StopSending(); }
+
+    OverlayState overlay;
+    PlaybackState playback;
+    Engine engine{overlay, playback, nullptr};
+    Broadcasts broadcasts;
+    bool master = false;
+};
+
+}  // namespace vantor::test
