@@ -8,9 +8,6 @@ cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release
 cmake --build build/release
-if [ -n "${DBUS_SESSION_BUS_ADDRESS:-}" ]; then
-  exec build/release/headless/ndivantor-headless
-fi
-# No desktop session: a session bus of its own, so further copies started the same way alone
-# still run as copy No 1 each on their own port.
-exec dbus-run-session -- build/release/headless/ndivantor-headless
+# With a desktop session the copies find each other on its bus; without one the copy says so
+# and runs alone as No 1.
+exec build/release/headless/ndivantor-headless
