@@ -1,0 +1,246 @@
+// The engine with no window, watched by real receivers: what the source announces, and the
+// decoded frames pixel by pixel.
+
+#include "engine/sender.h"
+#include "engine_fixture.h"
+#include "stream_client.h"
+
+#include <QTemporaryDir>
+
+#include <array>
+#include <string>
+
+namespace vantor {
+namespace {
+
+using test::FindSourcePort;
+using test::GrabFrames;
+using test::SpinFor;
+using test::SpinUntil;
+
+constexpr int k640x360 = 32776, k960x540 = 32773;
+constexpr int k30p = 32778;
+
+struct Bgra {
+    uint8_t b, g, r, a;
+    bool operator==(const Bgra&) const = default;
+};
+
+Bgra PixelAt(const QByteArray& frame, int width, int x, int y)
+{
+    const auto* p = reinterpret_cast<const uint8_t*>(frame.constData()) + (size_t(y) * width + x) * 4;
+    return {p[0], p[1], p[2], p[3]};
+}
+
+Bgra PixelAt(const RgbaImage& image, int x, int y)
+{
+    const uint8_t* p = image.pixels.get() + (size_t(y) * image.width + x) * 4;
+    return {p[0], p[1], p[2], p[3]};
+}
+
+// A frame is transparent black except for `picture` with its top-left pixel at (left, top);
+// blended pixels over transparent black keep their alpha and carry colour times alpha.
+::testing::AssertionResult ShowsOnly(const QByteArray& frame, int width, int height, const RgbaImage& picture,
+                                     int left, int top, bool blended)
+{
+    if (frame.size() != qsizetype(width) * height * 4)
+        return ::testing::AssertionFailure() << "frame of " << frame.size() << " bytes";
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const int px = x - left, py = y - top;
+            Bgra want{0, 0, 0, 0};
+            if (px >= 0 && py >= 0 && px < picture.width && py < picture.height) {
+                want = PixelAt(picture, px, py);
+                if (blended)
+                    want = {uint8_t(want.b * want.a / 255), uint8_t(want.g * want.a / 255),
+                            uint8_t(want.r * want.a / 255), want.a};
+            }
+            const Bgra got = PixelAt(frame, width, x, y);
+            if (!(got == want))
+                return ::testing::AssertionFailure()
+                       << "pixel " << x << "," << y << " is " << int(got.b) << "," << int(got.g) << ","
+                       << int(got.r) << "," << int(got.a) << " not " << int(want.b) << "," << int(want.g)
+                       << "," << int(want.r) << "," << int(want.a);
+        }
+    return ::testing::AssertionSuccess();
+}
+
+class EngineStream : public test::EngineFixture {
+protected:
+    uint16_t SourcePort()
+    {
+        const auto port = FindSourcePort(QStringLiteral("Kelo Vantor 1"));
+        EXPECT_TRUE(port.has_value()) << "no source named Kelo Vantor 1";
+        return port.value_or(0);
+    }
+
+    void StartAt640x360()
+    {
+        engine.SelectResolution(k640x360);
+        ASSERT_TRUE(engine.StartSending());
+    }
+
+    // Sets the overlay's first picture from a real file; the loop is stopped, so no guard is
+    // needed here.
+    void LoadLogo(const QImage& picture)
+    {
+        const QString path = dir_.filePath(QStringLiteral("logo.png"));
+        ASSERT_TRUE(picture.save(path));
+        ASSERT_TRUE(overlay.frames.first.image.LoadFromFile(path));
+    }
+
+    QTemporaryDir dir_;
+};
+
+TEST_F(EngineStream, AnnouncesItsNameMetadataSizeAndRateAndAutoStartsWithTheWatermark)
+{
+    engine.ApplyOutputFormat();
+    const uint16_t port = SourcePort();
+    ASSERT_NE(port, 0);
+    RgbaImage watermark;
+    ASSERT_TRUE(watermark.LoadFromResource(kWatermarkBitmap));
+    const int left = 1280 - 480 - 20, top = 720 / 120;
+
+    // Applied once before the start: the watermark blended onto transparent black.
+    const auto applied = GrabFrames(port, 1, 1280, 720);
+    ASSERT_EQ(applied.size(), 1u);
+    EXPECT_TRUE(ShowsOnly(applied[0], 1280, 720, watermark, left, top, true));
+
+    engine.ScheduleAutoStart();
+    SpinFor(1500);
+    EXPECT_FALSE(engine.running()) << "started before its two seconds";
+    ASSERT_TRUE(SpinUntil([&] { return engine.running(); }, 2000));
+
+    const auto info = test::ProbeStream(port);
+    ASSERT_TRUE(info.has_value());
+    EXPECT_EQ(info->title, QStringLiteral("Kelo Vantor 1"));
+    EXPECT_EQ(info->connection_metadata.toStdString(), std::string(ProductMetadata()));
+    EXPECT_EQ(info->codec, QStringLiteral("qtrle"));
+    EXPECT_EQ(info->width, 1280);
+    EXPECT_EQ(info->height, 720);
+    EXPECT_EQ(info->frame_rate, QStringLiteral("25/1"));
+    EXPECT_EQ(info->aspect_ratio, QStringLiteral("16:9"));
+
+    // Running: the start frame with the watermark copied, alpha and all, and nothing else.
+    const auto running = GrabFrames(port, 3, 1280, 720);
+    ASSERT_EQ(running.size(), 3u);
+    for (const QByteArray& frame : running)
+        EXPECT_TRUE(ShowsOnly(frame, 1280, 720, watermark, left, top, false));
+}
+
+TEST_F(EngineStream, OverlayAppearsAtEachCornerAndOffsetInPlaceOfTheWatermark)
+{
+    QImage logo(64, 36, QImage::Format_ARGB32);
+    for (int y = 0; y < 36; ++y)
+        for (int x = 0; x < 64; ++x)
+            logo.setPixel(x, y, qRgba(x * 4, y * 7, 200, 40 + x + y));
+    LoadLogo(logo);
+    const RgbaImage& picture = overlay.frames.first.image;
+    overlay.overlay_on = 1;
+    engine.OverlaySetupClosed();
+    EXPECT_FALSE(engine.watermark_on());
+    StartAt640x360();
+    const uint16_t port = SourcePort();
+
+    const struct {
+        int32_t corner, x, y, left, top;
+    } cases[] = {
+        {kCornerUpperLeft, 30, 12, 30, 12},
+        {kCornerUpperRight, 30, 12, 640 - 64 - 30, 12},
+        {kCornerLowerLeft, 0, 0, 0, 360 - 36},
+        {kCornerLowerRight, -20, 5, 640 - 64 + 20, 360 - 36 - 5},  // partly past the right edge
+    };
+    for (const auto& c : cases) {
+        overlay.corner_code = c.corner;
+        overlay.x_offset = c.x;
+        overlay.y_offset = c.y;
+        SpinFor(150);  // a few frames at 25p: the change is drawn from the next frame on
+        const auto frames = GrabFrames(port, 1, 640, 360);
+        ASSERT_EQ(frames.size(), 1u);
+        EXPECT_TRUE(ShowsOnly(frames[0], 640, 360, picture, c.left, c.top, false)) << "corner " << c.corner;
+    }
+}
+
+// The play order of each mode over a four-picture sequence with a pause of two frames, one
+// period of it: every run of decoded frames must be a stretch of this period repeated.
+struct ModeCase {
+    int32_t mode;
+    std::vector<int> period;
+};
+
+const ModeCase kModes[] = {
+    {kPlayForward, {1, 2, 3, 4, 4, 4}},
+    {kPlayReverse, {4, 3, 2, 1, 1, 1}},
+    {kPlayOscillate1, {2, 3, 4, 3, 2, 1, 1, 1}},
+    {kPlayOscillate2, {2, 3, 4, 4, 4, 3, 2, 1, 1, 1}},
+};
+
+bool IsStretchOfPeriod(const std::vector<int>& seen, const std::vector<int>& period)
+{
+    for (size_t offset = 0; offset < period.size(); ++offset) {
+        bool all = true;
+        for (size_t i = 0; i < seen.size() && all; ++i)
+            all = seen[i] == period[(offset + i) % period.size()];
+        if (all)
+            return true;
+    }
+    return false;
+}
+
+TEST_F(EngineStream, SequencePlaysEveryModeWithItsPauseFrameByFrame)
+{
+    const std::array<QRgb, 4> colours = {qRgb(255, 0, 0), qRgb(0, 255, 0), qRgb(0, 0, 255), qRgb(255, 255, 255)};
+    {
+        std::lock_guard lock(overlay.frames.guard);
+        ASSERT_TRUE(overlay.frames.first.image.FillSolid(32, 18, qRed(colours[0]), qGreen(colours[0]), qBlue(colours[0])));
+        for (size_t i = 1; i < colours.size(); ++i) {
+            auto node = std::make_unique<SequenceFrame>();
+            ASSERT_TRUE(node->image.FillSolid(32, 18, qRed(colours[i]), qGreen(colours[i]), qBlue(colours[i])));
+            node->number = int32_t(i + 1);
+            AppendFrame(overlay.frames, std::move(node));
+        }
+        playback.current = &overlay.frames.first;
+        playback.is_sequence = true;
+    }
+    overlay.overlay_on = 1;
+    overlay.corner_code = kCornerUpperLeft;
+    playback.SetPause(2, kPauseInFrames, 30000, 1200);
+    StartAt640x360();
+    const uint16_t port = SourcePort();
+
+    for (const ModeCase& c : kModes) {
+        playback.SetPlayMode(c.mode);
+        SpinFor(200);
+        const auto frames = GrabFrames(port, 24, 640, 360);
+        ASSERT_EQ(frames.size(), 24u) << "mode " << c.mode;
+        std::vector<int> seen;
+        for (const QByteArray& frame : frames) {
+            const Bgra p = PixelAt(frame, 640, 10, 10);
+            const auto it = std::find_if(colours.begin(), colours.end(), [&](QRgb c) {
+                return p == Bgra{uint8_t(qBlue(c)), uint8_t(qGreen(c)), uint8_t(qRed(c)), 255};
+            });
+            ASSERT_NE(it, colours.end()) << "a frame shows none of the four pictures";
+            seen.push_back(int(it - colours.begin()) + 1);
+        }
+        EXPECT_TRUE(IsStretchOfPeriod(seen, c.period)) << "mode " << c.mode << ": " << ::testing::PrintToString(seen);
+    }
+}
+
+TEST_F(EngineStream, AFormatChangeReannouncesTheSourceAndLeavesItStopped)
+{
+    StartAt640x360();
+    ASSERT_NE(SourcePort(), 0);
+    engine.SelectResolution(k960x540);
+    engine.SelectFrameRate(k30p);
+    EXPECT_FALSE(engine.running());
+    const auto info = test::ProbeStream(SourcePort());
+    ASSERT_TRUE(info.has_value());
+    EXPECT_EQ(info->width, 960);
+    EXPECT_EQ(info->height, 540);
+    EXPECT_EQ(info->frame_rate, QStringLiteral("30/1"));
+    SpinFor(300);
+    EXPECT_FALSE(engine.running());
+}
+
+}  // namespace
+}  // namespace vantor

@@ -1,0 +1,100 @@
+#include "stream_client.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace vantor::test {
+namespace {
+
+QString Address(uint16_t port) { return QStringLiteral("tcp://127.0.0.1:%1").arg(port); }
+
+// Runs a client to its end; its standard output, or nothing when it failed or overran.
+std::optional<QByteArray> Run(const QString& program, const QStringList& args, int timeout_ms)
+{
+    QProcess process;
+    process.start(program, args);
+    if (!process.waitForFinished(timeout_ms)) {
+        process.kill();
+        process.waitForFinished(1000);
+        return std::nullopt;
+    }
+    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
+        return std::nullopt;
+    return process.readAllStandardOutput();
+}
+
+// A refused connection on loopback answers at once, so scanning the range is quick.
+bool Listening(uint16_t port)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return false;
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const bool open = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+    ::close(fd);
+    return open;
+}
+
+}  // namespace
+
+std::optional<StreamInfo> ProbeStream(uint16_t port, int timeout_ms)
+{
+    const auto out = Run(QStringLiteral("ffprobe"),
+                         {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
+                          QStringLiteral("format_tags:stream=codec_name,width,height,r_frame_rate,display_aspect_ratio"),
+                          QStringLiteral("-of"), QStringLiteral("json"), Address(port)},
+                         timeout_ms);
+    if (!out)
+        return std::nullopt;
+    const QJsonObject root = QJsonDocument::fromJson(*out).object();
+    const QJsonObject stream = root.value(QStringLiteral("streams")).toArray().at(0).toObject();
+    const QJsonObject tags = root.value(QStringLiteral("format")).toObject().value(QStringLiteral("tags")).toObject();
+    StreamInfo info;
+    info.title = tags.value(QStringLiteral("title")).toString();
+    info.connection_metadata = tags.value(QStringLiteral("NDI_CONNECTION_METADATA")).toString();
+    info.codec = stream.value(QStringLiteral("codec_name")).toString();
+    info.width = stream.value(QStringLiteral("width")).toInt();
+    info.height = stream.value(QStringLiteral("height")).toInt();
+    info.frame_rate = stream.value(QStringLiteral("r_frame_rate")).toString();
+    info.aspect_ratio = stream.value(QStringLiteral("display_aspect_ratio")).toString();
+    return info;
+}
+
+std::vector<QByteArray> GrabFrames(uint16_t port, int count, int width, int height, int timeout_ms)
+{
+    const auto out = Run(QStringLiteral("ffmpeg"),
+                         {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-i"), Address(port),
+                          QStringLiteral("-frames:v"), QString::number(count), QStringLiteral("-f"),
+                          QStringLiteral("rawvideo"), QStringLiteral("-pix_fmt"), QStringLiteral("bgra"),
+                          QStringLiteral("-")},
+                         timeout_ms);
+    std::vector<QByteArray> frames;
+    const qsizetype frame_bytes = qsizetype(width) * height * 4;
+    for (qsizetype at = 0; out && at + frame_bytes <= out->size(); at += frame_bytes)
+        frames.push_back(out->mid(at, frame_bytes));
+    return frames;
+}
+
+std::optional<uint16_t> FindSourcePort(const QString& title)
+{
+    for (uint16_t port = 5960; port <= 5999; ++port) {
+        if (!Listening(port))
+            continue;
+        const auto info = ProbeStream(port, 5000);
+        if (info && info->title == title)
+            return port;
+    }
+    return std::nullopt;
+}
+
+}  // namespace vantor::test

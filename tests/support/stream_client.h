@@ -1,0 +1,32 @@
+#pragma once
+// Real receivers of a source: ffprobe for what the stream announces, ffmpeg for its decoded
+// frames as BGRA. Every call is bounded in time.
+
+#include <QByteArray>
+#include <QString>
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+namespace vantor::test {
+
+struct StreamInfo {
+    QString title;
+    QString connection_metadata;
+    QString codec;
+    int width = 0;
+    int height = 0;
+    QString frame_rate;    // as ffprobe prints r_frame_rate: "25/1"
+    QString aspect_ratio;  // display aspect ratio: "16:9"
+};
+
+std::optional<StreamInfo> ProbeStream(uint16_t port, int timeout_ms = 10000);
+
+// The next `count` decoded frames of the source, each width * height * 4 bytes of BGRA.
+std::vector<QByteArray> GrabFrames(uint16_t port, int count, int width, int height, int timeout_ms = 15000);
+
+// The port of the source with this name among 5960..5999, if one is there.
+std::optional<uint16_t> FindSourcePort(const QString& title);
+
+}  // namespace vantor::test
