@@ -76,10 +76,9 @@ void Engine::ApplyOutputFormat()
     frame_.Describe(format_);
     painter_.ClearAll();
     if (watermark_on_)
-        painter_.Draw(watermark_, kWatermarkX, frame_.height() / kWatermarkYDivisor, overlay_.corner_code,
-                      kCompositeBlend);
+        builder_.DrawWatermark(watermark_, frame_.height(), kCompositeBlend);
     if (overlay_.overlay_on)
-        DrawOverlayStill(kCompositeCopy);
+        builder_.DrawOverlayStill(kCompositeCopy);
     if (!sender_.CreateSender(instance_number_))
         return;
     sender_.Send(frame_.record());
@@ -193,18 +192,6 @@ void Engine::Broadcast(uint32_t code, intptr_t payload) const
 {
     if (hooks_.broadcast)
         hooks_.broadcast(code, payload);
-}
-
-// The overlay picture as it stands still: the current node of a complete sequence, otherwise
-// the first, which then becomes current.
-void Engine::DrawOverlayStill(int32_t mode)
-{
-    const SequenceFrame* node = &overlay_.frames.first;
-    if (playback_.is_sequence && playback_.current)
-        node = playback_.current;
-    else
-        playback_.current = node;
-    painter_.Draw(node->image, overlay_.x_offset, overlay_.y_offset, overlay_.corner_code, mode);
 }
 
 void Engine::FeedPreview()

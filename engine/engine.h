@@ -4,6 +4,7 @@
 // thread. It works with no window at all; what a window would show reaches it as queued
 // signals, and nothing the send thread asks of the user-interface thread ever waits for it.
 
+#include "engine/frame_builder.h"
 #include "engine/frame_painter.h"
 #include "engine/output_format.h"
 #include "engine/output_frame.h"
@@ -107,8 +108,6 @@ signals:
 private:
     void Broadcast(uint32_t code, intptr_t payload) const;
     bool IsMaster() const;
-    void DrawStartFrame();
-    void DrawOverlayStill(int32_t mode);
     void FeedPreview();
     void SendLoop(uint32_t generation);
     void PostLamp(uint32_t generation, int bitmap_id);
@@ -123,6 +122,7 @@ private:
     OutputFormat format_;     // user-interface thread only
     OutputFrame frame_;       // changed only while the loop is stopped
     FramePainter painter_{frame_};  // the send thread's while it runs, the UI thread's otherwise
+    FrameBuilder builder_{painter_, overlay_, playback_};
     Sender sender_;           // created and destroyed only while the loop is stopped
     RgbaImage watermark_;     // loaded once at start-up
     bool runtime_ready_ = false;

@@ -9,7 +9,6 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
-#include <mutex>
 
 namespace vantor {
 namespace {
@@ -23,43 +22,21 @@ void RaiseThreadPriority()
 
 }  // namespace
 
-// The frame a run starts from: cleared, the house watermark while it is on, and in one-shot
-// mode the still that shows until Go.
-void Engine::DrawStartFrame()
-{
-    std::lock_guard lock(overlay_.frames.guard);
-    painter_.ClearAll();
-    if (watermark_on_)
-        painter_.Draw(watermark_, kWatermarkX, frame_.height() / kWatermarkYDivisor, overlay_.corner_code,
-                      kCompositeCopy);
-    if (overlay_.overlay_on && playback_.one_shot)
-        DrawOverlayStill(kCompositeCopy);
-}
-
 void Engine::SendLoop(uint32_t generation)
 {
     RaiseThreadPriority();
     const NDIlib_video_frame_v2_t& record = frame_.record();
     const int32_t wrap_length = record.frame_rate_D == 1200 ? 25 : 30;
     const int32_t position_step = record.frame_rate_N == 60000 ? 2 : 1;
-    DrawStartFrame();
+    builder_.DrawStart(watermark_, watermark_on_, record.yres);
     playback_.ResetCountdown();
     int32_t frame_counter = 0;
     int blink_phase = 2;
 
     while (running_) {
-        // Tick and draw, with the list held still.
-        {
-            std::lock_guard lock(overlay_.frames.guard);
-            const TickResult tick = playback_.Tick(overlay_);
-            if (tick.draw) {
-                painter_.ClearDrawn();
-                painter_.Draw(tick.node->image, overlay_.x_offset, overlay_.y_offset, overlay_.corner_code,
-                              kCompositeCopy);
-            }
-            if (tick.go_pass_ended)
-                PostGoButtonIdle();
-        }
+        // Tick and draw.
+        if (builder_.DrawNext().go_pass_ended)
+            PostGoButtonIdle();
         // Position, taken before the counter advances.
         const intptr_t position = frame_counter * position_step + intptr_t{instance_number_} * 64;
         if (++frame_counter == wrap_length)
