@@ -180,6 +180,7 @@ void Engine::Shutdown()
     FrameChain rest;
     {
         std::lock_guard lock(overlay_.frames.guard);
+        playback_.is_sequence = false;
         rest = DetachAfterFirst(overlay_.frames);
         playback_.current = &overlay_.frames.first;
     }
