@@ -30,8 +30,10 @@ std::optional<QByteArray> Run(const QString& program, const QStringList& args, i
     return process.readAllStandardOutput();
 }
 
+}  // namespace
+
 // A refused connection on loopback answers at once, so scanning the range is quick.
-bool Listening(uint16_t port)
+bool IsListening(uint16_t port)
 {
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0)
@@ -44,8 +46,6 @@ bool Listening(uint16_t port)
     ::close(fd);
     return open;
 }
-
-}  // namespace
 
 std::optional<StreamInfo> ProbeStream(uint16_t port, int timeout_ms)
 {
@@ -88,7 +88,7 @@ std::vector<QByteArray> GrabFrames(uint16_t port, int count, int width, int heig
 std::optional<uint16_t> FindSourcePort(const QString& title)
 {
     for (uint16_t port = 5960; port <= 5999; ++port) {
-        if (!Listening(port))
+        if (!IsListening(port))
             continue;
         const auto info = ProbeStream(port, 5000);
         if (info && info->title == title)

@@ -26,6 +26,9 @@ std::optional<StreamInfo> ProbeStream(uint16_t port, int timeout_ms = 10000);
 // The next `count` decoded frames of the source, each width * height * 4 bytes of BGRA.
 std::vector<QByteArray> GrabFrames(uint16_t port, int count, int width, int height, int timeout_ms = 15000);
 
+// Whether something accepts connections on 127.0.0.1:port.
+bool IsListening(uint16_t port);
+
 // The port of the source with this name among 5960..5999, if one is there.
 std::optional<uint16_t> FindSourcePort(const QString& title);
 
