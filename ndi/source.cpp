@@ -28,7 +28,8 @@ void Source::SendVideo(const NDIlib_video_frame_v2_t& frame, const VideoFormat& 
     int64_t deadline_ns = 0;
     {
         std::lock_guard lock(send_mutex_);
-        if (format != format_ || metadata_changed_.exchange(false))
+        const bool metadata_changed = metadata_changed_.exchange(false);
+        if (format != format_ || metadata_changed)
             Restart(format);
         const int64_t slot =
             clock_video_ ? clock_.SlotFor(PacingClock::NowNs()) : next_unpaced_slot_++;
