@@ -34,7 +34,7 @@ double P99Ms(std::vector<int64_t> late_ns)
 // The floor: a loop that does nothing but sleep to the same deadlines.
 std::vector<int64_t> BareLoop(int32_t rate_N, int32_t rate_D, int frames)
 {
-    std::vector<int64_t> late(size_t(frames));
+    std::vector<int64_t> late(static_cast<size_t>(frames));
     const int64_t start = NowNs();
     for (int k = 0; k < frames; ++k) {
         const int64_t deadline = DeadlineNs(start, k, rate_N, rate_D);
@@ -72,7 +72,7 @@ PacingFigures MeasurePacing(int32_t rate_N, int32_t rate_D, int frames)
 
     std::vector<int64_t> bare;
     std::thread bare_loop([&] { bare = BareLoop(rate_N, rate_D, frames); });
-    std::vector<int64_t> late(size_t(frames));
+    std::vector<int64_t> late(static_cast<size_t>(frames));
     const int64_t start = NowNs();
     for (int k = 0; k < frames; ++k) {
         NDIlib_send_send_video_v2(sender, &frame);
