@@ -31,11 +31,12 @@ double P99Ms(std::vector<int64_t> late_ns)
     return double(late_ns[late_ns.size() * 99 / 100]) / 1e6;
 }
 
-// The floor: a loop that does nothing but sleep to the same deadlines.
+// The floor: a loop that does nothing but sleep to deadlines of the same rate, half a period
+// apart from the sender's so that the two never compete for a core at the same instant.
 std::vector<int64_t> BareLoop(int32_t rate_N, int32_t rate_D, int frames)
 {
     std::vector<int64_t> late(static_cast<size_t>(frames));
-    const int64_t start = NowNs();
+    const int64_t start = NowNs() + DeadlineNs(0, 1, rate_N, rate_D) / 2;
     for (int k = 0; k < frames; ++k) {
         const int64_t deadline = DeadlineNs(start, k, rate_N, rate_D);
         const timespec until{time_t(deadline / 1'000'000'000), long(deadline % 1'000'000'000)};

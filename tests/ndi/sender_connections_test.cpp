@@ -12,6 +12,8 @@
 #include <sys/socket.h>
 
 #include <chrono>
+#include <fstream>
+#include <string>
 #include <set>
 #include <thread>
 #include <vector>
@@ -38,6 +40,59 @@ TEST(SenderConnections, AReceiverThatNeverReadsHoldsBackNoOtherReceiver)
     EXPECT_TRUE(AreConsecutiveSentFrames(decoded, kNoiseW, kNoiseH, DrawNoise));
 }
 
+// Reads what arrives for `duration_ms` and appends it to `into`.
+void ReadFor(int fd, int duration_ms, std::string& into)
+{
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(duration_ms);
+    char buffer[65536];
+    while (std::chrono::steady_clock::now() < until) {
+        if (!Readable(fd, 20))
+            continue;
+        const ssize_t got = ::recv(fd, buffer, sizeof buffer, 0);
+        if (got <= 0)
+            return;
+        into.append(buffer, size_t(got));
+    }
+}
+
+TEST(SenderConnections, AReceiverThatFallsBehindSkipsAheadToAKeyFrameAndStillDecodesExactly)
+{
+    SourceHandle source = MakeSource("Kelo Vantor 1");
+    ASSERT_TRUE(source);
+    const ndi::UniqueFd slow = ConnectTo(PortOf(source));
+    ASSERT_TRUE(slow.valid());
+    FrameSender sending(source.get(), kNoiseW, kNoiseH, 60000, 1200, DrawNoise);
+    std::string received;
+    ReadFor(slow.get(), 300, received);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));  // far behind by now
+    ReadFor(slow.get(), 700, received);
+
+    TempDir dir;
+    {
+        std::ofstream file(dir.Path("received.mkv"), std::ios::binary);
+        file.write(received.data(), std::streamsize(received.size()));
+    }
+    ChildProcess decoder({"ffmpeg", "-nostdin", "-v", "error", "-i", dir.Path("received.mkv"),
+                          "-fps_mode", "passthrough", "-f", "rawvideo", "-pix_fmt", "bgra", "-y",
+                          dir.Path("frames.raw")},
+                         dir.Path("out"));
+    decoder.Wait(kClientTimeoutMs);  // the capture ends inside a frame: the last one is cut
+    const auto decoded = SplitFrames(ReadFile(dir.Path("frames.raw")), kNoiseW, kNoiseH);
+    ASSERT_GT(decoded.size(), 20u) << decoder.Errors();
+    int64_t skipped = 0;
+    std::vector<uint8_t> sent(size_t(kNoiseW) * kNoiseH * 4);
+    for (size_t i = 0; i < decoded.size(); ++i) {
+        const int64_t n = FrameNumber(decoded[i].data());
+        if (i > 0) {
+            ASSERT_GT(n, FrameNumber(decoded[i - 1].data()));
+            skipped += n - FrameNumber(decoded[i - 1].data()) - 1;
+        }
+        DrawNoise(n, kNoiseW, kNoiseH, sent);
+        ASSERT_TRUE(decoded[i] == sent) << "decoded frame " << i << " (number " << n << ")";
+    }
+    EXPECT_GT(skipped, 0) << "the receiver never fell behind";
+}
+
 TEST(SenderConnections, AReceiverThatStaysStalledIsDropped)
 {
     SourceHandle source = MakeSource("Kelo Vantor 1");
@@ -45,8 +100,8 @@ TEST(SenderConnections, AReceiverThatStaysStalledIsDropped)
     const ndi::UniqueFd never_reads = ConnectTo(PortOf(source));
     ASSERT_TRUE(never_reads.valid());
     FrameSender sending(source.get(), kNoiseW, kNoiseH, 60000, 1200, DrawNoise);
-    // Buffers fill within half a second; two seconds without progress after that drop it.
-    std::this_thread::sleep_for(std::chrono::milliseconds(3500));
+    // Buffers fill within about half a second; two seconds without progress after that drop it.
+    std::this_thread::sleep_for(std::chrono::milliseconds(4000));
     EXPECT_TRUE(ReadUntilClosed(never_reads.get(), 10000).has_value());
 }
 
