@@ -6,6 +6,7 @@ extern "C" {
 #include <libavutil/mem.h>
 }
 
+#include <algorithm>
 #include <cstring>
 
 namespace vantor::ndi {
@@ -107,6 +108,7 @@ bool MatroskaMuxer::Start(const StreamDescription& description, ByteBuffer& head
     const VideoFormat& f = description.format;
     rate_N_ = f.rate_N;
     rate_D_ = f.rate_D;
+    stream_start_us_ = timeline_end_us_;
     AVStream* stream = avformat_new_stream(context_, nullptr);
     if (!stream) {
         Stop();
@@ -150,15 +152,19 @@ bool MatroskaMuxer::WriteFrame(std::span<const uint8_t> qtrle_frame, int64_t ind
         return false;
     const AVRational frame_time{rate_D_, rate_N_};
     const AVRational stream_time = context_->streams[0]->time_base;
+    const int64_t start_us = stream_start_us_ + av_rescale_q(index, frame_time, AV_TIME_BASE_Q);
+    const int64_t end_us = stream_start_us_ + av_rescale_q(index + 1, frame_time, AV_TIME_BASE_Q);
+    timeline_end_us_ = std::max(timeline_end_us_, end_us);
     packet_->data = const_cast<uint8_t*>(qtrle_frame.data());
     packet_->size = int(qtrle_frame.size());
     packet_->stream_index = 0;
-    packet_->pts = packet_->dts = av_rescale_q(index, frame_time, stream_time);
-    packet_->duration = av_rescale_q(index + 1, frame_time, stream_time) - packet_->pts;
+    packet_->pts = packet_->dts = av_rescale_q(start_us, AV_TIME_BASE_Q, stream_time);
+    packet_->duration = av_rescale_q(end_us, AV_TIME_BASE_Q, stream_time) - packet_->pts;
     packet_->flags = key_frame ? AV_PKT_FLAG_KEY : 0;
     cluster.Clear();
     sink_ = &cluster;
-    const bool written = av_write_frame(context_, packet_) >= 0 && av_write_frame(context_, nullptr) >= 0;
+    const bool written =
+        av_write_frame(context_, packet_) >= 0 && av_write_frame(context_, nullptr) >= 0;
     sink_ = nullptr;
     packet_->data = nullptr;
     packet_->size = 0;

@@ -36,7 +36,9 @@ public:
     // video track, the tags). False when FFmpeg refuses; the muxer then has no stream.
     bool Start(const StreamDescription& description, ByteBuffer& header);
 
-    // Frame number `index` of the stream as one cluster, timed at index x D / N seconds.
+    // Frame number `index` of the stream as one cluster, timed at index x D / N seconds after the
+    // stream's start. A stream starts where the previous one ended, so a receiver that stays
+    // connected through a restart sees time go on rising.
     bool WriteFrame(std::span<const uint8_t> qtrle_frame, int64_t index, bool key_frame,
                     ByteBuffer& cluster);
 
@@ -51,6 +53,8 @@ private:
     ByteBuffer* sink_ = nullptr;  // where Collect puts what the muxer writes
     int32_t rate_N_ = 0;
     int32_t rate_D_ = 0;
+    int64_t stream_start_us_ = 0;  // the current stream's frame 0 on the muxer's timeline
+    int64_t timeline_end_us_ = 0;  // end of the latest frame written
 };
 
 }  // namespace vantor::ndi

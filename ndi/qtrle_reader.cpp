@@ -10,6 +10,7 @@ class Cursor {
 public:
     explicit Cursor(std::span<const uint8_t> bytes) : bytes_(bytes) {}
     bool ok() const { return ok_; }
+    size_t left() const { return bytes_.size() - pos_; }
     uint32_t Byte() { return Next(); }
     uint32_t BE16() { return Next() << 8 | Next(); }
     uint32_t BE32() { return BE16() << 16 | BE16(); }
@@ -76,7 +77,7 @@ bool DrawQtrleFrame(std::span<const uint8_t> frame, Picture& picture)
     for (int64_t y = first_line; y < first_line + line_count; ++y)
         if (!DrawLine(in, picture.Row(int32_t(y)), picture.width()))
             return false;
-    return true;
+    return in.left() <= 1;  // the closing code; more means lines the picture does not have
 }
 
 }  // namespace vantor::ndi

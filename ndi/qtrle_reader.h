@@ -10,7 +10,8 @@
 
 namespace vantor::ndi {
 
-// False when the frame does not fit the picture; the picture may then be partly drawn.
+// False when the frame does not fit the picture (more or longer lines, or cut short); the
+// picture may then be partly drawn.
 bool DrawQtrleFrame(std::span<const uint8_t> frame, Picture& picture);
 
 }  // namespace vantor::ndi

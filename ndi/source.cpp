@@ -25,13 +25,14 @@ std::string Source::MetadataText()
 
 void Source::SendVideo(const NDIlib_video_frame_v2_t& frame, const VideoFormat& format)
 {
+    const int64_t entry_ns = PacingClock::NowNs();  // a new grid starts when its first call does
     int64_t deadline_ns = 0;
     {
         std::lock_guard lock(send_mutex_);
-        if (format != format_ || metadata_changed_.exchange(false))
+        const bool metadata_changed = metadata_changed_.exchange(false);
+        if (format != format_ || metadata_changed)
             Restart(format);
-        const int64_t slot =
-            clock_video_ ? clock_.SlotFor(PacingClock::NowNs()) : next_unpaced_slot_++;
+        const int64_t slot = clock_video_ ? clock_.SlotFor(entry_ns) : next_unpaced_slot_++;
         Take(frame, slot);
         deadline_ns = clock_.DeadlineNs(slot);
     }

@@ -1,0 +1,110 @@
+#include "ndi/frame_taker.h"
+#include "ndi/qtrle_reader.h"
+#include "ndi/qtrle_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace vantor::ndi {
+namespace {
+
+bool SamePixels(const Picture& a, const Picture& b)
+{
+    if (a.width() != b.width() || a.height() != b.height())
+        return false;
+    for (int32_t y = 0; y < a.height(); ++y)
+        if (!std::equal(a.Row(y), a.Row(y) + a.width(), b.Row(y)))
+            return false;
+    return true;
+}
+
+void Fill(Picture& p, uint32_t value)
+{
+    for (int32_t y = 0; y < p.height(); ++y)
+        std::fill_n(p.Row(y), p.width(), value);
+}
+
+// Rows of every kind the encoder meets: noise, one colour, long runs among literals.
+Picture MixedPicture(int32_t w, int32_t h)
+{
+    Picture p;
+    p.Reset(w, h);
+    uint32_t state = 12345;
+    for (int32_t y = 0; y < h; ++y)
+        for (int32_t x = 0; x < w; ++x) {
+            state = state * 1664525u + 1013904223u;
+            switch (y % 4) {
+            case 0: p.Row(y)[x] = state; break;                         // literals
+            case 1: p.Row(y)[x] = 0; break;                             // transparent
+            case 2: p.Row(y)[x] = x < 300 ? 0x80FF0000u : state; break; // a run of 300, then noise
+            default: p.Row(y)[x] = (x / 2) * 0x01010101u; break;        // runs of two
+            }
+        }
+    return p;
+}
+
+TEST(QtrleFrames, AKeyFrameDrawsEveryPixelOverWhateverWasShownBefore)
+{
+    const Picture sent = MixedPicture(700, 9);
+    ByteBuffer key;
+    WriteKeyFrame(sent, key);
+    Picture shown;
+    shown.Reset(700, 9);
+    Fill(shown, 0xDEADBEEF);
+    ASSERT_TRUE(DrawQtrleFrame(key.bytes(), shown));
+    EXPECT_TRUE(SamePixels(shown, sent));
+}
+
+TEST(QtrleFrames, ADeltaOfTakenFramesTurnsThePreviousPictureIntoTheNewOne)
+{
+    Picture before = MixedPicture(700, 12);
+    Picture taken = MixedPicture(700, 12);
+    Picture after = MixedPicture(700, 12);
+    after.Row(3)[0] = 1;        // first pixel
+    after.Row(3)[699] = 2;      // last pixel of the same row
+    after.Row(7)[600] = 3;      // a lone pixel past the longest single skip
+    std::fill_n(after.Row(10) + 100, 400, 0x11223344u);  // a long run inside a changed span
+    std::vector<uint8_t> frame(size_t(700) * 12 * 4);
+    for (int32_t y = 0; y < 12; ++y)
+        std::memcpy(&frame[size_t(y) * 700 * 4], after.Row(y), 700 * 4);
+
+    ByteBuffer delta;
+    ASSERT_TRUE(TakeFrame(frame.data(), 700 * 4, taken, delta));
+    EXPECT_TRUE(SamePixels(taken, after));
+    ASSERT_TRUE(DrawQtrleFrame(delta.bytes(), before));
+    EXPECT_TRUE(SamePixels(before, after));
+}
+
+TEST(QtrleFrames, AnUnchangedFrameIsAFewBytesAndDrawsNothing)
+{
+    Picture taken = MixedPicture(64, 8);
+    std::vector<uint8_t> frame(size_t(64) * 8 * 4);
+    for (int32_t y = 0; y < 8; ++y)
+        std::memcpy(&frame[size_t(y) * 64 * 4], taken.Row(y), 64 * 4);
+    ByteBuffer delta;
+    EXPECT_FALSE(TakeFrame(frame.data(), 64 * 4, taken, delta));
+    EXPECT_LE(delta.size(), 16u);
+    Picture shown = MixedPicture(64, 8);
+    ASSERT_TRUE(DrawQtrleFrame(delta.bytes(), shown));
+    EXPECT_TRUE(SamePixels(shown, MixedPicture(64, 8)));
+}
+
+TEST(QtrleFrames, AFrameThatDoesNotFitThePictureIsRefused)
+{
+    ByteBuffer key;
+    WriteKeyFrame(MixedPicture(64, 8), key);
+    Picture fewer_lines;
+    fewer_lines.Reset(64, 4);
+    EXPECT_FALSE(DrawQtrleFrame(key.bytes(), fewer_lines));
+    Picture narrower;
+    narrower.Reset(32, 8);
+    EXPECT_FALSE(DrawQtrleFrame(key.bytes(), narrower));
+    Picture same;
+    same.Reset(64, 8);
+    EXPECT_FALSE(DrawQtrleFrame(key.bytes().first(key.size() / 2), same));
+}
+
+}  // namespace
+}  // namespace vantor::ndi

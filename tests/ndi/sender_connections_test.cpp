@@ -1,0 +1,189 @@
+// Receivers that misbehave, too many receivers, many sources, and the end of a source.
+
+#include "child_process.h"
+#include "tcp_client.h"
+#include "test_frames.h"
+#include "test_source.h"
+
+#include "ndi/source_port.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/socket.h>
+
+#include <chrono>
+#include <fstream>
+#include <string>
+#include <set>
+#include <thread>
+#include <vector>
+
+namespace vantor::test {
+namespace {
+
+// Large enough, and changing enough, that socket buffers fill within a fraction of a second.
+constexpr int32_t kNoiseW = 384, kNoiseH = 216;
+
+TEST(SenderConnections, AReceiverThatNeverReadsHoldsBackNoOtherReceiver)
+{
+    SourceHandle source = MakeSource("Kelo Vantor 1");
+    ASSERT_TRUE(source);
+    const ndi::UniqueFd never_reads = ConnectTo(PortOf(source));
+    ASSERT_TRUE(never_reads.valid());
+    FrameSender sending(source.get(), kNoiseW, kNoiseH, 60000, 1200, DrawNoise);
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));  // its buffers are full by now
+    TempDir dir;
+    ChildProcess receiver(FfmpegReceiver(PortOf(source), 50, dir.Path("frames.raw")), dir.Path("out"));
+    ASSERT_EQ(receiver.Wait(kClientTimeoutMs), 0) << receiver.Errors();
+    const auto decoded = SplitFrames(ReadFile(dir.Path("frames.raw")), kNoiseW, kNoiseH);
+    EXPECT_EQ(decoded.size(), 50u);
+    EXPECT_TRUE(AreConsecutiveSentFrames(decoded, kNoiseW, kNoiseH, DrawNoise));
+}
+
+// Reads what arrives for `duration_ms` and appends it to `into`.
+void ReadFor(int fd, int duration_ms, std::string& into)
+{
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(duration_ms);
+    char buffer[65536];
+    while (std::chrono::steady_clock::now() < until) {
+        if (!Readable(fd, 20))
+            continue;
+        const ssize_t got = ::recv(fd, buffer, sizeof buffer, 0);
+        if (got <= 0)
+            return;
+        into.append(buffer, size_t(got));
+    }
+}
+
+TEST(SenderConnections, AReceiverThatFallsBehindSkipsAheadToAKeyFrameAndStillDecodesExactly)
+{
+    SourceHandle source = MakeSource("Kelo Vantor 1");
+    ASSERT_TRUE(source);
+    const ndi::UniqueFd slow = ConnectTo(PortOf(source));
+    ASSERT_TRUE(slow.valid());
+    FrameSender sending(source.get(), kNoiseW, kNoiseH, 60000, 1200, DrawNoise);
+    std::string received;
+    ReadFor(slow.get(), 300, received);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));  // far behind by now
+    ReadFor(slow.get(), 700, received);
+
+    TempDir dir;
+    {
+        std::ofstream file(dir.Path("received.mkv"), std::ios::binary);
+        file.write(received.data(), std::streamsize(received.size()));
+    }
+    ChildProcess decoder({"ffmpeg", "-nostdin", "-v", "error", "-i", dir.Path("received.mkv"),
+                          "-fps_mode", "passthrough", "-f", "rawvideo", "-pix_fmt", "bgra", "-y",
+                          dir.Path("frames.raw")},
+                         dir.Path("out"));
+    decoder.Wait(kClientTimeoutMs);  // the capture ends inside a frame: the last one is cut
+    const auto decoded = SplitFrames(ReadFile(dir.Path("frames.raw")), kNoiseW, kNoiseH);
+    ASSERT_GT(decoded.size(), 20u) << decoder.Errors();
+    int64_t skipped = 0;
+    std::vector<uint8_t> sent(size_t(kNoiseW) * kNoiseH * 4);
+    for (size_t i = 0; i < decoded.size(); ++i) {
+        const int64_t n = FrameNumber(decoded[i].data());
+        if (i > 0) {
+            ASSERT_GT(n, FrameNumber(decoded[i - 1].data()));
+            skipped += n - FrameNumber(decoded[i - 1].data()) - 1;
+        }
+        DrawNoise(n, kNoiseW, kNoiseH, sent);
+        ASSERT_TRUE(decoded[i] == sent) << "decoded frame " << i << " (number " << n << ")";
+    }
+    EXPECT_GT(skipped, 0) << "the receiver never fell behind";
+}
+
+TEST(SenderConnections, AReceiverThatStaysStalledIsDropped)
+{
+    SourceHandle source = MakeSource("Kelo Vantor 1");
+    ASSERT_TRUE(source);
+    const ndi::UniqueFd never_reads = ConnectTo(PortOf(source));
+    ASSERT_TRUE(never_reads.valid());
+    FrameSender sending(source.get(), kNoiseW, kNoiseH, 60000, 1200, DrawNoise);
+    // Buffers fill within about half a second; two seconds without progress after that drop it.
+    std::this_thread::sleep_for(std::chrono::milliseconds(4000));
+    EXPECT_TRUE(ReadUntilClosed(never_reads.get(), 10000).has_value());
+}
+
+TEST(SenderConnections, ReceiversThatSendGarbageOrLeaveMidFrameDisturbNoOne)
+{
+    constexpr int32_t kW = 96, kH = 54;
+    SourceHandle source = MakeSource("Kelo Vantor 1");
+    ASSERT_TRUE(source);
+    FrameSender sending(source.get(), kW, kH, 60000, 1200, DrawMovingBox);
+    TempDir dir;
+    ChildProcess receiver(FfmpegReceiver(PortOf(source), 40, dir.Path("frames.raw")), dir.Path("out"));
+    const std::vector<char> garbage(1 << 20, 'x');
+    for (int i = 0; i < 5; ++i) {
+        ndi::UniqueFd talker = ConnectTo(PortOf(source));
+        ::send(talker.get(), garbage.data(), garbage.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+        ndi::UniqueFd leaver = ConnectTo(PortOf(source));
+        char some[100];
+        ASSERT_TRUE(Readable(leaver.get(), 5000));
+        ASSERT_GT(::recv(leaver.get(), some, sizeof some, 0), 0);
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }  // both leave, the leaver in the middle of the stream
+    ASSERT_EQ(receiver.Wait(kClientTimeoutMs), 0) << receiver.Errors();
+    const auto decoded = SplitFrames(ReadFile(dir.Path("frames.raw")), kW, kH);
+    EXPECT_EQ(decoded.size(), 40u);
+    EXPECT_TRUE(AreConsecutiveSentFrames(decoded, kW, kH, DrawMovingBox));
+}
+
+TEST(SenderConnections, SixteenReceiversAreServedAndTheSeventeenthIsRefused)
+{
+    SourceHandle source = MakeSource("Kelo Vantor 1");
+    ASSERT_TRUE(source);
+    FrameSender sending(source.get(), 32, 18, 60000, 1200, DrawMovingBox);
+    std::vector<ndi::UniqueFd> receivers;
+    for (int i = 0; i < 16; ++i) {
+        receivers.push_back(ConnectTo(PortOf(source)));
+        ASSERT_TRUE(Readable(receivers.back().get(), 5000)) << "receiver " << i << " got nothing";
+    }
+    const ndi::UniqueFd seventeenth = ConnectTo(PortOf(source));
+    EXPECT_EQ(ReadUntilClosed(seventeenth.get(), 5000), std::optional<size_t>(0));
+    char some[64];
+    for (const auto& r : receivers)
+        EXPECT_GT(::recv(r.get(), some, sizeof some, MSG_DONTWAIT), 0);
+}
+
+TEST(SenderConnections, DestroyClosesTheListenerAndEveryConnectionAtOnce)
+{
+    SourceHandle source = MakeSource("Kelo Vantor 1");
+    ASSERT_TRUE(source);
+    const uint16_t port = PortOf(source);
+    const ndi::UniqueFd watching = ConnectTo(port);
+    {
+        FrameSender sending(source.get(), 32, 18, 60000, 1200, DrawMovingBox);
+        ASSERT_TRUE(Readable(watching.get(), 5000));
+    }
+    source.reset();
+    EXPECT_TRUE(ReadUntilClosed(watching.get(), 2000).has_value());
+    EXPECT_FALSE(ConnectTo(port).valid());
+}
+
+TEST(SenderConnections, EightSourcesTakeEightPortsAndEachServesItsOwnStream)
+{
+    std::vector<SourceHandle> sources;
+    std::vector<std::unique_ptr<FrameSender>> senders;
+    std::vector<std::string> names;
+    std::set<uint16_t> ports;
+    for (int i = 1; i <= 8; ++i) {
+        names.push_back("Kelo Vantor " + std::to_string(i));
+        sources.push_back(MakeSource(names.back().c_str()));
+        ASSERT_TRUE(sources.back());
+        const uint16_t port = PortOf(sources.back());
+        EXPECT_GE(port, 5960);
+        EXPECT_LE(port, 5999);
+        ports.insert(port);
+        senders.push_back(std::make_unique<FrameSender>(sources.back().get(), 32, 18, 30000, 1200,
+                                                        DrawMovingBox));
+    }
+    EXPECT_EQ(ports.size(), 8u);
+    TempDir dir;
+    for (size_t i = 0; i < sources.size(); ++i)
+        EXPECT_EQ(Probe(PortOf(sources[i]), dir)["TAG:title"], names[i]);
+    senders.clear();
+}
+
+}  // namespace
+}  // namespace vantor::test

@@ -1,0 +1,126 @@
+#include "test_frames.h"
+
+#include <algorithm>
+
+namespace vantor::test {
+namespace {
+
+void WriteFrameNumber(int64_t n, std::vector<uint8_t>& bgra)
+{
+    bgra[0] = uint8_t(n);
+    bgra[1] = uint8_t(n >> 8);
+    bgra[2] = uint8_t(n >> 16);
+    bgra[3] = 255;
+}
+
+}  // namespace
+
+void DrawMovingBox(int64_t n, int32_t width, int32_t height, std::vector<uint8_t>& bgra)
+{
+    std::fill(bgra.begin(), bgra.end(), 0);
+    const int32_t box = std::min(width, height) / 2;
+    const int32_t left = int32_t((n / 4) * 3 % (width - box));
+    const int32_t top = height / 4;
+    for (int32_t y = top; y < top + box; ++y)
+        for (int32_t x = left; x < left + box; ++x) {
+            uint8_t* p = &bgra[(size_t(y) * width + x) * 4];
+            p[0] = uint8_t(x * 5);
+            p[1] = uint8_t(y * 7);
+            p[2] = uint8_t(n / 4);
+            p[3] = uint8_t((x + y) * 9);  // every alpha from 0 to 255 occurs
+        }
+    WriteFrameNumber(n, bgra);
+}
+
+void DrawNoise(int64_t n, int32_t, int32_t, std::vector<uint8_t>& bgra)
+{
+    uint64_t state = 0x9E3779B97F4A7C15ull * uint64_t(n + 1);
+    for (uint8_t& byte : bgra) {
+        state ^= state << 13;
+        state ^= state >> 7;
+        state ^= state << 17;
+        byte = uint8_t(state);
+    }
+    WriteFrameNumber(n, bgra);
+}
+
+int64_t FrameNumber(const uint8_t* bgra)
+{
+    return int64_t(bgra[0]) | int64_t(bgra[1]) << 8 | int64_t(bgra[2]) << 16;
+}
+
+NDIlib_video_frame_v2_t FrameRecord(int32_t width, int32_t height, int32_t rate_N, int32_t rate_D,
+                                    uint8_t* pixels)
+{
+    NDIlib_video_frame_v2_t frame;
+    frame.xres = width;
+    frame.yres = height;
+    frame.FourCC = NDIlib_FourCC_type_BGRA;
+    frame.frame_rate_N = rate_N;
+    frame.frame_rate_D = rate_D;
+    frame.picture_aspect_ratio = 16.0f / 9.0f;
+    frame.p_data = pixels;
+    frame.line_stride_in_bytes = width * 4;
+    return frame;
+}
+
+FrameSender::FrameSender(NDIlib_send_instance_t sender, int32_t width, int32_t height,
+                         int32_t rate_N, int32_t rate_D, Draw draw)
+{
+    thread_ = std::thread([=, this] {
+        std::vector<uint8_t> pixels(size_t(width) * height * 4);
+        const NDIlib_video_frame_v2_t frame = FrameRecord(width, height, rate_N, rate_D, pixels.data());
+        for (int64_t n = 0; !stop_; ++n) {
+            draw(n, width, height, pixels);
+            NDIlib_send_send_video_v2(sender, &frame);
+            frames_sent_ = n + 1;
+        }
+    });
+}
+
+FrameSender::~FrameSender()
+{
+    stop_ = true;
+    thread_.join();
+}
+
+std::vector<std::vector<uint8_t>> SplitFrames(const std::string& raw, int32_t width, int32_t height)
+{
+    const size_t frame_bytes = size_t(width) * height * 4;
+    std::vector<std::vector<uint8_t>> frames;
+    for (size_t at = 0; at + frame_bytes <= raw.size(); at += frame_bytes)
+        frames.emplace_back(raw.begin() + std::ptrdiff_t(at), raw.begin() + std::ptrdiff_t(at + frame_bytes));
+    return frames;
+}
+
+::testing::AssertionResult AreConsecutiveSentFrames(const std::vector<std::vector<uint8_t>>& decoded,
+                                                    int32_t width, int32_t height, const Draw& draw)
+{
+    if (decoded.empty())
+        return ::testing::AssertionFailure() << "no frame decoded";
+    const int64_t first = FrameNumber(decoded[0].data());
+    std::vector<uint8_t> sent(size_t(width) * height * 4);
+    for (size_t i = 0; i < decoded.size(); ++i) {
+        const int64_t n = first + int64_t(i);
+        draw(n, width, height, sent);
+        const auto differs = std::mismatch(sent.begin(), sent.end(), decoded[i].begin());
+        if (differs.first != sent.end()) {
+            const size_t at = size_t(differs.first - sent.begin());
+            return ::testing::AssertionFailure()
+                   << "decoded frame " << i << " (number " << FrameNumber(decoded[i].data())
+                   << ", expected " << n << ") differs at pixel " << at / 4 % width << ","
+                   << at / 4 / width << " byte " << at % 4 << ": sent " << int(*differs.first)
+                   << ", decoded " << int(*differs.second);
+        }
+    }
+    return ::testing::AssertionSuccess();
+}
+
+std::vector<std::string> FfmpegReceiver(uint16_t port, int frame_count, const std::string& output_path)
+{
+    return {"ffmpeg", "-nostdin", "-v", "error", "-i", "tcp://127.0.0.1:" + std::to_string(port),
+            "-frames:v", std::to_string(frame_count), "-fps_mode", "passthrough", "-f", "rawvideo",
+            "-pix_fmt", "bgra", "-y", output_path};
+}
+
+}  // namespace vantor::test
