@@ -14,6 +14,6 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 # that happens not to crash.
 cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANTOR_TSAN=ON -DVANTOR_BENCH=OFF
 cmake --build build/tsan --target concurrency_tests
-export TSAN_OPTIONS=halt_on_error=1
+export TSAN_OPTIONS=halt_on_error=1:die_after_fork=0:suppressions=$PWD/tests/tsan.supp
 cd build/tsan
 ctest -L concurrency --output-on-failure --timeout 300
