@@ -4,6 +4,19 @@
 #include <new>
 
 namespace vantor {
+namespace {
+
+// Every other pixel of a row, as whole 4-byte pixels.
+void HalveRow(const uint8_t* __restrict in, uint8_t* __restrict out, int32_t width)
+{
+    for (int32_t x = 0; x < width; ++x) {
+        uint32_t pixel;
+        std::memcpy(&pixel, in + size_t(x) * 8, 4);
+        std::memcpy(out + size_t(x) * 4, &pixel, 4);
+    }
+}
+
+}  // namespace
 
 bool PreviewBuffer::PreparePreview()
 {
@@ -45,8 +58,8 @@ void PreviewBuffer::ConvertFrame(const uint8_t* p_data, int32_t xres, int32_t yr
             out += size_t(width) * 4;
             continue;
         }
-        for (int32_t x = 0; x < width; ++x, out += 4)
-            std::memcpy(out, in + size_t(x) * 8, 4);
+        HalveRow(in, out, width);
+        out += size_t(width) * 4;
     }
 }
 
