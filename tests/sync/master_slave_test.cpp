@@ -92,5 +92,16 @@ TEST_F(MasterSlaveTest, TheMastersFormatChangeStopsTheSlavesAndTheyStayStopped)
     EXPECT_EQ(SourceTitleOf(master()), SourceName(1)) << "the master's new source keeps its name";
 }
 
+TEST_F(MasterSlaveTest, ASlaveToldToEndEndsEvenWhenTheMasterStartsItInItsLastSeconds)
+{
+    CopyProcess& ending = slave(0);
+    ending.Terminate();
+    ASSERT_TRUE(ending.WaitForCount(kStopped, 1, kSendingBound_ms)) << "SIGTERM did not stop the output";
+    master().Send("start");  // the master runs already: it only tells the slaves
+    ASSERT_TRUE(ending.WaitForExit(kExitBound_ms)) << "the start kept the copy alive";
+    EXPECT_TRUE(ending.EndedCleanly()) << ending.Errors().toStdString();
+    EXPECT_EQ(ending.Count(kSending), 1) << "the copy started again after its exit";
+}
+
 }  // namespace
 }  // namespace vantor::test
