@@ -3,6 +3,7 @@
 #include "support/spin_until.h"
 
 #include <QProcessEnvironment>
+#include <QRegularExpression>
 
 namespace vantor::test {
 namespace {
@@ -62,13 +63,15 @@ bool CopyProcess::WaitForCount(const QString& line, qsizetype count, int timeout
     return SpinUntil([&] { return Count(line) >= count; }, timeout_ms);
 }
 
+QStringList CopyProcess::Titles()
+{
+    return Lines().filter(QRegularExpression(QStringLiteral("^") + QRegularExpression::escape(kTitlePrefix)));
+}
+
 QString CopyProcess::Title()
 {
-    const QStringList lines = Lines();
-    for (auto it = lines.crbegin(); it != lines.crend(); ++it)
-        if (it->startsWith(kTitlePrefix))
-            return *it;
-    return {};
+    const QStringList titles = Titles();
+    return titles.isEmpty() ? QString() : titles.last();
 }
 
 bool CopyProcess::WaitForTitle(int timeout_ms)

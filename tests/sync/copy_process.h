@@ -30,7 +30,8 @@ public:
     QString Errors();
     qsizetype Count(const QString& line);
     bool WaitForCount(const QString& line, qsizetype count, int timeout_ms);
-    // The last title line the copy printed; empty before its first.
+    // Every title line the copy printed, and the last one (empty before the first).
+    QStringList Titles();
     QString Title();
     bool WaitForTitle(int timeout_ms);
 
