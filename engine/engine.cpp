@@ -92,7 +92,9 @@ bool Engine::StartSending()
 {
     if (running_)
         return true;
-    if (!frame_.Allocated() || !runtime_ready_ || !sender_.exists())
+    // After the exit was confirmed nothing starts again (a master's start, a renumbered copy
+    // resuming): a new run would make the shutdown do nothing and the program never end.
+    if (exit_confirmed_ || !frame_.Allocated() || !runtime_ready_ || !sender_.exists())
         return false;
     running_ = true;
     preview_live_ = true;
@@ -161,6 +163,7 @@ void Engine::OverlaySetupClosed()
 
 void Engine::ExitConfirmed()
 {
+    exit_confirmed_ = true;
     if (!running_)
         return Shutdown();
     StopSending();

@@ -61,7 +61,7 @@ public:
     void ApplyOutputFormat();
 
     // Starts the send loop; false (and nothing changes) when there is no output frame, runtime
-    // or sender, since the loop would then run unpaced.
+    // or sender, since the loop would then run unpaced, or once the exit has been confirmed.
     bool StartSending();
     // Stops the loop and waits for the frame in progress to finish.
     void StopSending();
@@ -127,6 +127,7 @@ private:
     RgbaImage watermark_;     // loaded once at start-up
     bool runtime_ready_ = false;
     bool shut_down_ = false;
+    bool exit_confirmed_ = false;  // user-interface thread only
 
     std::atomic<bool> running_{false};       // UI writes; the send thread polls it every frame
     std::atomic<bool> preview_live_{false};  // UI writes; the send thread reads it every frame

@@ -49,6 +49,8 @@ void TestControl::Run(const QByteArray& command)
         engine_.PressStop();
     else if (verb == "format")
         engine_.SelectResolution(words.value(1).toInt());
+    else if (verb == "rate")
+        engine_.SelectFrameRate(words.value(1).toInt());
     else if (verb == "exit")
         engine_.ExitConfirmed();
 }

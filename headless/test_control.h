@@ -1,7 +1,8 @@
 #pragma once
 // A control for tests only: when NDIVANTOR_TEST_CONTROL=1 is set, lines on standard input play
 // the parts of the window that the copies' synchronisation reacts to. Operators see nothing of
-// it. Commands: "master on|off", "slave on|off", "start", "stop", "format <menu id>", "exit".
+// it. Commands: "master on|off", "slave on|off", "start", "stop", "format <resolution menu id>",
+// "rate <frame-rate menu id>", "exit".
 
 #include <QObject>
 

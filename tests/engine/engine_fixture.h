@@ -4,8 +4,7 @@
 #include "engine/engine.h"
 #include "engine/engine_constants.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
+#include "support/spin_until.h"
 
 #include <gtest/gtest.h>
 
@@ -37,25 +36,6 @@ struct Broadcasts {
     std::mutex mutex;
     std::vector<std::pair<uint32_t, intptr_t>> sent;  // written by both threads
 };
-
-// Runs the event loop until the condition holds or the time is up; true when it held.
-template <typename Condition>
-bool SpinUntil(Condition condition, int timeout_ms)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > timeout_ms)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    return true;
-}
-
-inline void SpinFor(int ms)
-{
-    SpinUntil([] { return false; }, ms);
-}
 
 class EngineFixture : public ::testing::Test {
 protected:

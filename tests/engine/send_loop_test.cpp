@@ -149,6 +149,19 @@ TEST_F(SendLoop, ExitWhileSendingStopsAtOnceAndShutsDownLater)
     EXPECT_FALSE(engine.StartSending()) << "nothing left to send with";
 }
 
+TEST_F(SendLoop, AStartAfterTheExitWasConfirmedNeitherRestartsTheLoopNorHoldsUpTheShutdown)
+{
+    engine.SelectResolution(k640x360);
+    ASSERT_TRUE(engine.StartSending());
+    QSignalSpy finished(&engine, &Engine::finished);
+    engine.ExitConfirmed();
+    engine.FollowMaster(true);  // a master's start in the last seconds
+    EXPECT_FALSE(engine.running());
+    engine.PressStart();
+    EXPECT_FALSE(engine.running());
+    EXPECT_TRUE(SpinUntil([&] { return finished.count() == 1; }, 10000)) << "the shutdown never came";
+}
+
 TEST_F(SendLoop, ExitWhileStoppedShutsDownAtOnce)
 {
     engine.SelectResolution(k640x360);

@@ -1,0 +1,60 @@
+#pragma once
+// One copy of ndivantor-headless as a child process: steered through its test control on
+// standard input, watched through the lines it prints. Every wait is bounded.
+
+#include <QByteArray>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+namespace vantor::test {
+
+class CopyProcess {
+public:
+    // The copy uses the session bus at `bus_address`; an address where no bus listens gives a
+    // copy without a bus.
+    explicit CopyProcess(const QString& bus_address);
+    // Kills the copy if it still runs.
+    ~CopyProcess();
+    CopyProcess(const CopyProcess&) = delete;
+    CopyProcess& operator=(const CopyProcess&) = delete;
+
+    bool started() const { return started_; }
+    qint64 pid() const { return pid_; }
+    bool running() const { return process_.state() != QProcess::NotRunning; }
+
+    // One line of the test control ("master on", "start", "format 32776", ...).
+    void Send(const QByteArray& command);
+    // Standard output so far, line by line, and standard error as it stands.
+    QStringList Lines();
+    QString Errors();
+    qsizetype Count(const QString& line);
+    bool WaitForCount(const QString& line, qsizetype count, int timeout_ms);
+    // Every title line the copy printed, and the last one (empty before the first).
+    QStringList Titles();
+    QString Title();
+    bool WaitForTitle(int timeout_ms);
+
+    // SIGTERM: the copy's orderly shutdown.
+    void Terminate();
+    bool WaitForExit(int timeout_ms);
+    // True when the copy ended by itself with exit code 0.
+    bool EndedCleanly() const;
+    void Kill();
+
+private:
+    void Drain();
+
+    QProcess process_;
+    bool started_ = false;
+    qint64 pid_ = 0;  // kept after the copy ends, for messages
+    QByteArray output_;
+    QByteArray errors_;
+};
+
+// "Kelo Vantor for NDI® - No 3" for shown number 3.
+QString TitleLine(int shown_number);
+// "Kelo Vantor 3" for shown number 3.
+QString SourceName(int shown_number);
+
+}  // namespace vantor::test
