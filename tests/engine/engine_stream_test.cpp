@@ -13,7 +13,6 @@
 namespace vantor {
 namespace {
 
-using test::FindSourcePort;
 using test::GrabFrames;
 using test::SpinFor;
 using test::SpinUntil;
@@ -69,8 +68,8 @@ class EngineStream : public test::EngineFixture {
 protected:
     uint16_t SourcePort()
     {
-        const auto port = FindSourcePort(QStringLiteral("Kelo Vantor 1"));
-        EXPECT_TRUE(port.has_value()) << "no source named Kelo Vantor 1";
+        const auto port = test::SourcePortOf(QCoreApplication::applicationPid());
+        EXPECT_TRUE(port.has_value()) << "the engine's source listens nowhere";
         return port.value_or(0);
     }
 

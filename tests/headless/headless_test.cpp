@@ -46,8 +46,11 @@ TEST_P(HeadlessProgram, SendsAfterTwoSecondsAndEndsInOrderOnTheSignal)
     ASSERT_TRUE(program_.waitForStarted(5000));
     ASSERT_TRUE(WaitForLine(program_, QByteArrayLiteral("Kelo Vantor for NDI\xC2\xAE - No 1"), 5000));
     ASSERT_TRUE(WaitForLine(program_, "Sending", 5000));
-    const auto port = test::FindSourcePort(QStringLiteral("Kelo Vantor 1"));
+    const auto port = test::SourcePortOf(program_.processId());
     ASSERT_TRUE(port.has_value());
+    const auto info = test::ProbeStream(*port);
+    ASSERT_TRUE(info.has_value());
+    EXPECT_EQ(info->title, QStringLiteral("Kelo Vantor 1"));
     EXPECT_EQ(test::GrabFrames(*port, 2, 1280, 720).size(), 2u);
 
     ::kill(static_cast<pid_t>(program_.processId()), GetParam());

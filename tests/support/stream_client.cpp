@@ -1,14 +1,21 @@
 #include "stream_client.h"
 
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QSet>
+#include <QStringList>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
+
+#include <filesystem>
+#include <string>
+#include <system_error>
 
 namespace vantor::test {
 namespace {
@@ -28,6 +35,42 @@ std::optional<QByteArray> Run(const QString& program, const QStringList& args, i
     if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
         return std::nullopt;
     return process.readAllStandardOutput();
+}
+
+constexpr uint16_t kFirstSourcePort = 5960;
+constexpr uint16_t kLastSourcePort = 5999;
+constexpr char kListenState[] = "0A";
+
+// Inodes of the sockets the process holds open (links "socket:[12345]" in its fd folder).
+QSet<QString> SocketInodes(qint64 pid)
+{
+    QSet<QString> inodes;
+    std::error_code error;
+    const std::filesystem::path fds = "/proc/" + std::to_string(pid) + "/fd";
+    for (const auto& fd : std::filesystem::directory_iterator(fds, error)) {
+        const std::string target = std::filesystem::read_symlink(fd.path(), error).string();
+        if (!error && target.starts_with("socket:[") && target.ends_with(']'))
+            inodes.insert(QString::fromStdString(target.substr(8, target.size() - 9)));
+    }
+    return inodes;
+}
+
+// Lines of /proc/net/tcp and tcp6: "sl local_address rem_address st ... uid timeout inode".
+std::optional<uint16_t> ListeningPort(const QString& table, const QSet<QString>& inodes)
+{
+    QFile file(table);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    file.readLine();  // the heading
+    while (!file.atEnd()) {
+        const QStringList fields = QString::fromLatin1(file.readLine()).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        if (fields.size() < 10 || fields[3] != QLatin1String(kListenState) || !inodes.contains(fields[9]))
+            continue;
+        const uint port = fields[1].section(QLatin1Char(':'), -1).toUInt(nullptr, 16);
+        if (port >= kFirstSourcePort && port <= kLastSourcePort)
+            return static_cast<uint16_t>(port);
+    }
+    return std::nullopt;
 }
 
 }  // namespace
@@ -85,16 +128,14 @@ std::vector<QByteArray> GrabFrames(uint16_t port, int count, int width, int heig
     return frames;
 }
 
-std::optional<uint16_t> FindSourcePort(const QString& title)
+std::optional<uint16_t> SourcePortOf(qint64 pid)
 {
-    for (uint16_t port = 5960; port <= 5999; ++port) {
-        if (!IsListening(port))
-            continue;
-        const auto info = ProbeStream(port, 5000);
-        if (info && info->title == title)
-            return port;
-    }
-    return std::nullopt;
+    const QSet<QString> inodes = SocketInodes(pid);
+    if (inodes.isEmpty())
+        return std::nullopt;
+    if (auto port = ListeningPort(QStringLiteral("/proc/net/tcp6"), inodes))
+        return port;
+    return ListeningPort(QStringLiteral("/proc/net/tcp"), inodes);
 }
 
 }  // namespace vantor::test

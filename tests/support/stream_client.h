@@ -29,7 +29,8 @@ std::vector<QByteArray> GrabFrames(uint16_t port, int count, int width, int heig
 // Whether something accepts connections on 127.0.0.1:port.
 bool IsListening(uint16_t port);
 
-// The port of the source with this name among 5960..5999, if one is there.
-std::optional<uint16_t> FindSourcePort(const QString& title);
+// The port from 5960 to 5999 on which the process listens, found through its open sockets
+// (ports are taken first come, first served, also by sources of other programs).
+std::optional<uint16_t> SourcePortOf(qint64 pid);
 
 }  // namespace vantor::test

@@ -63,7 +63,8 @@ std::optional<uint16_t> SyncTest::PortOf(const CopyProcess& copy)
 QString SyncTest::SourceTitleOf(const CopyProcess& copy)
 {
     const std::optional<uint16_t> port = PortOf(copy);
-    return port ? StreamTitle(*port) : QString();
+    const auto info = port ? ProbeStream(*port) : std::nullopt;
+    return info ? info->title : QString();
 }
 
 std::vector<int> SyncTest::FramesFrom(const std::vector<CopyProcess*>& copies)

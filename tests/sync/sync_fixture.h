@@ -7,6 +7,7 @@
 #include "copy_process.h"
 #include "private_bus.h"
 #include "source_probe.h"
+#include "stream_client.h"
 
 #include "support/qt_printers.h"
 #include "support/spin_until.h"
