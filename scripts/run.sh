@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release
-cmake --build build/release
+cmake --build build/release --target ndivantor-headless
 # With a desktop session the copies find each other on its bus; without one the copy says so
 # and runs alone as No 1.
 exec build/release/headless/ndivantor-headless
