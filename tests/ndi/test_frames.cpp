@@ -1,5 +1,8 @@
 #include "test_frames.h"
 
+#include "child_process.h"
+#include "test_source.h"
+
 #include <algorithm>
 
 namespace vantor::test {
@@ -121,6 +124,17 @@ std::vector<std::string> FfmpegReceiver(uint16_t port, int frame_count, const st
     return {"ffmpeg", "-nostdin", "-v", "error", "-i", "tcp://127.0.0.1:" + std::to_string(port),
             "-frames:v", std::to_string(frame_count), "-fps_mode", "passthrough", "-f", "rawvideo",
             "-pix_fmt", "bgra", "-y", output_path};
+}
+
+std::vector<std::vector<uint8_t>> ReceiveFrames(uint16_t port, int frame_count, int32_t width, int32_t height)
+{
+    TempDir dir;
+    ChildProcess receiver(FfmpegReceiver(port, frame_count, dir.Path("frames.raw")), dir.Path("out"));
+    if (receiver.Wait(kClientTimeoutMs) != 0) {
+        ADD_FAILURE() << "the receiver failed: " << receiver.Errors();
+        return {};
+    }
+    return SplitFrames(ReadFile(dir.Path("frames.raw")), width, height);
 }
 
 }  // namespace vantor::test

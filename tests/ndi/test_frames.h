@@ -51,4 +51,8 @@ std::vector<std::vector<uint8_t>> SplitFrames(const std::string& raw, int32_t wi
 // ffmpeg reading `frame_count` frames of the source on `port` into `output_path` as raw BGRA.
 std::vector<std::string> FfmpegReceiver(uint16_t port, int frame_count, const std::string& output_path);
 
+// The next `frame_count` frames of the source on `port` as one ffmpeg receiver decodes them;
+// a receiver that fails is reported as a test failure and gives no frames.
+std::vector<std::vector<uint8_t>> ReceiveFrames(uint16_t port, int frame_count, int32_t width, int32_t height);
+
 }  // namespace vantor::test
