@@ -4,9 +4,9 @@
 // it. Commands: "master on|off", "slave on|off", "start", "stop", "format <resolution menu id>",
 // "rate <frame-rate menu id>", "exit".
 
+#include <QByteArray>
+#include <QList>
 #include <QObject>
-
-class QSocketNotifier;
 
 namespace vantor {
 
@@ -18,16 +18,12 @@ class TestControl : public QObject {
 
 public:
     TestControl(Engine& engine, InstanceSync& sync, QObject* parent = nullptr);
-    static bool Requested();
 
 private:
-    void ReadLine();
-    void Run(const QByteArray& command);
+    void Run(const QList<QByteArray>& words);
 
     Engine& engine_;
     InstanceSync& sync_;
-    QSocketNotifier* notifier_;  // owned through the Qt parent
-    QByteArray pending_;
 };
 
 }  // namespace vantor

@@ -11,6 +11,7 @@
 #include "ui/message_box.h"
 #include "ui/ol_setup_texts.h"
 #include "ui/preview_canvas.h"
+#include "ui/screen_fit.h"
 #include "ui/static_control.h"
 
 #include <QDragEnterEvent>
@@ -23,7 +24,6 @@
 #include <QScreen>
 #include <QSignalBlocker>
 
-#include <algorithm>
 #include <mutex>
 
 namespace vantor {
@@ -134,9 +134,7 @@ void OLSetup::PlaceOverOwner()
     const QPoint wanted = owner->mapToGlobal(
         QPoint(controls_.units().X(kOwnerOffsetX_du), controls_.units().Y(kOwnerOffsetY_du)));
     const QScreen* screen = owner->screen() ? owner->screen() : QGuiApplication::primaryScreen();
-    const QRect available = screen->availableGeometry();
-    move(std::clamp(wanted.x(), available.left(), std::max(available.left(), available.right() - width())),
-         std::clamp(wanted.y(), available.top(), std::max(available.top(), available.bottom() - height())));
+    move(KeptOnScreen(wanted, frameGeometry().size(), screen->availableGeometry()));
 }
 
 void OLSetup::ShowSplash()

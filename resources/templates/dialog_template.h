@@ -53,7 +53,9 @@ struct DialogTemplate {
     std::span<const ControlTemplate> controls;  // in tab order
 };
 
-// The Overlay setup dialog.
-extern const DialogTemplate kOverlaySetupTemplate;
+extern const DialogTemplate kMainDialogTemplate;     // 102
+extern const DialogTemplate kOverlaySetupTemplate;   // 103
+extern const DialogTemplate kAboutTemplate;          // 100
+extern const DialogTemplate kSupportTemplate;        // 122
 
 }  // namespace vantor::templates
