@@ -152,7 +152,13 @@ void Engine::PreviewOff() { preview_live_ = false; }
 
 void Engine::TogglePreview() { preview_live_ = !preview_live_; }
 
-void Engine::OverlaySetupOpened() { preview_live_ = true; }
+// The preview stays live for as long as the dialog is open: a pending switch-off from the last
+// start must not freeze it under the operator's eyes.
+void Engine::OverlaySetupOpened()
+{
+    preview_off_timer_.stop();
+    preview_live_ = true;
+}
 
 void Engine::OverlaySetupClosed()
 {

@@ -2,6 +2,8 @@
 
 #include <QFontMetrics>
 
+#include <cmath>
+
 namespace vantor {
 namespace {
 
@@ -25,12 +27,15 @@ QFont DialogFont()
     return font;
 }
 
-// The average width of the 52 letters, rounded, and the font's height.
+// The average width of the 52 letters, rounded, and the font's height with its ascent and
+// descent each rounded up to whole pixels, as text metrics give them where the windows were
+// designed (11-pixel Liberation Sans: 6 x 13).
 DialogUnits::DialogUnits(const QFont& font)
 {
     const QFontMetrics metrics(font);
     base_x_ = (metrics.horizontalAdvance(QString::fromLatin1(kAlphabet)) / 26 + 1) / 2;
-    base_y_ = metrics.height();
+    const QFontMetricsF exact(font);
+    base_y_ = int(std::ceil(exact.ascent())) + int(std::ceil(exact.descent()));
 }
 
 int DialogUnits::X(int dialog_x) const { return Scale(dialog_x, base_x_, 4); }

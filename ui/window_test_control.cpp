@@ -6,6 +6,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QFileDialog>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
@@ -36,10 +37,20 @@ WindowTestControl::WindowTestControl(CNDIVantorDlg& window) : QObject(&window), 
             [](bool running) { Say(running ? QStringLiteral("Sending") : QStringLiteral("Stopped")); });
 }
 
+// The control of that id in the modal dialog that is open, else in the main window.
+QWidget* WindowTestControl::Find(int id) const
+{
+    const QString name = QStringLiteral("id%1").arg(id);
+    if (QWidget* modal = QApplication::activeModalWidget(); modal && modal != &window_)
+        if (auto* control = modal->findChild<QWidget*>(name))
+            return control;
+    return window_.controls().Find(id);
+}
+
 void WindowTestControl::Run(const QList<QByteArray>& words)
 {
     const QByteArray verb = words.value(0);
-    QWidget* control = window_.controls().Find(words.value(1).toInt());
+    QWidget* control = Find(words.value(1).toInt());
     if (verb == "click" && control) {
         Click(control);
     } else if (verb == "menu" && control) {
@@ -53,6 +64,13 @@ void WindowTestControl::Run(const QList<QByteArray>& words)
         Key(words.value(1));
     } else if (verb == "answer") {
         Answer(words.value(1));
+    } else if (verb == "pick") {
+        if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+            if (QWidget* typing = dialog->focusWidget())
+                typing->clearFocus();  // the dialog leaves a file name field with the focus alone
+            dialog->selectFile(QString::fromLocal8Bit(words.value(1)));
+            QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
+        }
     } else if (verb == "state") {
         PrintState();
     }
@@ -78,9 +96,12 @@ void WindowTestControl::Key(const QByteArray& name)
 
 void WindowTestControl::Answer(const QByteArray& button)
 {
-    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
-        if (QAbstractButton* pressed = box->button(button == "ok" ? QMessageBox::Ok : QMessageBox::Cancel))
-            pressed->click();
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (!box)
+        return Say(QStringLiteral("answered nothing"));
+    Say(QStringLiteral("answered ") + box->text().replace(u'\n', u' '));
+    if (QAbstractButton* pressed = box->button(button == "ok" ? QMessageBox::Ok : QMessageBox::Cancel))
+        pressed->click();
 }
 
 void WindowTestControl::PrintState()
