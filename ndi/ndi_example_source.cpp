@@ -1,7 +1,9 @@
 // A source that sends a moving test pattern until interrupted, to watch with any FFmpeg-based
 // player:   ndi_example_source [name]     then     ffplay tcp://127.0.0.1:5960
-// (the port is the first free one from 5960 and is printed at start).
+// (the port is the first free one from 5960 and is printed at start). Under the vendor's runtime
+// the source is the vendor's and is watched in an NDI receiver instead.
 
+#include "ndi/extensions.h"
 #include "ndi/ndi_runtime.h"
 #include "ndi/source_port.h"
 
@@ -56,8 +58,11 @@ int main(int argc, char** argv)
         std::fputs("No free port from 5960 to 5999.\n", stderr);
         return 1;
     }
-    std::printf("%s: watch with  ffplay tcp://127.0.0.1:%u\n", settings.p_ndi_name,
-                unsigned(NDIlib_send_get_port(sender)));
+    if (NDIlib_extensions_available())
+        std::printf("%s: watch with  ffplay tcp://127.0.0.1:%u\n", settings.p_ndi_name,
+                    unsigned(NDIlib_send_get_port(sender)));
+    else
+        std::printf("%s: sent by the vendor's NDI runtime; watch it in an NDI receiver\n", settings.p_ndi_name);
     std::fflush(stdout);
 
     std::vector<uint8_t> pixels(size_t(kWidth) * kHeight * 4);

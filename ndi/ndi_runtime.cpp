@@ -1,35 +1,40 @@
-// The seven operations over Source. Every entry point checks its inputs and never throws: a
-// bad input is ignored, a failure to create is a null handle.
+// The one dispatch point of the seven operations: to the vendor's runtime when NDIlib_initialize
+// loaded it, to the built-in one otherwise (also before any NDIlib_initialize). Null handles and
+// null records are turned away here, whichever runtime runs.
 
 #include "ndi/ndi_runtime.h"
 
-#include "ndi/matroska_muxer.h"
-#include "ndi/source.h"
+#include "ndi/builtin_runtime.h"
+#include "ndi/extensions.h"
+#include "ndi/runtime_choice.h"
 #include "ndi/source_port.h"
-#include "ndi/video_format.h"
 
 #include <memory>
-#include <new>
-#include <string_view>
-
-struct NDIlib_send_instance_type {
-    NDIlib_send_instance_type(std::string name, bool clock_video) : source(std::move(name), clock_video) {}
-    vantor::ndi::Source source;
-};
 
 namespace {
 
-constexpr const char* kVersionText = "Vantor built-in NDI runtime 1.0.0";
+// The vendor's runtime for this run, or null. Written only by NDIlib_initialize and
+// NDIlib_destroy, which run before the first sender is made and after the last is gone; read by
+// every other operation on whichever thread calls it.
+std::unique_ptr<vantor::ndi::VendorLibrary> vendor;
+
+const vantor::ndi::VendorSymbols* Vendor()
+{
+    return vendor ? &vendor->symbols() : nullptr;
+}
 
 }  // namespace
 
+namespace builtin = vantor::ndi::builtin;
+
 bool NDIlib_initialize()
 {
-    // The runtime can run when FFmpeg writes the stream header it needs; the trial leaves nothing.
+    if (const auto* v = Vendor())
+        return v->initialize();  // called again: the runtime chosen first stays
     try {
-        vantor::ndi::MatroskaMuxer trial;
-        vantor::ndi::ByteBuffer header;
-        return trial.Start({{16, 16, 25, 1, 16, 9}, "trial", ""}, header);
+        vantor::ndi::RuntimeChoice choice = vantor::ndi::ChooseRuntime();
+        vendor = std::move(choice.vendor);
+        return choice.can_run;
     } catch (const std::exception&) {
         return false;
     }
@@ -37,40 +42,45 @@ bool NDIlib_initialize()
 
 void NDIlib_destroy()
 {
-    // Sources are released by NDIlib_send_destroy; the runtime itself holds nothing.
+    // The built-in runtime holds nothing beyond its sources, which NDIlib_send_destroy released.
+    if (const auto* v = Vendor())
+        v->destroy();
+    vendor.reset();
 }
 
 const char* NDIlib_version()
 {
-    return kVersionText;
+    const auto* v = Vendor();
+    return v ? v->version() : builtin::Version();
 }
 
 NDIlib_send_instance_t NDIlib_send_create(const NDIlib_send_create_t* p_create_settings)
 {
     if (!p_create_settings)
         return nullptr;
-    try {
-        auto instance = std::make_unique<NDIlib_send_instance_type>(
-            p_create_settings->p_ndi_name ? p_create_settings->p_ndi_name : "",
-            p_create_settings->clock_video);
-        return instance->source.listening() ? instance.release() : nullptr;
-    } catch (const std::exception&) {
-        return nullptr;  // no memory or no thread
-    }
+    const auto* v = Vendor();
+    return v ? v->send_create(p_create_settings) : builtin::SendCreate(*p_create_settings);
 }
 
 void NDIlib_send_destroy(NDIlib_send_instance_t p_instance)
 {
-    std::unique_ptr<NDIlib_send_instance_type> gone(p_instance);
+    if (!p_instance)
+        return;
+    if (const auto* v = Vendor())
+        v->send_destroy(p_instance);
+    else
+        builtin::SendDestroy(p_instance);
 }
 
 void NDIlib_send_add_connection_metadata(NDIlib_send_instance_t p_instance,
                                          const NDIlib_metadata_frame_t* p_metadata)
 {
-    if (!p_instance || !p_metadata || !p_metadata->p_data || p_metadata->length <= 0)
+    if (!p_instance || !p_metadata)
         return;
-    p_instance->source.AddConnectionMetadata(
-        std::string_view(p_metadata->p_data, size_t(p_metadata->length)));
+    if (const auto* v = Vendor())
+        v->send_add_connection_metadata(p_instance, p_metadata);
+    else
+        builtin::AddConnectionMetadata(p_instance, *p_metadata);
 }
 
 void NDIlib_send_send_video_v2(NDIlib_send_instance_t p_instance,
@@ -78,11 +88,18 @@ void NDIlib_send_send_video_v2(NDIlib_send_instance_t p_instance,
 {
     if (!p_instance || !p_video_data)
         return;
-    if (const auto format = vantor::ndi::SendableFormat(*p_video_data))
-        p_instance->source.SendVideo(*p_video_data, *format);
+    if (const auto* v = Vendor())
+        v->send_send_video_v2(p_instance, p_video_data);
+    else
+        builtin::SendVideo(p_instance, *p_video_data);
+}
+
+bool NDIlib_extensions_available()
+{
+    return !vendor;
 }
 
 uint16_t NDIlib_send_get_port(NDIlib_send_instance_t p_instance)
 {
-    return p_instance ? p_instance->source.port() : 0;
+    return p_instance && NDIlib_extensions_available() ? builtin::Port(p_instance) : 0;
 }

@@ -1,9 +1,12 @@
 #pragma once
-// The built-in NDI runtime: the seven operations and the records the program uses, under their
-// usual names. A source is a TCP listener (first free port from 5960 to 5999) that streams live
-// Matroska to every receiver that connects; any FFmpeg-based player can watch it:
+// The NDI runtime as the program uses it: the seven operations and the records they take, under
+// their usual names. Where an operator has installed the vendor's runtime, NDIlib_initialize
+// loads it and every operation goes to it for the whole run (runtime_choice.h says where it is
+// looked for); everywhere else the built-in runtime runs. A built-in source is a TCP listener
+// (first free port from 5960 to 5999) that streams live Matroska to every receiver that
+// connects; any FFmpeg-based player can watch it:
 //     ffplay tcp://127.0.0.1:5960
-// No Qt here: this library depends on FFmpeg and the C++ standard library only.
+// No Qt here: this library depends on FFmpeg, the system's loader and the C++ standard library.
 
 #include <cstdint>
 #include <limits>
@@ -57,7 +60,7 @@ struct NDIlib_metadata_frame_t {
 struct NDIlib_send_instance_type;
 using NDIlib_send_instance_t = NDIlib_send_instance_type*;
 
-// True when the runtime can run (its codec is present); false leaves nothing behind.
+// Chooses the runtime and starts it; true when it can run. False leaves nothing behind.
 bool NDIlib_initialize();
 // Releases everything the runtime holds; no call follows.
 void NDIlib_destroy();

@@ -6,5 +6,5 @@
 
 #include <cstdint>
 
-// 0 for a null handle.
+// 0 for a null handle, and under the vendor's runtime (see extensions.h).
 uint16_t NDIlib_send_get_port(NDIlib_send_instance_t p_instance);

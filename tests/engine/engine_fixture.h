@@ -3,6 +3,7 @@
 
 #include "engine/engine.h"
 #include "engine/engine_constants.h"
+#include "ndi/extensions.h"
 
 #include "support/spin_until.h"
 
@@ -42,6 +43,9 @@ protected:
     void SetUp() override
     {
         ASSERT_EQ(engine.Startup(), StartupResult::kReady);
+        ASSERT_TRUE(NDIlib_extensions_available())
+            << "the vendor's NDI runtime runs, and these tests watch the built-in one's streams: "
+               "run them with NDIVANTOR_RUNTIME=builtin, as ctest does";
         engine.SetHooks({[this] { return master; },
                          [this](uint32_t code, intptr_t payload) {
                              std::lock_guard lock(broadcasts.mutex);

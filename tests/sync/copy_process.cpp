@@ -24,6 +24,7 @@ CopyProcess::CopyProcess(const QString& bus_address, const QString& program)
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), bus_address);
     environment.insert(QStringLiteral("NDIVANTOR_TEST_CONTROL"), QStringLiteral("1"));
+    environment.insert(QStringLiteral("NDIVANTOR_RUNTIME"), QStringLiteral("builtin"));  // streams to watch
     process_.setProcessEnvironment(environment);
     process_.start(program, {});
     started_ = process_.waitForStarted(kStartBound_ms);

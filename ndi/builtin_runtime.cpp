@@ -1,0 +1,76 @@
+// The seven operations over Source. Nothing here throws: a failure to create is a null handle,
+// a record that cannot be used is ignored.
+
+#include "ndi/builtin_runtime.h"
+
+#include "ndi/matroska_muxer.h"
+#include "ndi/source.h"
+#include "ndi/video_format.h"
+
+#include <memory>
+#include <new>
+#include <string_view>
+
+struct NDIlib_send_instance_type {
+    NDIlib_send_instance_type(std::string name, bool clock_video) : source(std::move(name), clock_video) {}
+    vantor::ndi::Source source;
+};
+
+namespace vantor::ndi::builtin {
+namespace {
+
+constexpr const char* kVersionText = "Vantor built-in NDI runtime 1.0.0";
+
+}  // namespace
+
+bool Initialize()
+{
+    // The runtime can run when FFmpeg writes the stream header it needs; the trial leaves nothing.
+    try {
+        MatroskaMuxer trial;
+        ByteBuffer header;
+        return trial.Start({{16, 16, 25, 1, 16, 9}, "trial", ""}, header);
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+const char* Version()
+{
+    return kVersionText;
+}
+
+NDIlib_send_instance_t SendCreate(const NDIlib_send_create_t& settings)
+{
+    try {
+        auto instance = std::make_unique<NDIlib_send_instance_type>(
+            settings.p_ndi_name ? settings.p_ndi_name : "", settings.clock_video);
+        return instance->source.listening() ? instance.release() : nullptr;
+    } catch (const std::exception&) {
+        return nullptr;  // no memory or no thread
+    }
+}
+
+void SendDestroy(NDIlib_send_instance_t instance)
+{
+    std::unique_ptr<NDIlib_send_instance_type> gone(instance);
+}
+
+void AddConnectionMetadata(NDIlib_send_instance_t instance, const NDIlib_metadata_frame_t& metadata)
+{
+    if (metadata.p_data && metadata.length > 0)
+        instance->source.AddConnectionMetadata(std::string_view(metadata.p_data, size_t(metadata.length)));
+}
+
+void SendVideo(NDIlib_send_instance_t instance, const NDIlib_video_frame_v2_t& frame)
+{
+    if (const auto format = SendableFormat(frame))
+        instance->source.SendVideo(frame, *format);
+}
+
+uint16_t Port(NDIlib_send_instance_t instance)
+{
+    return instance->source.port();
+}
+
+}  // namespace vantor::ndi::builtin

@@ -1,0 +1,20 @@
+#pragma once
+// The built-in runtime behind the seven operations: each source a TCP listener that streams live
+// Matroska to every receiver (see ndi_runtime.h). The public operations have already turned away
+// null handles and null records.
+
+#include "ndi/ndi_runtime.h"
+
+#include <cstdint>
+
+namespace vantor::ndi::builtin {
+
+bool Initialize();
+const char* Version();
+NDIlib_send_instance_t SendCreate(const NDIlib_send_create_t& settings);
+void SendDestroy(NDIlib_send_instance_t instance);
+void AddConnectionMetadata(NDIlib_send_instance_t instance, const NDIlib_metadata_frame_t& metadata);
+void SendVideo(NDIlib_send_instance_t instance, const NDIlib_video_frame_v2_t& frame);
+uint16_t Port(NDIlib_send_instance_t instance);
+
+}  // namespace vantor::ndi::builtin
