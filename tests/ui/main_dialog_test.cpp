@@ -44,11 +44,9 @@ public slots:
 
 class MainWindow : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        window.open();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-    }
+    // The start-up sequence runs inside open(); its timers fire only once the test lets events
+    // run, so the state right after it is the state before the first timer.
+    void SetUp() override { window.open(); }
     void TearDown() override { EXPECT_TRUE(answers.AllAnswered()); }
 
     template <typename T>
@@ -211,6 +209,26 @@ TEST_F(MainWindow, F1AndTheContextMenuOpenTheHelpPage)
     EXPECT_EQ(pages.opened, (QStringList{QStringLiteral("https://www.kelo.example/vantor/help"),
                                          QStringLiteral("https://ndi.video/")}));
     EXPECT_TRUE(answers.seen.isEmpty());
+}
+
+// Without a runtime nothing may start (it would send unpaced): the window says so and offers
+// only the exit.
+TEST(MainWindowWithoutRuntime, SaysSoAndOffersOnlyTheExit)
+{
+    qputenv("NDIVANTOR_RUNTIME", "vendor");  // and no vendor's runtime installed
+    test::ModalAnswers answers;
+    answers.Press(QMessageBox::Ok);
+    CNDIVantorDlg window;
+    window.open();
+    qputenv("NDIVANTOR_RUNTIME", "builtin");
+    EXPECT_EQ(answers.seen, QStringList{QCoreApplication::applicationName() + QStringLiteral(": Cannot run NDI.")});
+    for (int id : {1000, 1001, 1002, 1021, 1048, 1034})
+        EXPECT_FALSE(window.controls().Find(id)->isEnabled()) << id;
+    EXPECT_TRUE(window.controls().Find(1)->isEnabled());
+    EXPECT_FALSE(window.engine().StartSending());
+    answers.Press(QMessageBox::Ok);
+    QTest::mouseClick(window.controls().Find(1), Qt::LeftButton);
+    EXPECT_FALSE(window.isVisible());
 }
 
 struct PlacementCase {
