@@ -59,8 +59,8 @@ QString SequenceNumberText(const SequenceName& name, int32_t number);
 QString SequenceFramePath(const SequenceName& name, int32_t number);
 
 // How many files of the run exist in a row from `first_number` + `found` on, counting from
-// `found`: each is opened for reading and closed at once; the first that does not open ends
-// the count.
+// `found`: each is opened for reading and closed at once; the first that does not open as a
+// regular file ends the count.
 int32_t ProbeSequence(const SequenceName& name, int32_t found);
 
 // The fields below are used by the user-interface thread alone, except `first`'s picture and

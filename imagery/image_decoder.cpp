@@ -1,5 +1,6 @@
 #include "imagery/image_decoder.h"
 
+#include "imagery/regular_file.h"
 #include "imagery/sequence_texts.h"
 
 #include <QFileInfo>
@@ -36,7 +37,10 @@ std::optional<int32_t> PixelBytes(int64_t w, int64_t h)
 
 QImage DecodeImageFile(const QString& path)
 {
-    QImageReader reader(path);
+    const std::unique_ptr<QFile> file = OpenRegularFile(path);
+    if (!file)
+        return {};
+    QImageReader reader(file.get());
     reader.setAutoTransform(false);
     reader.setAllocationLimit(kDecodeLimitMegabytes);
     const QSize declared = reader.size();
@@ -64,11 +68,12 @@ QString DescribeLoadFailure(const QString& path)
         return QString::fromLatin1(kFailureFolder);
     if (!info.isFile())
         return QString::fromLatin1(kFailureNotRegular);
-    if (!info.isReadable())
+    const std::unique_ptr<QFile> file = OpenRegularFile(path);
+    if (!file)
         return QString::fromLatin1(kFailureUnreadable);
     if (info.size() == 0)
         return QString::fromLatin1(kFailureEmpty);
-    QImageReader reader(path);
+    QImageReader reader(file.get());
     if (!reader.canRead())
         return QString::fromLatin1(kFailureNotAPicture);
     const QSize declared = reader.size();

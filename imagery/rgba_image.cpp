@@ -11,6 +11,7 @@ void RgbaImage::MakeEmpty()
 {
     width = height = byte_count = bits_per_pixel = 0;
     ready = false;
+    decoded_bitmap = QImage();  // it shows the pixels about to go
     pixels.reset();
 }
 
@@ -33,13 +34,13 @@ bool RgbaImage::AllocatePixels(int32_t w, int32_t h)
 
 bool RgbaImage::LoadFromFile(const QString& path)
 {
-    QImage decoded = DecodeImageFile(path);
+    const QImage decoded = DecodeImageFile(path);
     if (decoded.isNull())
         return false;
-    decoded_bitmap = decoded;
     if (!AllocatePixels(decoded.width(), decoded.height()))
         return false;
     CopyRows(decoded, pixels.get());
+    decoded_bitmap = QImage(static_cast<const uchar*>(pixels.get()), width, height, width * 4, QImage::Format_ARGB32);
     ready = true;
     return true;
 }
@@ -84,10 +85,6 @@ void RgbaImage::MakeSolid()
         pixels[i * 4 + 3] = 255;
 }
 
-void RgbaImage::Release()
-{
-    MakeEmpty();
-    decoded_bitmap = QImage();
-}
+void RgbaImage::Release() { MakeEmpty(); }
 
 }  // namespace vantor

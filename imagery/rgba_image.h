@@ -45,7 +45,9 @@ public:
     int32_t bits_per_pixel = 0;  // 32 for everything a load or fill completes
     QString file_title;          // file name without folder, set by the caller before a load
     QString file_path;           // full path, set by the caller before a load
-    QImage decoded_bitmap;       // the file as decoded, kept only for thumbnails
+    // The picture as decoded from its file, for thumbnails: a read-only view of `pixels`, so a
+    // picture costs its pixels once. Null for pictures not loaded from a file.
+    QImage decoded_bitmap;
     std::unique_ptr<uint8_t[]> pixels;
     bool ready = false;
 

@@ -26,9 +26,9 @@ std::unique_ptr<SequenceFrame> AllocateNode()
 }
 
 SequenceLoader::SequenceLoader(OverlayState& overlay, PlaybackBindings playback,
-                               SequenceLoaderHost& host, NodeAllocator allocate_node)
+                               SequenceLoaderHost& host, NodeAllocator allocate_node, MemoryGauge memory)
     : overlay_(overlay), frames_(overlay.frames), playback_(playback), host_(host),
-      allocate_node_(std::move(allocate_node))
+      allocate_node_(std::move(allocate_node)), memory_(std::move(memory))
 {
 }
 
@@ -89,6 +89,13 @@ void SequenceLoader::StartLoad()
 bool SequenceLoader::LoadSequenceStep()
 {
     step_pending_ = false;
+    // The next frame is taken to be the size of the last: when the machine could not give it
+    // (with a reserve left), the load ends here and keeps what it has.
+    if (!RoomForPicture(memory_, frames_.last->image.byte_count)) {
+        host_.ShowMessage(QString(), QString::fromLatin1(kSequenceOutOfMemory));
+        frames_.loading = false;
+        return EndLoadStep();
+    }
     std::unique_ptr<SequenceFrame> node = allocate_node_();
     if (!node) {
         DropAllButFirst();

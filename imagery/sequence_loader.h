@@ -7,6 +7,7 @@
 // before the guard is taken.
 
 #include "imagery/frame_list.h"
+#include "imagery/memory_gauge.h"
 #include "imagery/overlay_state.h"
 
 #include <QString>
@@ -60,8 +61,10 @@ std::unique_ptr<SequenceFrame> AllocateNode();
 
 class SequenceLoader {
 public:
+    // memory: what the machine can still give; a sequence that would take more ends its load
+    // before the next frame, as when memory runs out.
     SequenceLoader(OverlayState& overlay, PlaybackBindings playback, SequenceLoaderHost& host,
-                   NodeAllocator allocate_node = AllocateNode);
+                   NodeAllocator allocate_node = AllocateNode, MemoryGauge memory = AvailableMemoryBytes);
 
     // "Load Overlay": pick a file, reset the list to it, and offer to load the run that
     // follows it. A load still running is ended first.
@@ -91,6 +94,7 @@ private:
     PlaybackBindings playback_;
     SequenceLoaderHost& host_;
     NodeAllocator allocate_node_;
+    MemoryGauge memory_;
     bool step_pending_ = false;
 };
 

@@ -1,6 +1,7 @@
 // Numbered runs of image files: spin0007.png is number 7 of the run spin%04d.png.
 
 #include "imagery/frame_list.h"
+#include "imagery/regular_file.h"
 
 #include <QFile>
 
@@ -52,11 +53,9 @@ QString SequenceFramePath(const SequenceName& name, int32_t number)
 
 int32_t ProbeSequence(const SequenceName& name, int32_t found)
 {
-    for (;; ++found) {
-        QFile file(SequenceFramePath(name, name.first_number + found));
-        if (!file.open(QIODevice::ReadOnly))
-            return found;
-    }
+    while (OpenRegularFile(SequenceFramePath(name, name.first_number + found)))
+        ++found;
+    return found;
 }
 
 }  // namespace vantor

@@ -68,6 +68,7 @@ TEST_F(RgbaImageLoad, PngWithAlphaKeepsStraightAlphaAndFullColours)
     EXPECT_EQ(image.bits_per_pixel, 32);
     EXPECT_EQ(image.byte_count, 33 * 17 * 4);
     EXPECT_TRUE(image.ready);
+    EXPECT_EQ(image.decoded_bitmap.constBits(), image.pixels.get()) << "the picture costs its pixels once";
     ExpectPixels(image, picture, -1);
 }
 

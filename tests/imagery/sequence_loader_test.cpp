@@ -6,6 +6,8 @@
 #include <QImage>
 #include <QTemporaryDir>
 
+#include <sys/stat.h>
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -258,6 +260,44 @@ TEST_F(SequenceLoading, NoMemoryForANodeDropsAllButTheFirstFrameAndSaysSo)
     EXPECT_FALSE(overlay_.frames.loading);
     EXPECT_FALSE(is_sequence_);
     EXPECT_EQ(send_current_, &overlay_.frames.first);
+}
+
+// A FIFO named like the next file would block whoever opens it for reading: it ends the run
+// like a file that is not there, and the load never waits on it.
+TEST_F(SequenceLoading, AFifoInTheRunEndsItWithoutBlocking)
+{
+    MakeRun("spin", 1, 2, 4);
+    ASSERT_EQ(::mkfifo(qPrintable(PathOf(QStringLiteral("spin0003.png"))), 0644), 0);
+    MakeRun("spin", 4, 5, 4);
+    PickAndLoad(QStringLiteral("spin0001.png"));
+    EXPECT_THAT(ListNumbers(), ElementsAre(1, 2));
+    EXPECT_EQ(LogTail(3).front(), "message Sequence detection: Final image number 2\n\nSequence length = 2");
+    EXPECT_TRUE(host_.log.contains(QStringLiteral("failed spin0003.png"))) << "it is there, but no picture";
+
+    loader_.DropFile(PathOf(QStringLiteral("spin0003.png")));
+    EXPECT_EQ(overlay_.frames.first.image.file_title, QStringLiteral("spin0001.png"));
+}
+
+// When the machine could not give the next frame with a reserve left, the load ends as when
+// memory runs out, and keeps the frames it has.
+TEST_F(SequenceLoading, ASequenceOverTheMemoryBudgetEndsItsLoadKeepingItsFrames)
+{
+    MakeRun("spin", 1, 10, 4);
+    const MemoryGauge budget = [this] {
+        int frames = 0;
+        for (const SequenceFrame* f = &overlay_.frames.first; f; f = f->next)
+            ++frames;
+        return std::optional<int64_t>(kMemoryReserveBytes + (frames < 3 ? 2 * 6 * 4 * 4 : 2 * 6 * 4 * 4 - 1));
+    };
+    SequenceLoader loader(overlay_, {is_sequence_, send_current_, preview_current_}, host_, AllocateNode, budget);
+    host_.pick_path = PathOf(QStringLiteral("spin0001.png"));
+    loader.LoadOverlay();
+    test::RunPendingSteps(loader, host_);
+    EXPECT_THAT(ListNumbers(), ElementsAre(1, 2, 3));
+    EXPECT_THAT(LogTail(4), ElementsAre("message : Sequence load failed\n\nOut of memory",
+                                        "message Sequence detection: Final image number 3\n\nSequence length = 3",
+                                        "hide progress", "overlay label Overlay OFF"));
+    EXPECT_TRUE(is_sequence_) << "the frames loaded play";
 }
 
 class SequenceReloading : public SequenceLoading {

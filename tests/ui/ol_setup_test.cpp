@@ -25,6 +25,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 namespace vantor {
 namespace {
 
@@ -407,6 +409,8 @@ TEST(LoadFailureReasons, NameWhatIsWrong)
     EXPECT_EQ(reason("empty.png"), QStringLiteral("The file is empty."));
     EXPECT_TRUE(reason("text.png").startsWith(QStringLiteral("This is not a picture")));
     EXPECT_EQ(reason("huge.png"), QStringLiteral("The picture is too large to hold: 100000 x 100000 pixels."));
+    ASSERT_EQ(::mkfifo(qPrintable(dir.filePath(QStringLiteral("pipe.png"))), 0644), 0);
+    EXPECT_EQ(reason("pipe.png"), QStringLiteral("This is not a regular file (a pipe, device or socket)."));
 }
 
 }  // namespace
