@@ -14,6 +14,7 @@
 #include "ui/screen_fit.h"
 #include "ui/static_control.h"
 
+#include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -175,7 +176,7 @@ void CNDIVantorDlg::ConnectEngine()
             [this](int bitmap) { controls_.Get<QLabel>(1014)->setPixmap(Bitmap(bitmap)); });
     connect(&engine_, &Engine::goButtonIdle, this, [this] { ShowArmedGo(false); });
     connect(&engine_, &Engine::previewReady, preview_, qOverload<>(&QWidget::update));
-    connect(&engine_, &Engine::finished, this, [this] { done(QDialog::Rejected); });
+    connect(&engine_, &Engine::finished, this, &CNDIVantorDlg::EndProgram);
 }
 
 void CNDIVantorDlg::ConnectSync()
@@ -293,15 +294,27 @@ void CNDIVantorDlg::OnOK()
     if (!AskOkCancel(this, QString::fromLatin1(kQuitCaption), QString::fromLatin1(kQuitQuestion)))
         return;
     if (!engine_ready_)
-        return done(QDialog::Rejected);
+        return EndProgram();
     engine_.ExitConfirmed();
 }
 
 void CNDIVantorDlg::OnTermination()
 {
     if (!engine_ready_)
-        return done(QDialog::Rejected);
+        return EndProgram();
     engine_.ExitConfirmed();
+}
+
+// A signal can end the program while a dialog or message box runs its own loop above the
+// window's: each is closed first, or the program would wait on it for ever.
+void CNDIVantorDlg::EndProgram()
+{
+    while (auto* modal = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+        if (modal == this)
+            break;
+        modal->done(QDialog::Rejected);
+    }
+    done(QDialog::Rejected);
 }
 
 void CNDIVantorDlg::keyPressEvent(QKeyEvent* event)

@@ -81,6 +81,7 @@ private:
     void WriteControls();
     bool UpdateData();
     void PlaceOnFirstShow();
+    void EndProgram();
 
     void PlayModeClicked();
     void PauseChanged();

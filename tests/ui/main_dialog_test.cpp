@@ -201,6 +201,20 @@ TEST_F(MainWindow, LogoBugOpensTheSetupWhileSendingAndColoursTheButton)
     EXPECT_TRUE(window.engine().watermark_on()) << "no overlay was switched on";
 }
 
+// SIGTERM while the Overlay setup has its file dialog open: both close, and the program ends
+// instead of waiting on them.
+TEST_F(MainWindow, TerminationClosesOpenDialogsAndEnds)
+{
+    QTimer::singleShot(100, &window, [this] {
+        QTest::mouseClick(window.overlay_setup().controls().Find(1037), Qt::LeftButton);  // Load Overlay
+    });
+    QTimer::singleShot(400, &window, [this] { window.OnTermination(); });
+    Click(1021);
+    EXPECT_FALSE(window.overlay_setup().isVisible());
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+}
+
 TEST_F(MainWindow, F1AndTheContextMenuOpenTheHelpPage)
 {
     PageCatcher pages;
