@@ -1,15 +1,17 @@
-// The seven operations over Source. Every entry point checks its inputs and never throws: a
-// bad input is ignored, a failure to create is a null handle.
+// The seven operations and our extensions over Source. Every entry point checks its inputs and
+// never throws: a bad input is ignored, a failure to create is a null handle.
 
 #include "ndi/ndi_runtime.h"
 
 #include "ndi/matroska_muxer.h"
 #include "ndi/source.h"
+#include "ndi/source_changes.h"
 #include "ndi/source_port.h"
 #include "ndi/video_format.h"
 
 #include <memory>
 #include <new>
+#include <span>
 #include <string_view>
 
 struct NDIlib_send_instance_type {
@@ -85,4 +87,13 @@ void NDIlib_send_send_video_v2(NDIlib_send_instance_t p_instance,
 uint16_t NDIlib_send_get_port(NDIlib_send_instance_t p_instance)
 {
     return p_instance ? p_instance->source.port() : 0;
+}
+
+bool NDIlib_send_set_changed_rects(NDIlib_send_instance_t p_instance, const NDIlib_changed_rect_t* p_rects,
+                                   int32_t count)
+{
+    if (!p_instance || count < 0 || (count > 0 && !p_rects))
+        return false;
+    p_instance->source.SetChangedRects(std::span(p_rects, size_t(count)));
+    return true;
 }
