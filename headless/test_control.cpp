@@ -2,6 +2,7 @@
 
 #include "engine/engine.h"
 #include "engine/instance_sync.h"
+#include "headless/overlay_command.h"
 
 #include <QSocketNotifier>
 
@@ -9,9 +10,13 @@
 
 namespace vantor {
 
-TestControl::TestControl(Engine& engine, InstanceSync& sync, QObject* parent)
+TestControl::TestControl(Engine& engine, InstanceSync& sync, OverlayState& overlay, PlaybackState& playback,
+                         void (*say)(const QString& line), QObject* parent)
     : QObject(parent), engine_(engine), sync_(sync),
-      notifier_(new QSocketNotifier(STDIN_FILENO, QSocketNotifier::Read, this))
+      notifier_(new QSocketNotifier(STDIN_FILENO, QSocketNotifier::Read, this)),
+      overlay_(new OverlayCommand(
+          engine, overlay, playback,
+          [say](bool on) { say(on ? QStringLiteral("Overlay on") : QStringLiteral("Overlay not loaded")); }, this))
 {
     connect(notifier_, &QSocketNotifier::activated, this, &TestControl::ReadLine);
 }
@@ -51,6 +56,8 @@ void TestControl::Run(const QByteArray& command)
         engine_.SelectResolution(words.value(1).toInt());
     else if (verb == "rate")
         engine_.SelectFrameRate(words.value(1).toInt());
+    else if (verb == "overlay")
+        overlay_->Load(QString::fromUtf8(command.mid(verb.size() + 1)));
     else if (verb == "exit")
         engine_.ExitConfirmed();
 }
