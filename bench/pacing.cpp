@@ -13,13 +13,6 @@
 namespace vantor::bench {
 namespace {
 
-int64_t NowNs()
-{
-    timespec t{};
-    clock_gettime(CLOCK_MONOTONIC, &t);
-    return int64_t(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
-}
-
 int64_t DeadlineNs(int64_t start_ns, int64_t k, int32_t rate_N, int32_t rate_D)
 {
     return start_ns + int64_t(__int128{k} * rate_D * 1'000'000'000 / rate_N);

@@ -24,6 +24,20 @@ void ChangedArea::Forget()
     hinted_ = overflowed_ = false;
 }
 
+RowBand ChangedArea::Rows(int32_t height) const
+{
+    if (!limited())
+        return {0, height};
+    int64_t top = height, end = 0;
+    for (size_t i = 0; i < count_; ++i) {
+        top = std::min<int64_t>(top, rects_[i].y);
+        end = std::max<int64_t>(end, int64_t{rects_[i].y} + rects_[i].height);
+    }
+    top = std::max<int64_t>(top, 0);
+    end = std::min<int64_t>(end, height);
+    return top < end ? RowBand{int32_t(top), int32_t(end)} : RowBand{};
+}
+
 std::span<const PixelSpan> ChangedArea::RowSpans(int32_t y, int32_t width, Spans& spans) const
 {
     if (!limited()) {

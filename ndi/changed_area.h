@@ -2,6 +2,7 @@
 // Where the caller says the next frame may differ from the last one taken: anywhere until it
 // says something, then only inside the rectangles it gave, until the frame has been taken.
 
+#include "ndi/row_sweep.h"
 #include "ndi/source_changes.h"
 
 #include <array>
@@ -31,6 +32,9 @@ public:
     // False when the frame may differ anywhere.
     bool limited() const { return hinted_ && !overflowed_; }
 
+    // The rows of a frame `height` rows high where the frame may differ, from the first to the
+    // last: outside them no row needs a look.
+    RowBand Rows(int32_t height) const;
     // The columns of row y, in a frame `width` pixels wide, where the frame may differ: in
     // rising order, apart from each other, stored in `spans`.
     std::span<const PixelSpan> RowSpans(int32_t y, int32_t width, Spans& spans) const;

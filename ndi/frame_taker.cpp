@@ -62,13 +62,14 @@ bool TakeFrame(const uint8_t* frame, int32_t stride_bytes, Picture& picture, Byt
     QtrleWriter writer(delta, false);
     const int32_t width = picture.width();
     const PixelSpan whole_row[] = {{0, width}};
+    const RowBand area_rows = area.Rows(picture.height());
     ChangedArea::Spans row_spans;
     bool changed = false;
     for (int32_t y = 0; y < picture.height(); ++y) {
+        if (!area_rows.Contains(y) && !whole_rows.Contains(y))
+            continue;  // nothing to look at: the common case of an unchanged frame
         const std::span<const PixelSpan> spans =
             whole_rows.Contains(y) ? std::span<const PixelSpan>(whole_row) : area.RowSpans(y, width, row_spans);
-        if (spans.empty())
-            continue;
         const uint8_t* source = frame + size_t(y) * size_t(stride_bytes);
         uint32_t* kept = picture.Row(y);
         const PixelSpan columns = ChangedColumns(source, kept, spans);
