@@ -7,13 +7,13 @@
 #include "engine/engine_constants.h"
 #include "engine/instance_sync.h"
 #include "headless/test_control.h"
-#include "platform/sync_bus.h"
+#include "platform/copy_link.h"
+#include "platform/stdin_commands.h"
 #include "platform/unix_signals.h"
 
 #include <QCoreApplication>
 
 #include <cstdio>
-#include <unistd.h>
 
 using namespace vantor;
 
@@ -44,20 +44,10 @@ int main(int argc, char** argv)
     case StartupResult::kReady: break;
     }
 
-    SyncBus bus;
-    const bool on_bus = bus.Connect();
-    if (!on_bus)
+    CopyLink link(engine);
+    if (!link.on_bus())
         Complain("no session bus: running alone as copy No 1");
-    InstanceSync sync(engine, [&bus](uint32_t code, intptr_t payload) { bus.Post(code, payload); },
-                      static_cast<uint32_t>(::getpid()));
-    sync.SetOwnSender(bus.own_name());
-    QObject::connect(&bus, &SyncBus::received, &sync,
-                     [&sync](quint64 code, qint64 payload, const QString& sender) {
-                         sync.OnSyncMessage(uintptr_t(code), intptr_t(payload), sender);
-                     });
-    engine.SetHooks({[&sync] { return sync.master(); },
-                     [&bus](uint32_t code, intptr_t payload) { bus.Post(code, payload); },
-                     {}});
+    InstanceSync& sync = link.sync();
 
     QObject::connect(&sync, &InstanceSync::titleChanged, &app, [](const QString& title) { Say(title); });
     QObject::connect(&sync, &InstanceSync::duplicateNumberResolved, &app, [](int32_t from, int32_t to) {
@@ -74,7 +64,7 @@ int main(int argc, char** argv)
     TerminationSignals termination;
     QObject::connect(&termination, &TerminationSignals::terminationRequested, &app,
                      [&engine] { engine.ExitConfirmed(); });
-    if (TestControl::Requested())
+    if (StdinCommands::Requested())
         new TestControl(engine, sync, overlay, playback, Say, &app);
 
     sync.Announce();

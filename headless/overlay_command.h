@@ -41,6 +41,7 @@ private:
     void DrawThumbnail(const RgbaImage&) override {}
     void ShowLoadedPicture(const RgbaImage&) override {}
     void SetOverlayLabel(const QString&) override {}
+    void ReportLoadFailure(const QString&) override {}  // told through `done` instead
     void ScheduleStep(int delay_ms) override { step_timer_.start(delay_ms); }
     void CancelStep() override { step_timer_.stop(); }
 

@@ -5,10 +5,10 @@
 // "rate <frame-rate menu id>", "overlay <path of a picture or of the first of a numbered run>"
 // (answered with "Overlay on" once it is, or "Overlay not loaded"), "exit".
 
+#include <QByteArray>
+#include <QList>
 #include <QObject>
 #include <QString>
-
-class QSocketNotifier;
 
 namespace vantor {
 
@@ -25,17 +25,13 @@ public:
     // `say` prints a line of the program's output.
     TestControl(Engine& engine, InstanceSync& sync, OverlayState& overlay, PlaybackState& playback,
                 void (*say)(const QString& line), QObject* parent = nullptr);
-    static bool Requested();
 
 private:
-    void ReadLine();
-    void Run(const QByteArray& command);
+    void Run(const QList<QByteArray>& words);
 
     Engine& engine_;
     InstanceSync& sync_;
-    QSocketNotifier* notifier_;  // owned through the Qt parent
-    OverlayCommand* overlay_;    // owned through the Qt parent
-    QByteArray pending_;
+    OverlayCommand* overlay_;  // owned through the Qt parent
 };
 
 }  // namespace vantor

@@ -1,5 +1,8 @@
 #include "imagery/image_decoder.h"
 
+#include "imagery/sequence_texts.h"
+
+#include <QFileInfo>
 #include <QImageReader>
 
 #include <cstring>
@@ -50,6 +53,28 @@ QImage DecodeImageFile(const QString& path)
     if (!keep_alpha)
         FillAlpha(argb, 0);
     return argb;
+}
+
+QString DescribeLoadFailure(const QString& path)
+{
+    const QFileInfo info(path);
+    if (!info.exists())
+        return QString::fromLatin1(kFailureMissing);
+    if (info.isDir())
+        return QString::fromLatin1(kFailureFolder);
+    if (!info.isFile())
+        return QString::fromLatin1(kFailureNotRegular);
+    if (!info.isReadable())
+        return QString::fromLatin1(kFailureUnreadable);
+    if (info.size() == 0)
+        return QString::fromLatin1(kFailureEmpty);
+    QImageReader reader(path);
+    if (!reader.canRead())
+        return QString::fromLatin1(kFailureNotAPicture);
+    const QSize declared = reader.size();
+    if (declared.isValid() && !PixelBytes(declared.width(), declared.height()))
+        return QString::fromLatin1(kFailureTooLarge).arg(declared.width()).arg(declared.height());
+    return QString::fromLatin1(kFailureDamaged);
 }
 
 QImage DecodeBitmapResource(int resource_id)

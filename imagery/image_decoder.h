@@ -19,6 +19,10 @@ std::optional<int32_t> PixelBytes(int64_t w, int64_t h);
 // unreadable, of an unknown format, or too large to hold.
 QImage DecodeImageFile(const QString& path);
 
+// Why a file did not load as a picture, in a sentence for the operator. Never opens anything
+// but a regular file.
+QString DescribeLoadFailure(const QString& path);
+
 // A picture compiled into the program, by its bitmap resource id, as Format_ARGB32 with the
 // alpha stored in it. A null image when there is no such resource.
 QImage DecodeBitmapResource(int resource_id);

@@ -60,13 +60,19 @@ bool RgbaImage::FillSolid(int32_t w, int32_t h, int red, int green, int blue)
 {
     if (!AllocatePixels(w, h))
         return false;
-    const uint8_t bgra[4] = {static_cast<uint8_t>(blue), static_cast<uint8_t>(green),
-                             static_cast<uint8_t>(red), 255};
+    Fill(static_cast<uint8_t>(blue), static_cast<uint8_t>(green), static_cast<uint8_t>(red), 255);
+    ready = true;
+    return true;
+}
+
+void RgbaImage::Fill(uint8_t blue, uint8_t green, uint8_t red, uint8_t alpha)
+{
+    if (!pixels)
+        return;
+    const uint8_t bgra[4] = {blue, green, red, alpha};
     uint8_t* p = pixels.get();
     for (int32_t i = 0; i < byte_count; i += 4)
         std::memcpy(p + i, bgra, 4);
-    ready = true;
-    return true;
 }
 
 void RgbaImage::MakeSolid()

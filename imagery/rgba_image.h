@@ -55,6 +55,8 @@ public:
     // Loads one of the pictures compiled into the program, by its bitmap resource id.
     bool LoadFromResource(int resource_id);
     bool FillSolid(int32_t w, int32_t h, int red, int green, int blue);
+    // Sets every pixel to these four bytes; nothing without pixels.
+    void Fill(uint8_t blue, uint8_t green, uint8_t red, uint8_t alpha);
     void MakeSolid();
     void Release();
 

@@ -39,10 +39,12 @@ void SequenceLoader::LoadOverlay()
     frames_.saved_overlay_on = overlay_.overlay_on != 0;
     playback_.is_sequence = false;
 
+    // A picked file that does not load changes nothing, names included: the dialog keeps
+    // showing the picture that is sent.
     RgbaImage picked;
     if (!host_.ChooseAndLoad(picked)) {
         if (!picked.file_path.isEmpty())
-            NameFirstPicture(picked);
+            host_.ReportLoadFailure(picked.file_path);
         playback_.is_sequence = frames_.saved_is_sequence;
         overlay_.overlay_on = frames_.saved_overlay_on;
         ShowOverlayLabel();
@@ -99,6 +101,10 @@ bool SequenceLoader::LoadSequenceStep()
     node->image.file_path = SequenceFramePath(frames_.name, node->number);
     node->image.file_title = QFileInfo(node->image.file_path).fileName();
     if (!node->image.LoadFromFile(node->image.file_path)) {
+        // A run normally ends at the first number that is missing; a file that is there but
+        // does not load is worth a word before the closing message.
+        if (QFileInfo::exists(node->image.file_path))
+            host_.ReportLoadFailure(node->image.file_path);
         frames_.loading = false;
         return EndLoadStep();
     }
@@ -131,10 +137,15 @@ void SequenceLoader::EndRunningLoad()
 {
     if (!frames_.loading && !step_pending_)
         return;
+    AbandonLoad();
+    FinishLoad();
+}
+
+void SequenceLoader::AbandonLoad()
+{
     frames_.loading = false;
     step_pending_ = false;
     host_.CancelStep();
-    FinishLoad();
 }
 
 void SequenceLoader::FinishLoad()
@@ -175,14 +186,6 @@ void SequenceLoader::InstallFirstPicture(RgbaImage& picture)
     std::swap(frames_.first.image, picture);
 }
 
-// A picked or dropped file that did not load still names the first picture.
-void SequenceLoader::NameFirstPicture(const RgbaImage& picture)
-{
-    std::lock_guard lock(frames_.guard);
-    frames_.first.image.file_path = picture.file_path;
-    frames_.first.image.file_title = picture.file_title;
-}
-
 void SequenceLoader::DropFile(const QString& path)
 {
     RgbaImage dropped;
@@ -192,7 +195,7 @@ void SequenceLoader::DropFile(const QString& path)
         InstallFirstPicture(dropped);
         host_.ShowLoadedPicture(frames_.first.image);
     } else {
-        NameFirstPicture(dropped);
+        host_.ReportLoadFailure(path);
     }
     ShowOverlayLabel();
 }

@@ -40,6 +40,8 @@ public:
     // Thumbnail, file name and pixel size of the new first picture; it may now be switched on.
     virtual void ShowLoadedPicture(const RgbaImage& image) = 0;
     virtual void SetOverlayLabel(const QString& text) = 0;
+    // A picked, dropped or sequence file exists but did not load: say why.
+    virtual void ReportLoadFailure(const QString& path) = 0;
     // Runs LoadSequenceStep once after the delay; a second call restarts the delay.
     virtual void ScheduleStep(int delay_ms) = 0;
     virtual void CancelStep() = 0;
@@ -66,6 +68,9 @@ public:
     void LoadOverlay();
     // One file of a sequence load; true when a further step has been scheduled.
     bool LoadSequenceStep();
+    // The dialog closes during a load: the load stops where it is, without its end step, so the
+    // frames loaded so far stay in the list and only the first is sent.
+    void AbandonLoad();
     // A file dropped onto the dialog (the first of them, after the dialog has taken its
     // control values): replaces the first picture only.
     void DropFile(const QString& path);
@@ -79,7 +84,6 @@ private:
     void ResetList();
     void DropAllButFirst();
     void InstallFirstPicture(RgbaImage& picture);
-    void NameFirstPicture(const RgbaImage& picture);
     void ShowOverlayLabel();
 
     OverlayState& overlay_;

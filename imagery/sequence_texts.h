@@ -1,5 +1,5 @@
 #pragma once
-// What the sequence loader says to the operator, written once.
+// What loading pictures says to the operator, written once.
 
 namespace vantor {
 
@@ -10,5 +10,17 @@ inline constexpr char kSequenceOutOfMemory[] = "Sequence load failed\n\nOut of m
 inline constexpr char kLoadingLabel[] = "Loading %s%s";
 inline constexpr char kOverlayOnLabel[] = "Overlay ON";
 inline constexpr char kOverlayOffLabel[] = "Overlay OFF";
+
+// A picked, dropped or sequence file that did not load, and why.
+inline constexpr char kLoadFailureMessage[] = "Cannot load\n\n%1\n\n%2";
+inline constexpr char kFailureMissing[] = "The file does not exist.";
+inline constexpr char kFailureFolder[] = "This is a folder, not a picture file.";
+inline constexpr char kFailureNotRegular[] = "This is not a regular file (a pipe, device or socket).";
+inline constexpr char kFailureUnreadable[] = "The file cannot be read: permission denied.";
+inline constexpr char kFailureEmpty[] = "The file is empty.";
+inline constexpr char kFailureNotAPicture[] =
+    "This is not a picture in a format the program reads (BMP, GIF, JPEG, PNG, TIFF).";
+inline constexpr char kFailureTooLarge[] = "The picture is too large to hold: %1 x %2 pixels.";
+inline constexpr char kFailureDamaged[] = "The picture is damaged or incomplete.";
 
 }  // namespace vantor

@@ -23,12 +23,20 @@ bool PreviewBuffer::PreparePreview()
     for (Slot& slot : slots_) {
         slot.pixels.reset(new (std::nothrow) uint8_t[kSlotBytes]);
         if (!slot.pixels) {
-            for (Slot& s : slots_)
-                s.pixels.reset();
-            return prepared_ = false;
+            Release();
+            return false;
         }
     }
     return prepared_ = true;
+}
+
+void PreviewBuffer::Release()
+{
+    for (Slot& slot : slots_)
+        slot.pixels.reset();
+    prepared_ = false;
+    has_shown_ = false;
+    ready_.fetch_and(~kNewBit);
 }
 
 void PreviewBuffer::ConvertFrame(const uint8_t* p_data, int32_t xres, int32_t yres,

@@ -31,12 +31,17 @@ class PreviewBuffer {
 public:
     // Frames wider than this are halved by skipping every other row and pixel.
     static constexpr int32_t kFullSizeMaxWidth = 640;
-    // The largest converted picture: a halved 4096 x 2160 frame.
-    static constexpr size_t kSlotBytes = size_t{2048} * 1080 * 4;
+    // The largest converted picture: a halved 4096 x 2304 picture, the Overlay setup preview's
+    // canvas for a 4096 x 2160 logo (a halved 4096 x 2160 frame is smaller). Larger pictures
+    // are refused.
+    static constexpr size_t kSlotBytes = size_t{2048} * 1152 * 4;
 
     // Allocates the slots once; false (and every later conversion does nothing) when memory is
     // short.
     bool PreparePreview();
+    // Frees the slots: nothing is converted or painted until the next PreparePreview. Only
+    // while no other thread converts.
+    void Release();
 
     // Converts one 32-bit frame into the back slot. Any thread; one converting thread at a time.
     void ConvertFrame(const uint8_t* p_data, int32_t xres, int32_t yres, int32_t line_stride_in_bytes,

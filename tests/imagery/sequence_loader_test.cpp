@@ -222,7 +222,9 @@ TEST_F(SequenceLoading, AnUndecodableFileInTheRunEndsTheLoadWithTheFramesBeforeI
                                    PathOf(QStringLiteral("spin0010.png")) + QStringLiteral("\n\nLoad 9 more images?")))
         << "the probe only opens the files";
     EXPECT_THAT(ListNumbers(), ElementsAre(1, 2));
-    EXPECT_EQ(LogTail(3).front(), "message Sequence detection: Final image number 2\n\nSequence length = 2");
+    EXPECT_THAT(LogTail(4), ElementsAre("failed spin0003.png",
+                                        "message Sequence detection: Final image number 2\n\nSequence length = 2",
+                                        "hide progress", "overlay label Overlay OFF"));
     EXPECT_FALSE(host_.log.contains(QStringLiteral("label Loading spin0003")));
     EXPECT_TRUE(is_sequence_);
 }
@@ -292,14 +294,13 @@ TEST_F(SequenceReloading, ACancelledFileDialogRestoresTheFlagsAndKeepsTheList)
     EXPECT_EQ(overlay_.frames.first.image.file_title, QStringLiteral("run01.png"));
 }
 
-TEST_F(SequenceReloading, APickedFileThatDoesNotLoadIsNamedButThePictureStays)
+TEST_F(SequenceReloading, APickedFileThatDoesNotLoadIsReportedAndChangesNothing)
 {
     Pick(QStringLiteral("broken.png"));
-    EXPECT_THAT(Log(), ElementsAre("choose", "overlay label Overlay ON"));
+    EXPECT_THAT(Log(), ElementsAre("choose", "failed broken.png", "overlay label Overlay ON"));
     ExpectRunIntact();
     const RgbaImage& first = overlay_.frames.first.image;
-    EXPECT_EQ(first.file_path, PathOf(QStringLiteral("broken.png")));
-    EXPECT_EQ(first.file_title, QStringLiteral("broken.png"));
+    EXPECT_EQ(first.file_title, QStringLiteral("run01.png")) << "the names stay with the picture sent";
     EXPECT_TRUE(first.IsCompositable());
     EXPECT_EQ(first.pixels[0], 1) << "still the picture of run01.png";
 }
@@ -332,11 +333,11 @@ TEST_F(SequenceReloading, ADropReplacesOnlyTheFirstPicture)
     EXPECT_EQ(overlay_.overlay_on, 1);
 }
 
-TEST_F(SequenceReloading, AFailedDropNamesTheFileAndKeepsThePicture)
+TEST_F(SequenceReloading, AFailedDropIsReportedAndChangesNothing)
 {
     loader_.DropFile(PathOf(QStringLiteral("broken.png")));
-    EXPECT_THAT(Log(), ElementsAre("overlay label Overlay ON"));
-    EXPECT_EQ(overlay_.frames.first.image.file_title, QStringLiteral("broken.png"));
+    EXPECT_THAT(Log(), ElementsAre("failed broken.png", "overlay label Overlay ON"));
+    EXPECT_EQ(overlay_.frames.first.image.file_title, QStringLiteral("run01.png"));
     EXPECT_EQ(overlay_.frames.first.image.pixels[0], 1);
     ExpectRunIntact();
 }

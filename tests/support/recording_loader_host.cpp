@@ -46,6 +46,11 @@ void RecordingLoaderHost::SetProgressPosition(int32_t position)
     log << QStringLiteral("position %1").arg(position);
 }
 
+void RecordingLoaderHost::ReportLoadFailure(const QString& path)
+{
+    log << QStringLiteral("failed %1").arg(QFileInfo(path).fileName());
+}
+
 void RecordingLoaderHost::HideProgress()
 {
     log << QStringLiteral("hide progress");

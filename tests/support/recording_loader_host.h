@@ -32,6 +32,7 @@ public:
     void DrawThumbnail(const RgbaImage& image) override;
     void ShowLoadedPicture(const RgbaImage& image) override;
     void SetOverlayLabel(const QString& text) override;
+    void ReportLoadFailure(const QString& path) override;
     void ScheduleStep(int delay_ms) override;
     void CancelStep() override;
 

@@ -17,13 +17,15 @@ QString TitleLine(int shown_number) { return kTitlePrefix + QString::number(show
 
 QString SourceName(int shown_number) { return QStringLiteral("Kelo Vantor %1").arg(shown_number); }
 
-CopyProcess::CopyProcess(const QString& bus_address)
+QString HeadlessProgram() { return QStringLiteral(VANTOR_HEADLESS_PATH); }
+
+CopyProcess::CopyProcess(const QString& bus_address, const QString& program)
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), bus_address);
     environment.insert(QStringLiteral("NDIVANTOR_TEST_CONTROL"), QStringLiteral("1"));
     process_.setProcessEnvironment(environment);
-    process_.start(QStringLiteral(VANTOR_HEADLESS_PATH), {});
+    process_.start(program, {});
     started_ = process_.waitForStarted(kStartBound_ms);
     pid_ = process_.processId();
 }

@@ -1,6 +1,7 @@
 #pragma once
-// One copy of ndivantor-headless as a child process: steered through its test control on
-// standard input, watched through the lines it prints. Every wait is bounded.
+// One copy of the program as a child process (ndivantor-headless, or ndivantor with its window):
+// steered through its test control on standard input, watched through the lines it prints.
+// Every wait is bounded.
 
 #include <QByteArray>
 #include <QProcess>
@@ -9,11 +10,14 @@
 
 namespace vantor::test {
 
+// The path of ndivantor-headless.
+QString HeadlessProgram();
+
 class CopyProcess {
 public:
     // The copy uses the session bus at `bus_address`; an address where no bus listens gives a
     // copy without a bus.
-    explicit CopyProcess(const QString& bus_address);
+    explicit CopyProcess(const QString& bus_address, const QString& program = HeadlessProgram());
     // Kills the copy if it still runs.
     ~CopyProcess();
     CopyProcess(const CopyProcess&) = delete;

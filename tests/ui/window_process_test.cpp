@@ -1,0 +1,112 @@
+// Copies of ndivantor with their windows as real processes on a private session bus, driven
+// through their windows by the test control.
+
+#include "copy_process.h"
+#include "private_bus.h"
+#include "support/qt_printers.h"
+#include "support/spin_until.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace vantor {
+namespace {
+
+using test::CopyProcess;
+
+constexpr int kBound_ms = 20000;  // generous: the copies start slowly under the sanitizers
+
+class WindowProcesses : public ::testing::Test {
+protected:
+    void TearDown() override
+    {
+        for (auto& copy : copies_) {
+            copy->Terminate();
+            EXPECT_TRUE(copy->WaitForExit(kBound_ms));
+            EXPECT_TRUE(copy->EndedCleanly()) << copy->Errors().toStdString();
+        }
+    }
+
+    CopyProcess& Launch(const QString& program = QStringLiteral(NDIVANTOR_PATH))
+    {
+        copies_.push_back(std::make_unique<CopyProcess>(bus_.address(), program));
+        CopyProcess& copy = *copies_.back();
+        EXPECT_TRUE(copy.started());
+        EXPECT_TRUE(copy.WaitForTitle(kBound_ms)) << copy.Errors().toStdString();
+        return copy;
+    }
+
+    // The value of one key in the copy's answer to "state".
+    QString State(CopyProcess& copy, const QString& key)
+    {
+        const qsizetype before = copy.Lines().filter(QStringLiteral("state ")).size();
+        copy.Send("state");
+        if (!test::SpinUntil([&] { return copy.Lines().filter(QStringLiteral("state ")).size() > before; }, kBound_ms))
+            return QStringLiteral("(no answer)");
+        const QString line = copy.Lines().filter(QStringLiteral("state ")).last().mid(6);
+        for (const QString& pair : line.split(u';'))
+            if (pair.startsWith(key + u'='))
+                return pair.mid(key.size() + 1);
+        return QStringLiteral("(no %1)").arg(key);
+    }
+
+    test::PrivateBus bus_;
+    std::vector<std::unique_ptr<CopyProcess>> copies_;
+};
+
+TEST_F(WindowProcesses, AMasterStartsAndStopsItsSlavesThroughTheWindows)
+{
+    CopyProcess& master = Launch();
+    CopyProcess& slave = Launch();
+    ASSERT_TRUE(master.WaitForCount(QStringLiteral("Sending"), 1, kBound_ms));
+    ASSERT_TRUE(slave.WaitForCount(QStringLiteral("Sending"), 1, kBound_ms));
+    EXPECT_EQ(master.Title(), test::TitleLine(1));
+    EXPECT_EQ(slave.Title(), test::TitleLine(2));
+
+    master.Send("click 1019");  // Master
+    EXPECT_EQ(State(master, QStringLiteral("master")), QStringLiteral("1"));
+    EXPECT_EQ(State(master, QStringLiteral("slave")), QStringLiteral("0"));
+    master.Send("click 1001");  // Stop
+    EXPECT_TRUE(slave.WaitForCount(QStringLiteral("Stopped"), 1, kBound_ms));
+    EXPECT_EQ(State(slave, QStringLiteral("start")), QStringLiteral("1"));
+    master.Send("click 1000");  // Start
+    EXPECT_TRUE(slave.WaitForCount(QStringLiteral("Sending"), 2, kBound_ms));
+
+    slave.Send("click 1020");  // no longer a slave
+    EXPECT_EQ(State(slave, QStringLiteral("slave")), QStringLiteral("0"));
+    master.Send("click 1001");
+    ASSERT_TRUE(master.WaitForCount(QStringLiteral("Stopped"), 2, kBound_ms));
+    test::SpinFor(500);
+    EXPECT_EQ(slave.Count(QStringLiteral("Stopped")), 1) << "it ignores the master now";
+}
+
+TEST_F(WindowProcesses, ExitThroughTheWindowStopsAtOnceAndEndsWithCodeZero)
+{
+    CopyProcess& copy = Launch();
+    ASSERT_TRUE(copy.WaitForCount(QStringLiteral("Sending"), 1, kBound_ms));
+    EXPECT_EQ(State(copy, QStringLiteral("version")), QStringLiteral("1.0.1.8"));
+    copy.Send("click 1");
+    copy.Send("answer ok");
+    EXPECT_TRUE(copy.WaitForCount(QStringLiteral("Stopped"), 1, kBound_ms));
+    ASSERT_TRUE(copy.WaitForExit(kBound_ms));
+    EXPECT_TRUE(copy.EndedCleanly()) << copy.Errors().toStdString();
+}
+
+TEST_F(WindowProcesses, ACopyWithoutItsVersionNoteRunsAndShowsAnEmptyVersion)
+{
+    QTemporaryDir dir;
+    const QString stripped = dir.filePath(QStringLiteral("ndivantor"));
+    ASSERT_EQ(QProcess::execute(QStringLiteral("objcopy"), {QStringLiteral("--remove-section=.note.vantor.version"),
+                                                            QStringLiteral(NDIVANTOR_PATH), stripped}),
+              0);
+    CopyProcess& copy = Launch(stripped);
+    EXPECT_EQ(State(copy, QStringLiteral("version")), QString());
+    EXPECT_TRUE(copy.WaitForCount(QStringLiteral("Sending"), 1, kBound_ms));
+}
+
+}  // namespace
+}  // namespace vantor

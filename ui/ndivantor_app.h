@@ -1,0 +1,14 @@
+#pragma once
+// The program around the main window: it runs the window modally for the whole life of the
+// process, ends in order on SIGTERM and SIGINT as through the exit confirmation, and releases
+// everything in the reverse order of its making when the window has ended.
+
+namespace vantor {
+
+class CNDIVantorApp {
+public:
+    // Runs the whole program; the process's exit code.
+    int InitInstance();
+};
+
+}  // namespace vantor
