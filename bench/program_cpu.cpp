@@ -1,6 +1,7 @@
 #include "program_cpu.h"
 
 #include "logo_job.h"
+#include "pacing.h"
 #include "stream_client.h"
 
 #include <chrono>
@@ -25,7 +26,8 @@ void SleepMs(int ms)
 class PrivateBus {
 public:
     PrivateBus()
-        : daemon_({"dbus-daemon", "--session", "--nofork", "--print-address=1"}, {.pipe_output = true, .environment = {}}),
+        : daemon_({"dbus-daemon", "--session", "--nofork", "--print-address=1"},
+                  {.pipe_output = true, .environment = {}}),
           lines_(daemon_.output_fd())
     {
         std::vector<std::string> lines;
@@ -94,12 +96,10 @@ ProcessFigures Figures(pid_t pid, double cpu_before_s, const StreamWatch& watch,
     return f;
 }
 
-// After the settling time, the window: every process with its receiver, and the session bus
-// daemon (0: none) for its CPU alone.
-std::vector<ProcessFigures> MeasureWindow(const std::vector<pid_t>& pids,
-                                          const std::vector<std::unique_ptr<StreamWatch>>& watches,
-                                          const ProgramCase& c, const ProgramSetup& setup, pid_t bus_daemon,
-                                          double& bus_daemon_cpu_s)
+// After the settling time, the window: every process with its receiver, the session bus
+// daemon (0: none) for its CPU alone, and a bare loop paced at the rate beside them.
+CopiesFigures MeasureWindow(const std::vector<pid_t>& pids, const std::vector<std::unique_ptr<StreamWatch>>& watches,
+                            const ProgramCase& c, const ProgramSetup& setup, pid_t bus_daemon)
 {
     PumpUntil(watches, NowNs() + int64_t{kSettle_ms} * 1'000'000);
     std::vector<double> before;
@@ -108,11 +108,17 @@ std::vector<ProcessFigures> MeasureWindow(const std::vector<pid_t>& pids,
     const double bus_before_s = bus_daemon > 0 ? CpuSecondsOf(bus_daemon) : 0;
     const int64_t from_ns = NowNs();
     const int64_t to_ns = from_ns + int64_t{setup.window_s} * 1'000'000'000;
+    std::vector<int64_t> bare_late_ns;
+    std::thread bare_loop([&] {
+        bare_late_ns = BareLoopLateness(c.rate_N, c.rate_D, int(int64_t{setup.window_s} * c.rate_N / c.rate_D) - 1);
+    });
     PumpUntil(watches, to_ns);
-    std::vector<ProcessFigures> figures;
+    bare_loop.join();
+    CopiesFigures figures;
     for (size_t i = 0; i < pids.size(); ++i)
-        figures.push_back(Figures(pids[i], before[i], *watches[i], c, from_ns, to_ns));
-    bus_daemon_cpu_s = bus_daemon > 0 ? CpuSecondsOf(bus_daemon) - bus_before_s : -1;
+        figures.copies.push_back(Figures(pids[i], before[i], *watches[i], c, from_ns, to_ns));
+    figures.bus_cpu_s = bus_daemon > 0 ? CpuSecondsOf(bus_daemon) - bus_before_s : -1;
+    figures.bare_p99_late_ms = P99Ms(std::move(bare_late_ns));
     return figures;
 }
 
@@ -166,9 +172,7 @@ CopiesFigures MeasureCopies(const ProgramCase& c, int copies, bool on_bus, const
         if (!watches.back())
             return {};
     }
-    CopiesFigures figures;
-    figures.copies = MeasureWindow(pids, watches, c, setup, bus ? bus->pid() : 0, figures.bus_cpu_s);
-    return figures;
+    return MeasureWindow(pids, watches, c, setup, bus ? bus->pid() : 0);
 }
 
 ProcessFigures MeasureFfmpegJob(const ProgramCase& c, const ProgramSetup& setup)
@@ -186,8 +190,7 @@ ProcessFigures MeasureFfmpegJob(const ProgramCase& c, const ProgramSetup& setup)
     watches.push_back(ConnectedWatch(port));
     if (!watches.back())
         return {};
-    double no_bus = 0;
-    return MeasureWindow({job.pid()}, watches, c, setup, 0, no_bus).front();
+    return MeasureWindow({job.pid()}, watches, c, setup, 0).copies.front();
 }
 
 }  // namespace vantor::bench

@@ -36,7 +36,8 @@ struct ProcessFigures {
 
 struct CopiesFigures {
     std::vector<ProcessFigures> copies;
-    double bus_cpu_s = -1;  // the session bus daemon, over the same window; -1 without one
+    double bus_cpu_s = -1;         // the session bus daemon, over the same window; -1 without one
+    double bare_p99_late_ms = -1;  // a bare clock_nanosleep loop at the rate, in the same window
 };
 
 // Makes the four pictures of the sequence in `folder` and names them in `setup`.

@@ -1,5 +1,7 @@
 #include "stream_watch.h"
 
+#include "pacing.h"
+
 #include <poll.h>
 
 #include <algorithm>
@@ -56,8 +58,7 @@ ReceiverFigures StreamWatch::Figures(int64_t from_ns, int64_t to_ns, int32_t rat
     const int64_t earliest = *std::min_element(offsets_ns.begin(), offsets_ns.end());
     for (int64_t& offset : offsets_ns)
         offset -= earliest;
-    std::sort(offsets_ns.begin(), offsets_ns.end());
-    figures.p99_late_ms = double(offsets_ns[offsets_ns.size() * 99 / 100]) / 1e6;
+    figures.p99_late_ms = P99Ms(std::move(offsets_ns));
     return figures;
 }
 
