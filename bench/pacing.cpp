@@ -13,17 +13,12 @@
 namespace vantor::bench {
 namespace {
 
-int64_t NowNs()
-{
-    timespec t{};
-    clock_gettime(CLOCK_MONOTONIC, &t);
-    return int64_t(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
-}
-
 int64_t DeadlineNs(int64_t start_ns, int64_t k, int32_t rate_N, int32_t rate_D)
 {
     return start_ns + int64_t(__int128{k} * rate_D * 1'000'000'000 / rate_N);
 }
+
+}  // namespace
 
 double P99Ms(std::vector<int64_t> late_ns)
 {
@@ -31,9 +26,9 @@ double P99Ms(std::vector<int64_t> late_ns)
     return double(late_ns[late_ns.size() * 99 / 100]) / 1e6;
 }
 
-// The floor: a loop that does nothing but sleep to deadlines of the same rate, half a period
-// apart from the sender's so that the two never compete for a core at the same instant.
-std::vector<int64_t> BareLoop(int32_t rate_N, int32_t rate_D, int frames)
+// Half a period apart from a sender's grid started now, so that the two never compete for a
+// core at the same instant.
+std::vector<int64_t> BareLoopLateness(int32_t rate_N, int32_t rate_D, int frames)
 {
     std::vector<int64_t> late(static_cast<size_t>(frames));
     const int64_t start = NowNs() + DeadlineNs(0, 1, rate_N, rate_D) / 2;
@@ -45,8 +40,6 @@ std::vector<int64_t> BareLoop(int32_t rate_N, int32_t rate_D, int frames)
     }
     return late;
 }
-
-}  // namespace
 
 PacingFigures MeasurePacing(int32_t rate_N, int32_t rate_D, int frames)
 {
@@ -72,7 +65,7 @@ PacingFigures MeasurePacing(int32_t rate_N, int32_t rate_D, int frames)
     frame.line_stride_in_bytes = kW * 4;
 
     std::vector<int64_t> bare;
-    std::thread bare_loop([&] { bare = BareLoop(rate_N, rate_D, frames); });
+    std::thread bare_loop([&] { bare = BareLoopLateness(rate_N, rate_D, frames); });
     std::vector<int64_t> late(static_cast<size_t>(frames));
     const int64_t start = NowNs();
     for (int k = 0; k < frames; ++k) {

@@ -1,6 +1,7 @@
 #include "sender_cpu.h"
 
 #include "bench_process.h"
+#include "logo_job.h"
 
 #include "ndi/ndi_runtime.h"
 #include "ndi/source_port.h"
@@ -21,23 +22,7 @@
 namespace vantor::bench {
 namespace {
 
-constexpr int32_t kLogoW = 480;
-constexpr int32_t kLogoH = 184;
 constexpr int kWarmUpFrames = 25;
-
-// Logo number n: colours and alpha that differ from one n to the next.
-void DrawLogo(int64_t n, std::vector<uint8_t>& logo)
-{
-    logo.resize(size_t(kLogoW) * kLogoH * 4);
-    for (int32_t y = 0; y < kLogoH; ++y)
-        for (int32_t x = 0; x < kLogoW; ++x) {
-            uint8_t* p = &logo[(size_t(y) * kLogoW + x) * 4];
-            p[0] = uint8_t(x + n);
-            p[1] = uint8_t(y * 2 + n);
-            p[2] = uint8_t((x ^ y) + n * 3);
-            p[3] = uint8_t(x * 255 / (kLogoW - 1));
-        }
-}
 
 int32_t LogoLeft(int32_t width) { return width - kLogoW - 20; }
 int32_t LogoTop(int32_t height) { return height / 120; }
@@ -95,19 +80,6 @@ CpuFigures MeasureOurs(const CpuCase& c)
     return {used_s * 1000 / c.frames, drawing_s * 1000 / c.frames, -1};
 }
 
-uint16_t UnusedPort()
-{
-    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    ::bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    ::getsockname(s, reinterpret_cast<sockaddr*>(&address), &length);
-    ::close(s);
-    return ntohs(address.sin_port);
-}
-
 // Connects as soon as the ffmpeg job listens and reads until it ends.
 void ReceiveFrom(uint16_t port)
 {
@@ -134,19 +106,9 @@ void ReceiveFrom(uint16_t port)
 double RunFfmpegJob(const CpuCase& c, int frames, const std::string& logo_path)
 {
     const uint16_t port = UnusedPort();
-    const std::string rate = std::to_string(c.rate_N) + "/" + std::to_string(c.rate_D);
-    BenchProcess job({"ffmpeg", "-nostdin", "-v", "error",
-                      "-f", "lavfi", "-i",
-                      "color=c=black@0.0:s=" + std::to_string(c.width) + "x" + std::to_string(c.height) +
-                          ":r=" + rate + ",format=bgra",
-                      "-f", "rawvideo", "-pix_fmt", "bgra", "-video_size", "480x184", "-framerate", rate,
-                      "-i", logo_path,
-                      "-filter_complex",
-                      "[0][1]overlay=x=" + std::to_string(LogoLeft(c.width)) +
-                          ":y=" + std::to_string(LogoTop(c.height)) + ":format=auto",
-                      "-frames:v", std::to_string(frames), "-c:v", "qtrle", "-g", "1000000",
-                      "-f", "matroska", "-live", "1",
-                      "tcp://127.0.0.1:" + std::to_string(port) + "?listen=1"});
+    BenchProcess job(FfmpegJobCommand({c.width, c.height, c.rate_N, c.rate_D,
+                                       RawLogoInput(logo_path, c.rate_N, c.rate_D, false), LogoLeft(c.width),
+                                       LogoTop(c.height), false, {"-frames:v", std::to_string(frames)}, port}));
     ReceiveFrom(port);
     return job.WaitCpuSeconds();
 }

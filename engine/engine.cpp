@@ -81,7 +81,7 @@ void Engine::ApplyOutputFormat()
         builder_.DrawOverlayStill(kCompositeCopy);
     if (!sender_.CreateSender(instance_number_))
         return;
-    sender_.Send(frame_.record());
+    sender_.Send(frame_.record(), painter_.TakeChanges());
     FeedPreview();
     if (hooks_.read_controls)
         hooks_.read_controls();

@@ -1,6 +1,7 @@
 #include "engine/frame_painter.h"
 
 #include <cstring>
+#include <utility>
 
 namespace vantor {
 
@@ -9,6 +10,7 @@ void FramePainter::ClearAll()
     frame_.Clear();
     drawn_count_ = 0;
     overflowed_ = false;
+    changes_.MarkAll();
 }
 
 void FramePainter::ClearDrawn()
@@ -26,14 +28,21 @@ void FramePainter::Draw(const RgbaImage& image, int32_t x, int32_t y, int32_t co
     if (!rect || !frame_.Allocated())
         return;
     image.Composite(x, y, corner, mode, frame_.pixels(), frame_.width(), frame_.height());
+    changes_.Add(*rect);
     if (drawn_count_ < drawn_.size())
         drawn_[drawn_count_++] = *rect;
     else
         overflowed_ = true;
 }
 
+FrameChanges FramePainter::TakeChanges()
+{
+    return std::exchange(changes_, FrameChanges::None());
+}
+
 void FramePainter::ClearRect(const PixelRect& rect)
 {
+    changes_.Add(rect);
     const size_t stride = size_t(frame_.width()) * 4;
     uint8_t* row = frame_.pixels() + size_t(rect.top) * stride + size_t(rect.left) * 4;
     for (int32_t y = 0; y < rect.height; ++y, row += stride)

@@ -2,8 +2,10 @@
 // Draws pictures into the output frame and remembers where, so that the next clear touches only
 // what was drawn: at 4096 x 2160 a full clear is 35 MB a frame, a logo's rectangle a few
 // hundred kB. After ClearDrawn the frame is all zero bytes, exactly as after a full clear, as
-// long as every write into the frame goes through here.
+// long as every write into the frame goes through here. For the same reason it knows what it
+// changed since the frame was last sent: what it cleared and what it drew.
 
+#include "engine/frame_changes.h"
 #include "engine/output_frame.h"
 #include "imagery/rgba_image.h"
 
@@ -20,6 +22,8 @@ public:
     // Zeroes what was drawn since the last clear.
     void ClearDrawn();
     void Draw(const RgbaImage& image, int32_t x, int32_t y, int32_t corner, int32_t mode);
+    // What changed since the last call (all of it before the first), for the frame's send.
+    FrameChanges TakeChanges();
 
 private:
     void ClearRect(const PixelRect& rect);
@@ -28,6 +32,7 @@ private:
     std::array<PixelRect, 4> drawn_{};
     size_t drawn_count_ = 0;
     bool overflowed_ = false;  // more rectangles than remembered: the next clear is full
+    FrameChanges changes_ = FrameChanges::All();
 };
 
 }  // namespace vantor

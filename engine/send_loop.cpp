@@ -41,8 +41,8 @@ void Engine::SendLoop(uint32_t generation)
         const intptr_t position = frame_counter * position_step + intptr_t{instance_number_} * 64;
         if (++frame_counter == wrap_length)
             frame_counter = 0;
-        // Send: returns at the frame rate.
-        sender_.Send(record);
+        // Send, with what the draw changed: returns at the frame rate.
+        sender_.Send(record, painter_.TakeChanges());
         // Broadcast.
         Broadcast(kSyncPosition, position);
         // Preview.

@@ -1,5 +1,9 @@
 #include "engine/sender.h"
 
+#include "ndi/extensions.h"
+#include "ndi/source_changes.h"
+
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -42,6 +46,11 @@ std::string_view ProductMetadata()
     return text;
 }
 
+bool RuntimeTakesChangeHints()
+{
+    return NDIlib_extensions_available();  // the built-in runtime's extension; the vendor's has none
+}
+
 bool Sender::CreateSender(int instance_number)
 {
     const auto name = SourceName(instance_number);
@@ -59,6 +68,7 @@ bool Sender::CreateSender(int instance_number)
     metadata.timecode = NDIlib_send_timecode_synthesize;
     metadata.p_data = text.data();
     NDIlib_send_add_connection_metadata(handle_, &metadata);
+    takes_hints_ = RuntimeTakesChangeHints();
     return true;
 }
 
@@ -70,10 +80,22 @@ void Sender::DestroySender()
     handle_ = nullptr;
 }
 
-void Sender::Send(const NDIlib_video_frame_v2_t& frame) const
+void Sender::Send(const NDIlib_video_frame_v2_t& frame, const FrameChanges& changes) const
 {
-    if (handle_)
-        NDIlib_send_send_video_v2(handle_, &frame);
+    if (!handle_)
+        return;
+    if (takes_hints_ && !changes.all())
+        HintChanges(changes.rects());
+    NDIlib_send_send_video_v2(handle_, &frame);
+}
+
+void Sender::HintChanges(std::span<const PixelRect> rects) const
+{
+    std::array<NDIlib_changed_rect_t, FrameChanges::kMaxRects> hint;
+    std::transform(rects.begin(), rects.end(), hint.begin(), [](const PixelRect& r) {
+        return NDIlib_changed_rect_t{r.left, r.top, r.width, r.height};
+    });
+    NDIlib_send_set_changed_rects(handle_, hint.data(), static_cast<int32_t>(rects.size()));
 }
 
 }  // namespace vantor

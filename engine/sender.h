@@ -2,9 +2,11 @@
 // This copy's network source: created under a numbered name with a fixed block of connection
 // metadata, destroyed before every re-creation so a format change leaves and re-announces it.
 
+#include "engine/frame_changes.h"
 #include "ndi/ndi_runtime.h"
 
 #include <array>
+#include <span>
 #include <string_view>
 
 namespace vantor {
@@ -15,6 +17,10 @@ std::array<char, 32> SourceName(int instance_number);
 // The connection metadata: one empty ndi_product element, seven attributes, fourteen blanks
 // between two.
 std::string_view ProductMetadata();
+
+// Whether the runtime in use takes the hint of what changed in a frame. Only the built-in runtime
+// does; the engine makes the call only where it is taken.
+bool RuntimeTakesChangeHints();
 
 class Sender {
 public:
@@ -27,11 +33,15 @@ public:
     bool CreateSender(int instance_number);
     void DestroySender();
     bool exists() const { return handle_ != nullptr; }
-    // Hands one frame over; with the video clock on, returns at the frame rate.
-    void Send(const NDIlib_video_frame_v2_t& frame) const;
+    // Hands one frame over, telling the runtime where it changed since the last one where the
+    // runtime takes that; with the video clock on, returns at the frame rate.
+    void Send(const NDIlib_video_frame_v2_t& frame, const FrameChanges& changes) const;
 
 private:
+    void HintChanges(std::span<const PixelRect> rects) const;
+
     NDIlib_send_instance_t handle_ = nullptr;
+    bool takes_hints_ = false;  // the runtime's answer, asked when the sender is created
 };
 
 }  // namespace vantor

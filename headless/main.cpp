@@ -65,7 +65,7 @@ int main(int argc, char** argv)
     QObject::connect(&termination, &TerminationSignals::terminationRequested, &app,
                      [&engine] { engine.ExitConfirmed(); });
     if (StdinCommands::Requested())
-        new TestControl(engine, sync, &app);
+        new TestControl(engine, sync, overlay, playback, Say, &app);
 
     sync.Announce();
     engine.ScheduleAutoStart();

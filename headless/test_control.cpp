@@ -2,12 +2,17 @@
 
 #include "engine/engine.h"
 #include "engine/instance_sync.h"
+#include "headless/overlay_command.h"
 #include "platform/stdin_commands.h"
 
 namespace vantor {
 
-TestControl::TestControl(Engine& engine, InstanceSync& sync, QObject* parent)
-    : QObject(parent), engine_(engine), sync_(sync)
+TestControl::TestControl(Engine& engine, InstanceSync& sync, OverlayState& overlay, PlaybackState& playback,
+                         void (*say)(const QString& line), QObject* parent)
+    : QObject(parent), engine_(engine), sync_(sync),
+      overlay_(new OverlayCommand(
+          engine, overlay, playback,
+          [say](bool on) { say(on ? QStringLiteral("Overlay on") : QStringLiteral("Overlay not loaded")); }, this))
 {
     connect(new StdinCommands(this), &StdinCommands::command, this, &TestControl::Run);
 }
@@ -28,6 +33,8 @@ void TestControl::Run(const QList<QByteArray>& words)
         engine_.SelectResolution(words.value(1).toInt());
     else if (verb == "rate")
         engine_.SelectFrameRate(words.value(1).toInt());
+    else if (verb == "overlay")
+        overlay_->Load(QString::fromUtf8(words.mid(1).join(' ')));
     else if (verb == "exit")
         engine_.ExitConfirmed();
 }

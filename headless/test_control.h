@@ -2,28 +2,36 @@
 // A control for tests only: when NDIVANTOR_TEST_CONTROL=1 is set, lines on standard input play
 // the parts of the window that the copies' synchronisation reacts to. Operators see nothing of
 // it. Commands: "master on|off", "slave on|off", "start", "stop", "format <resolution menu id>",
-// "rate <frame-rate menu id>", "exit".
+// "rate <frame-rate menu id>", "overlay <path of a picture or of the first of a numbered run>"
+// (answered with "Overlay on" once it is, or "Overlay not loaded"), "exit".
 
 #include <QByteArray>
 #include <QList>
 #include <QObject>
+#include <QString>
 
 namespace vantor {
 
 class Engine;
 class InstanceSync;
+class OverlayCommand;
+struct OverlayState;
+struct PlaybackState;
 
 class TestControl : public QObject {
     Q_OBJECT
 
 public:
-    TestControl(Engine& engine, InstanceSync& sync, QObject* parent = nullptr);
+    // `say` prints a line of the program's output.
+    TestControl(Engine& engine, InstanceSync& sync, OverlayState& overlay, PlaybackState& playback,
+                void (*say)(const QString& line), QObject* parent = nullptr);
 
 private:
     void Run(const QList<QByteArray>& words);
 
     Engine& engine_;
     InstanceSync& sync_;
+    OverlayCommand* overlay_;  // owned through the Qt parent
 };
 
 }  // namespace vantor

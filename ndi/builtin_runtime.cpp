@@ -73,4 +73,9 @@ uint16_t Port(NDIlib_send_instance_t instance)
     return instance->source.port();
 }
 
+void SetChangedRects(NDIlib_send_instance_t instance, std::span<const NDIlib_changed_rect_t> rects)
+{
+    instance->source.SetChangedRects(rects);
+}
+
 }  // namespace vantor::ndi::builtin

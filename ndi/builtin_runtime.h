@@ -4,8 +4,10 @@
 // null handles and null records.
 
 #include "ndi/ndi_runtime.h"
+#include "ndi/source_changes.h"
 
 #include <cstdint>
+#include <span>
 
 namespace vantor::ndi::builtin {
 
@@ -16,5 +18,6 @@ void SendDestroy(NDIlib_send_instance_t instance);
 void AddConnectionMetadata(NDIlib_send_instance_t instance, const NDIlib_metadata_frame_t& metadata);
 void SendVideo(NDIlib_send_instance_t instance, const NDIlib_video_frame_v2_t& frame);
 uint16_t Port(NDIlib_send_instance_t instance);
+void SetChangedRects(NDIlib_send_instance_t instance, std::span<const NDIlib_changed_rect_t> rects);
 
 }  // namespace vantor::ndi::builtin

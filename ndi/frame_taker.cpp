@@ -3,6 +3,7 @@
 #include "ndi/qtrle_writer.h"
 
 #include <cstring>
+#include <span>
 
 namespace vantor::ndi {
 namespace {
@@ -10,47 +11,74 @@ namespace {
 constexpr int32_t kPixelBytes = 4;
 constexpr int32_t kBlockPixels = 16;  // compared with one memcmp before looking closer
 
-// First pixel in [0, count) where the rows differ; count when none does.
-int32_t FirstDifference(const uint8_t* a, const uint32_t* b, int32_t count)
+bool Equal(const uint8_t* a, const uint32_t* b, int32_t from, int32_t to)
 {
-    int32_t i = 0;
-    while (i + kBlockPixels <= count &&
-           std::memcmp(a + i * kPixelBytes, b + i, kBlockPixels * kPixelBytes) == 0)
+    return std::memcmp(a + from * kPixelBytes, b + from, size_t(to - from) * kPixelBytes) == 0;
+}
+
+// First pixel in [from, to) where the rows differ; `to` when none does.
+int32_t FirstDifference(const uint8_t* a, const uint32_t* b, int32_t from, int32_t to)
+{
+    int32_t i = from;
+    while (i + kBlockPixels <= to && Equal(a, b, i, i + kBlockPixels))
         i += kBlockPixels;
-    while (i < count && std::memcmp(a + i * kPixelBytes, b + i, kPixelBytes) == 0)
+    while (i < to && Equal(a, b, i, i + 1))
         ++i;
     return i;
 }
 
-// One past the last pixel where the rows differ, given that they differ at or after `from`.
-int32_t DifferenceEnd(const uint8_t* a, const uint32_t* b, int32_t from, int32_t count)
+// One past the last pixel in [from, to) where the rows differ, given that they differ at `from`.
+int32_t DifferenceEnd(const uint8_t* a, const uint32_t* b, int32_t from, int32_t to)
 {
-    int32_t end = count;
-    while (end - kBlockPixels >= from &&
-           std::memcmp(a + (end - kBlockPixels) * kPixelBytes, b + end - kBlockPixels,
-                       kBlockPixels * kPixelBytes) == 0)
+    int32_t end = to;
+    while (end - kBlockPixels >= from && Equal(a, b, end - kBlockPixels, end))
         end -= kBlockPixels;
-    while (end > from && std::memcmp(a + (end - 1) * kPixelBytes, b + end - 1, kPixelBytes) == 0)
+    while (end > from && Equal(a, b, end - 1, end))
         --end;
     return end;
 }
 
+// The columns [first, end) from the first to the last difference within the spans; empty
+// (first == end) when there is none.
+PixelSpan ChangedColumns(const uint8_t* a, const uint32_t* b, std::span<const PixelSpan> spans)
+{
+    PixelSpan changed;
+    for (const PixelSpan& span : spans) {
+        if (Equal(a, b, span.first, span.end))
+            continue;
+        const int32_t first = FirstDifference(a, b, span.first, span.end);
+        if (changed.first == changed.end)
+            changed.first = first;
+        changed.end = DifferenceEnd(a, b, first, span.end);
+    }
+    return changed;
+}
+
 }  // namespace
 
-bool TakeFrame(const uint8_t* frame, int32_t stride_bytes, Picture& picture, ByteBuffer& delta)
+bool TakeFrame(const uint8_t* frame, int32_t stride_bytes, Picture& picture, ByteBuffer& delta,
+               const ChangedArea& area, RowBand whole_rows)
 {
     QtrleWriter writer(delta, false);
     const int32_t width = picture.width();
+    const PixelSpan whole_row[] = {{0, width}};
+    const RowBand area_rows = area.Rows(picture.height());
+    ChangedArea::Spans row_spans;
     bool changed = false;
     for (int32_t y = 0; y < picture.height(); ++y) {
+        if (!area_rows.Contains(y) && !whole_rows.Contains(y))
+            continue;  // nothing to look at: the common case of an unchanged frame
+        const std::span<const PixelSpan> spans =
+            whole_rows.Contains(y) ? std::span<const PixelSpan>(whole_row) : area.RowSpans(y, width, row_spans);
         const uint8_t* source = frame + size_t(y) * size_t(stride_bytes);
         uint32_t* kept = picture.Row(y);
-        if (std::memcmp(source, kept, size_t(width) * kPixelBytes) == 0)
+        const PixelSpan columns = ChangedColumns(source, kept, spans);
+        if (columns.first == columns.end)
             continue;
-        const int32_t first = FirstDifference(source, kept, width);
-        const int32_t end = DifferenceEnd(source, kept, first, width);
-        std::memcpy(kept + first, source + first * kPixelBytes, size_t(end - first) * kPixelBytes);
-        writer.WriteLine(y, kept, first, end);
+        // Whatever lies between two spans is taken too, so the delta and the copy stay alike.
+        std::memcpy(kept + columns.first, source + columns.first * kPixelBytes,
+                    size_t(columns.end - columns.first) * kPixelBytes);
+        writer.WriteLine(y, kept, columns.first, columns.end);
         changed = true;
     }
     writer.Finish();

@@ -1,17 +1,22 @@
 #pragma once
 // Takes a caller's frame: compares it with the last frame taken and keeps only what changed,
 // both in the sender's copy of the picture and as a QuickTime Animation delta for receivers.
-// An unchanged frame costs one comparison and a delta of a few bytes.
+// An unchanged frame costs one comparison and a delta of a few bytes; where the caller has said
+// what it changed, only that and a band of rows are compared.
 
 #include "ndi/byte_buffer.h"
+#include "ndi/changed_area.h"
 #include "ndi/picture.h"
+#include "ndi/row_sweep.h"
 
 #include <cstdint>
 
 namespace vantor::ndi {
 
 // `frame` holds picture.height() rows of picture.width() BGRA pixels, `stride_bytes` apart.
+// Compares the rows of `whole_rows` whole and the others where `area` says they may differ.
 // Returns whether anything changed.
-bool TakeFrame(const uint8_t* frame, int32_t stride_bytes, Picture& picture, ByteBuffer& delta);
+bool TakeFrame(const uint8_t* frame, int32_t stride_bytes, Picture& picture, ByteBuffer& delta,
+               const ChangedArea& area = {}, RowBand whole_rows = {});
 
 }  // namespace vantor::ndi

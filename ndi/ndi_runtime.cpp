@@ -7,9 +7,11 @@
 #include "ndi/builtin_runtime.h"
 #include "ndi/extensions.h"
 #include "ndi/runtime_choice.h"
+#include "ndi/source_changes.h"
 #include "ndi/source_port.h"
 
 #include <memory>
+#include <span>
 
 namespace {
 
@@ -102,4 +104,13 @@ bool NDIlib_extensions_available()
 uint16_t NDIlib_send_get_port(NDIlib_send_instance_t p_instance)
 {
     return p_instance && NDIlib_extensions_available() ? builtin::Port(p_instance) : 0;
+}
+
+bool NDIlib_send_set_changed_rects(NDIlib_send_instance_t p_instance, const NDIlib_changed_rect_t* p_rects,
+                                   int32_t count)
+{
+    if (!p_instance || count < 0 || (count > 0 && !p_rects) || !NDIlib_extensions_available())
+        return false;
+    builtin::SetChangedRects(p_instance, std::span(p_rects, size_t(count)));
+    return true;
 }

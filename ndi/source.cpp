@@ -23,6 +23,12 @@ std::string Source::MetadataText()
     return metadata_text_;
 }
 
+void Source::SetChangedRects(std::span<const NDIlib_changed_rect_t> rects)
+{
+    std::lock_guard lock(send_mutex_);
+    changed_.Add(rects);
+}
+
 void Source::SendVideo(const NDIlib_video_frame_v2_t& frame, const VideoFormat& format)
 {
     const int64_t entry_ns = PacingClock::NowNs();  // a new grid starts when its first call does
@@ -44,9 +50,19 @@ void Source::Restart(const VideoFormat& format)
 {
     format_ = format;
     taken_.Reset(format.width, format.height);
+    changed_.Forget();  // a hint says nothing about a picture that starts afresh
+    sweep_.Restart(format.height, format.rate_N, format.rate_D);
     clock_.Restart(format.rate_N, format.rate_D);
     next_unpaced_slot_ = 0;
     restart_pending_ = true;
+}
+
+bool Source::TakeInto(const NDIlib_video_frame_v2_t& frame, ByteBuffer& delta)
+{
+    const bool changed =
+        TakeFrame(frame.p_data, frame.line_stride_in_bytes, taken_, delta, changed_, sweep_.Next());
+    changed_.Forget();
+    return changed;
 }
 
 void Source::Take(const NDIlib_video_frame_v2_t& frame, int64_t slot)
@@ -54,7 +70,7 @@ void Source::Take(const NDIlib_video_frame_v2_t& frame, int64_t slot)
     FrameEvent* event = mailbox_.WriteSlot();
     if (!event) {
         // The network thread is that far behind: keep the picture, publish it whole next time.
-        TakeFrame(frame.p_data, frame.line_stride_in_bytes, taken_, unpublished_delta_);
+        TakeInto(frame, unpublished_delta_);
         resend_whole_ = true;
         return;
     }
@@ -62,7 +78,7 @@ void Source::Take(const NDIlib_video_frame_v2_t& frame, int64_t slot)
     if (restart_pending_)
         event->description = StreamDescription{*format_, name_, MetadataText()};
     event->index = slot;
-    event->changed = TakeFrame(frame.p_data, frame.line_stride_in_bytes, taken_, event->delta);
+    event->changed = TakeInto(frame, event->delta);
     if (resend_whole_) {
         WriteKeyFrame(taken_, event->delta);
         event->changed = true;

@@ -1,12 +1,15 @@
 #pragma once
 // One source: the caller's side of the sender. It takes each frame at once (compares it with the
-// last one and keeps only what changed), hands the change to the network thread through a
-// mailbox, and with clock_video returns at the frame's deadline on an exact grid.
+// last one, where the caller says it may differ and in a band of rows, and keeps only what
+// changed), hands the change to the network thread through a mailbox, and with clock_video
+// returns at the frame's deadline on an exact grid.
 
+#include "ndi/changed_area.h"
 #include "ndi/frame_mailbox.h"
 #include "ndi/ndi_runtime.h"
 #include "ndi/pacing_clock.h"
 #include "ndi/picture.h"
+#include "ndi/row_sweep.h"
 #include "ndi/source_network.h"
 #include "ndi/video_format.h"
 
@@ -14,6 +17,7 @@
 #include <cstdint>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -28,12 +32,16 @@ public:
 
     // Added to the text every receiver gets as the stream's connection metadata tag.
     void AddConnectionMetadata(std::string_view text);
-    // Frames come from one thread at a time (the mutex keeps a misuse harmless).
+    // Frames and hints come from one thread at a time (the mutex keeps a misuse harmless).
+    // The hint narrows where the next frame taken is compared.
+    void SetChangedRects(std::span<const NDIlib_changed_rect_t> rects);
     void SendVideo(const NDIlib_video_frame_v2_t& frame, const VideoFormat& format);
 
 private:
     void Restart(const VideoFormat& format);
     void Take(const NDIlib_video_frame_v2_t& frame, int64_t slot);
+    // Takes the frame into taken_ and writes the change to `delta`; true when anything changed.
+    bool TakeInto(const NDIlib_video_frame_v2_t& frame, ByteBuffer& delta);
     std::string MetadataText();
 
     const std::string name_;
@@ -46,6 +54,8 @@ private:
     std::mutex send_mutex_;  // guards everything down to the mailbox: the sending thread's state
     std::optional<VideoFormat> format_;
     Picture taken_;                  // the last frame taken
+    ChangedArea changed_;            // where the next frame may differ from taken_
+    RowSweep sweep_;                 // rows compared whole whatever changed_ says
     PacingClock clock_;
     int64_t next_unpaced_slot_ = 0;  // slots without clock_video
     bool restart_pending_ = false;   // the network thread has not yet been told of a restart

@@ -225,6 +225,89 @@ TEST_F(EngineStream, SequencePlaysEveryModeWithItsPauseFrameByFrame)
     }
 }
 
+// Each picture of another size and colour, so that anything left of the one before shows.
+TEST_F(EngineStream, ASequenceOfPicturesOfDifferentSizesDecodesExactlyFrameByFrame)
+{
+    const struct {
+        int32_t w, h;
+        uint8_t r, g, b;
+    } pictures[] = {{48, 30, 250, 10, 10}, {16, 10, 10, 250, 10}, {40, 8, 10, 10, 250}, {8, 40, 250, 250, 10}};
+    {
+        std::lock_guard lock(overlay.frames.guard);
+        for (size_t i = 0; i < std::size(pictures); ++i) {
+            const auto& p = pictures[i];
+            auto node = std::make_unique<SequenceFrame>();
+            RgbaImage& image = i == 0 ? overlay.frames.first.image : node->image;
+            ASSERT_TRUE(image.FillSolid(p.w, p.h, p.r, p.g, p.b));
+            if (i > 0)
+                AppendFrame(overlay.frames, std::move(node));
+        }
+        playback.current = &overlay.frames.first;
+        playback.is_sequence = true;
+    }
+    overlay.overlay_on = 1;
+    overlay.corner_code = kCornerUpperLeft;
+    overlay.x_offset = 5;
+    overlay.y_offset = 3;
+    StartAt640x360();
+    const auto frames = GrabFrames(SourcePort(), 12, 640, 360);
+    ASSERT_EQ(frames.size(), 12u);
+    std::vector<const RgbaImage*> order;
+    for (const SequenceFrame* node = &overlay.frames.first; node; node = node->next)
+        order.push_back(&node->image);
+    const auto first = std::find_if(order.begin(), order.end(), [&](const RgbaImage* image) {
+        return ShowsOnly(frames[0], 640, 360, *image, 5, 3, false);
+    });
+    ASSERT_NE(first, order.end()) << "the first frame shows none of the pictures alone";
+    for (size_t i = 1; i < frames.size(); ++i) {
+        const RgbaImage& expected = *order[(size_t(first - order.begin()) + i) % order.size()];
+        EXPECT_TRUE(ShowsOnly(frames[i], 640, 360, expected, 5, 3, false)) << "frame " << i;
+    }
+}
+
+TEST_F(EngineStream, AnOverlaySwitchedOffHoldsItsPictureAndSwitchedOnElsewhereLeavesNothingBehind)
+{
+    ASSERT_TRUE(overlay.frames.first.image.FillSolid(64, 36, 30, 160, 90));
+    const RgbaImage& picture = overlay.frames.first.image;
+    overlay.overlay_on = 1;
+    engine.OverlaySetupClosed();
+    overlay.corner_code = kCornerUpperLeft;
+    StartAt640x360();
+    const uint16_t port = SourcePort();
+    SpinFor(150);
+    overlay.overlay_on = 0;
+    SpinFor(150);
+    const auto held = GrabFrames(port, 3, 640, 360);
+    ASSERT_EQ(held.size(), 3u);
+    for (const QByteArray& frame : held)
+        EXPECT_TRUE(ShowsOnly(frame, 640, 360, picture, 0, 0, false));
+
+    overlay.corner_code = kCornerLowerRight;
+    overlay.overlay_on = 1;
+    SpinFor(150);
+    const auto moved = GrabFrames(port, 3, 640, 360);
+    ASSERT_EQ(moved.size(), 3u);
+    for (const QByteArray& frame : moved)
+        EXPECT_TRUE(ShowsOnly(frame, 640, 360, picture, 640 - 64, 360 - 36, false));
+}
+
+TEST_F(EngineStream, AfterAFormatChangeTheRestartedStreamIsExactAtItsNewSize)
+{
+    ASSERT_TRUE(overlay.frames.first.image.FillSolid(64, 36, 200, 40, 120));
+    overlay.overlay_on = 1;
+    engine.OverlaySetupClosed();
+    overlay.corner_code = kCornerLowerRight;
+    StartAt640x360();
+    SpinFor(150);
+    engine.SelectResolution(k960x540);
+    ASSERT_TRUE(engine.StartSending());
+    SpinFor(150);
+    const auto frames = GrabFrames(SourcePort(), 3, 960, 540);
+    ASSERT_EQ(frames.size(), 3u);
+    for (const QByteArray& frame : frames)
+        EXPECT_TRUE(ShowsOnly(frame, 960, 540, overlay.frames.first.image, 960 - 64, 540 - 36, false));
+}
+
 TEST_F(EngineStream, AFormatChangeReannouncesTheSourceAndLeavesItStopped)
 {
     StartAt640x360();

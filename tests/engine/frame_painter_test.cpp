@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
+#include <vector>
 
 namespace vantor {
 namespace {
@@ -54,6 +56,52 @@ TEST_F(FramePainterTest, MoreDrawingsThanItRemembersFallBackToAFullClear)
     painter_.Draw(dot, 1, 1, kCornerUpperLeft, kCompositeCopy);
     painter_.ClearDrawn();
     EXPECT_TRUE(AllZero(frame_));
+}
+
+// Every pixel that differs between two sends lies in a rectangle the painter reported.
+::testing::AssertionResult ChangesCover(const std::vector<uint8_t>& before, OutputFrame& frame,
+                                        const FrameChanges& changes)
+{
+    if (changes.all())
+        return ::testing::AssertionSuccess();
+    for (int32_t y = 0; y < frame.height(); ++y)
+        for (int32_t x = 0; x < frame.width(); ++x) {
+            const size_t at = (size_t(y) * frame.width() + x) * 4;
+            if (std::equal(&before[at], &before[at] + 4, frame.pixels() + at))
+                continue;
+            const auto rects = changes.rects();
+            if (std::none_of(rects.begin(), rects.end(), [&](const PixelRect& r) {
+                    return x >= r.left && x < r.left + r.width && y >= r.top && y < r.top + r.height;
+                }))
+                return ::testing::AssertionFailure() << "pixel " << x << "," << y << " changed unreported";
+        }
+    return ::testing::AssertionSuccess();
+}
+
+TEST_F(FramePainterTest, WhatItReportsAsChangedCoversEveryPixelThatChangedSinceTheLastSend)
+{
+    const RgbaImage logo = Solid(48, 18);
+    const RgbaImage wide = Solid(100, 6);
+    EXPECT_TRUE(painter_.TakeChanges().all()) << "a new painter knows nothing of the frame";
+    painter_.ClearAll();
+    EXPECT_TRUE(painter_.TakeChanges().all());
+    const std::function<void()> steps[] = {
+        [&] { painter_.Draw(logo, 20, 1, kCornerUpperRight, kCompositeBlend); },
+        [&] {},  // a held frame
+        [&] { painter_.ClearDrawn(); painter_.Draw(wide, 0, 0, kCornerLowerLeft, kCompositeCopy); },
+        [&] { painter_.ClearDrawn(); painter_.Draw(logo, -10, -5, kCornerUpperLeft, kCompositeCopy); },
+        [&] { painter_.ClearDrawn(); },
+        [&] { painter_.Draw(logo, 0, 0, kCornerCentre, kCompositeCopy); painter_.Draw(wide, 3, 3, kCornerLowerRight, kCompositeCopy); },
+        [&] { painter_.ClearDrawn(); painter_.Draw(logo, 5000, 0, kCornerUpperLeft, kCompositeCopy); },
+    };
+    for (size_t i = 0; i < std::size(steps); ++i) {
+        const std::vector<uint8_t> sent(frame_.pixels(), frame_.pixels() + frame_.used_bytes());
+        steps[i]();
+        const FrameChanges changes = painter_.TakeChanges();
+        EXPECT_FALSE(changes.all()) << "step " << i;
+        EXPECT_TRUE(ChangesCover(sent, frame_, changes)) << "step " << i;
+    }
+    EXPECT_TRUE(painter_.TakeChanges().rects().empty()) << "a held frame changed something";
 }
 
 }  // namespace

@@ -1,10 +1,13 @@
 // The headless program as an operator runs it: it numbers itself, announces its source,
-// starts by itself, and ends in order on SIGTERM and SIGINT.
+// starts by itself, and ends in order on SIGTERM and SIGINT; and its test control, which loads
+// a numbered run of pictures and plays it.
 
 #include "stream_client.h"
 
 #include <QElapsedTimer>
+#include <QImage>
 #include <QProcess>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -62,6 +65,46 @@ TEST_P(HeadlessProgram, SendsAfterTwoSecondsAndEndsInOrderOnTheSignal)
 }
 
 INSTANTIATE_TEST_SUITE_P(Signals, HeadlessProgram, ::testing::Values(SIGTERM, SIGINT));
+
+TEST(HeadlessTestControl, OverlayLoadsANumberedRunAndPlaysItInOrderInPlaceOfTheWatermark)
+{
+    QTemporaryDir dir;
+    const QRgb colours[] = {qRgba(250, 0, 0, 255), qRgba(0, 250, 0, 128), qRgba(0, 0, 250, 255), qRgba(9, 9, 9, 60)};
+    for (int i = 0; i < 4; ++i) {
+        QImage picture(40, 20, QImage::Format_ARGB32);
+        picture.fill(colours[i]);
+        ASSERT_TRUE(picture.save(dir.filePath(QStringLiteral("logo%1.png").arg(i + 1))));
+    }
+    QProcess program;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("NDIVANTOR_TEST_CONTROL"), QStringLiteral("1"));
+    program.setProcessEnvironment(environment);
+    program.start(QStringLiteral(NDIVANTOR_HEADLESS), {});
+    ASSERT_TRUE(program.waitForStarted(5000));
+    program.write("overlay " + dir.filePath(QStringLiteral("missing.png")).toUtf8() + "\n");
+    ASSERT_TRUE(WaitForLine(program, "Overlay not loaded", 5000));
+    program.write("format 32776\noverlay " + dir.filePath(QStringLiteral("logo1.png")).toUtf8() + "\n");
+    ASSERT_TRUE(WaitForLine(program, "Overlay on", 5000));
+    ASSERT_TRUE(WaitForLine(program, "Sending", 5000));
+    const auto port = test::SourcePortOf(program.processId());
+    ASSERT_TRUE(port.has_value());
+
+    const auto frames = test::GrabFrames(*port, 8, 640, 360);
+    ASSERT_EQ(frames.size(), 8u);
+    std::vector<int> shown;
+    for (const QByteArray& frame : frames) {
+        // The top right pixel; where the watermark would be, below the pictures, nothing.
+        const auto* top_right = reinterpret_cast<const uint8_t*>(frame.constData()) + (640 - 1) * 4;
+        const auto* below = reinterpret_cast<const uint8_t*>(frame.constData()) + (size_t(30) * 640 + 600) * 4;
+        EXPECT_EQ(below[3], 0) << "the watermark is still on";
+        const QRgb seen = qRgba(top_right[2], top_right[1], top_right[0], top_right[3]);
+        shown.push_back(int(std::find(std::begin(colours), std::end(colours), seen) - std::begin(colours)));
+    }
+    for (size_t i = 1; i < shown.size(); ++i)
+        EXPECT_EQ(shown[i], (shown[i - 1] + 1) % 4) << ::testing::PrintToString(shown);
+    program.kill();
+    program.waitForFinished(2000);
+}
 
 }  // namespace
 }  // namespace vantor

@@ -18,14 +18,18 @@ void WriteFrameNumber(int64_t n, std::vector<uint8_t>& bgra)
 
 }  // namespace
 
+NDIlib_changed_rect_t MovingBoxPlace(int64_t n, int32_t width, int32_t height)
+{
+    const int32_t box = std::min(width, height) / 2;
+    return {int32_t((n / 4) * 3 % (width - box)), height / 4, box, box};
+}
+
 void DrawMovingBox(int64_t n, int32_t width, int32_t height, std::vector<uint8_t>& bgra)
 {
     std::fill(bgra.begin(), bgra.end(), 0);
-    const int32_t box = std::min(width, height) / 2;
-    const int32_t left = int32_t((n / 4) * 3 % (width - box));
-    const int32_t top = height / 4;
-    for (int32_t y = top; y < top + box; ++y)
-        for (int32_t x = left; x < left + box; ++x) {
+    const NDIlib_changed_rect_t place = MovingBoxPlace(n, width, height);
+    for (int32_t y = place.y; y < place.y + place.height; ++y)
+        for (int32_t x = place.x; x < place.x + place.width; ++x) {
             uint8_t* p = &bgra[(size_t(y) * width + x) * 4];
             p[0] = uint8_t(x * 5);
             p[1] = uint8_t(y * 7);
@@ -68,13 +72,17 @@ NDIlib_video_frame_v2_t FrameRecord(int32_t width, int32_t height, int32_t rate_
 }
 
 FrameSender::FrameSender(NDIlib_send_instance_t sender, int32_t width, int32_t height,
-                         int32_t rate_N, int32_t rate_D, Draw draw)
+                         int32_t rate_N, int32_t rate_D, Draw draw, Hint hint)
 {
     thread_ = std::thread([=, this] {
         std::vector<uint8_t> pixels(size_t(width) * height * 4);
         const NDIlib_video_frame_v2_t frame = FrameRecord(width, height, rate_N, rate_D, pixels.data());
         for (int64_t n = 0; !stop_; ++n) {
             draw(n, width, height, pixels);
+            if (hint && n > 0) {
+                const std::vector<NDIlib_changed_rect_t> rects = hint(n, width, height);
+                NDIlib_send_set_changed_rects(sender, rects.data(), int32_t(rects.size()));
+            }
             NDIlib_send_send_video_v2(sender, &frame);
             frames_sent_ = n + 1;
         }

@@ -3,6 +3,7 @@
 // it is in its first pixel, so a receiver's decoded frame can be matched with what was sent.
 
 #include "ndi/ndi_runtime.h"
+#include "ndi/source_changes.h"
 
 #include <gtest/gtest.h>
 
@@ -16,9 +17,13 @@
 namespace vantor::test {
 
 using Draw = std::function<void(int64_t n, int32_t width, int32_t height, std::vector<uint8_t>& bgra)>;
+// Where frame n differs from frame n - 1, as a caller that knows tells the source.
+using Hint = std::function<std::vector<NDIlib_changed_rect_t>(int64_t n, int32_t width, int32_t height)>;
 
 // A box with varied colour and alpha that moves every fourth frame over transparent black.
 void DrawMovingBox(int64_t n, int32_t width, int32_t height, std::vector<uint8_t>& bgra);
+// Where that box is in frame n.
+NDIlib_changed_rect_t MovingBoxPlace(int64_t n, int32_t width, int32_t height);
 // Every byte different from frame to frame (the worst case for the sender and the network).
 void DrawNoise(int64_t n, int32_t width, int32_t height, std::vector<uint8_t>& bgra);
 // The frame number written into the first pixel.
@@ -27,11 +32,12 @@ int64_t FrameNumber(const uint8_t* bgra);
 NDIlib_video_frame_v2_t FrameRecord(int32_t width, int32_t height, int32_t rate_N, int32_t rate_D,
                                     uint8_t* pixels);
 
-// Sends frames drawn by `draw` from its own thread, paced by the sender, until it goes.
+// Sends frames drawn by `draw` from its own thread, paced by the sender, until it goes; with a
+// `hint`, it is given before every frame but the first.
 class FrameSender {
 public:
     FrameSender(NDIlib_send_instance_t sender, int32_t width, int32_t height, int32_t rate_N,
-                int32_t rate_D, Draw draw);
+                int32_t rate_D, Draw draw, Hint hint = {});
     ~FrameSender();
     int64_t frames_sent() const { return frames_sent_; }
 

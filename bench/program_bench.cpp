@@ -1,0 +1,185 @@
+// The whole program as a user meets it, beside an ffmpeg command line doing the same job: a
+// copy of ndivantor-headless on a session bus of its own sending to one real ffmpeg receiver,
+// its process CPU per frame from /proc, at 1280 x 720 25p and 3840 x 2160 60p with the house
+// watermark standing and with a four-picture sequence playing; then eight copies at
+// 3840 x 2160 60p at once. Each case runs several times; figures are the median with the
+// spread [lowest - highest]. Run it in the release build on an otherwise quiet machine:
+//     build/release/bench/program_bench [runs] [window seconds]
+
+#include "program_cpu.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+using namespace vantor::bench;
+
+namespace {
+
+constexpr int k1280x720 = 32772, k3840x2160 = 32784;
+constexpr int k25p = 32777, k60p = 32782;
+constexpr int kCopies = 8;
+
+struct Spread {
+    double median, low, high;
+};
+
+Spread SpreadOf(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return {values[values.size() / 2], values.front(), values.back()};
+}
+
+std::string Text(const Spread& s, const char* format)
+{
+    char buffer[96];
+    const std::string f = std::string(format) + " [" + format + " - " + format + "]";
+    std::snprintf(buffer, sizeof buffer, f.c_str(), s.median, s.low, s.high);
+    return buffer;
+}
+
+std::string Label(const ProgramCase& c)
+{
+    return std::to_string(c.width) + "x" + std::to_string(c.height) + " " + std::to_string(c.rate_N / c.rate_D) +
+           "p " + (c.sequence ? "sequence" : "watermark");
+}
+
+double Mb(int64_t bytes) { return double(bytes) / (1024.0 * 1024.0); }
+
+void PrintReceived(const char* who, const ProcessFigures& f)
+{
+    std::printf("    %-7s %8.3f ms/frame %7.2f fps %4lld missing  p99 late %6.2f ms  RSS %6.1f MB\n", who,
+                f.cpu_ms_per_frame, f.received.frames_per_s, (long long)f.received.missing, f.received.p99_late_ms,
+                Mb(f.resident_bytes));
+}
+
+std::string Verdict(const Spread& ratio, double goal)
+{
+    if (ratio.high <= goal)
+        return "met";
+    return ratio.median <= goal ? "met by the median" : "NOT met";
+}
+
+void RunOneCopyCase(const ProgramCase& c, double goal, const ProgramSetup& setup, int runs)
+{
+    std::printf("%s\n", Label(c).c_str());
+    std::vector<double> on_bus, alone, ffmpeg, ratios, ratios_alone;
+    for (int run = 1; run <= runs; ++run) {
+        const CopiesFigures bus_copy = MeasureCopies(c, 1, true, setup);
+        const CopiesFigures lone_copy = MeasureCopies(c, 1, false, setup);
+        const ProcessFigures job = MeasureFfmpegJob(c, setup);
+        if (bus_copy.copies.empty() || lone_copy.copies.empty() || job.cpu_ms_per_frame <= 0) {
+            std::printf("  run %d: failed (a copy or the ffmpeg job did not come up)\n", run);
+            continue;
+        }
+        const ProcessFigures& ours = bus_copy.copies.front();
+        const ProcessFigures& ours_alone = lone_copy.copies.front();
+        std::printf("  run %d: ratio %.4f on a session bus (its daemon %.3f ms/frame besides), %.4f without one; "
+                    "a bare paced loop's p99 lateness %.2f ms\n",
+                    run, ours.cpu_ms_per_frame / job.cpu_ms_per_frame,
+                    bus_copy.bus_cpu_s * 1000 / double(std::max<int64_t>(1, ours.received.frames)),
+                    ours_alone.cpu_ms_per_frame / job.cpu_ms_per_frame, bus_copy.bare_p99_late_ms);
+        PrintReceived("ours", ours);
+        PrintReceived("no bus", ours_alone);
+        PrintReceived("ffmpeg", job);
+        on_bus.push_back(ours.cpu_ms_per_frame);
+        alone.push_back(ours_alone.cpu_ms_per_frame);
+        ffmpeg.push_back(job.cpu_ms_per_frame);
+        ratios.push_back(on_bus.back() / job.cpu_ms_per_frame);
+        ratios_alone.push_back(alone.back() / job.cpu_ms_per_frame);
+        std::fflush(stdout);
+    }
+    if (ratios.empty())
+        return;
+    const Spread ratio = SpreadOf(ratios), ratio_alone = SpreadOf(ratios_alone);
+    std::printf("  ms/frame: ours %s, without a bus %s, ffmpeg %s\n", Text(SpreadOf(on_bus), "%.3f").c_str(),
+                Text(SpreadOf(alone), "%.3f").c_str(), Text(SpreadOf(ffmpeg), "%.2f").c_str());
+    std::printf("  ratio: %s, without a bus %s", Text(ratio, "%.4f").c_str(), Text(ratio_alone, "%.4f").c_str());
+    if (goal > 0)
+        std::printf("; goal <= %.2f: %s (without a bus: %s)", goal, Verdict(ratio, goal).c_str(),
+                    Verdict(ratio_alone, goal).c_str());
+    std::printf("\n\n");
+    std::fflush(stdout);
+}
+
+void RunEightCopies(const ProgramCase& c, const ProgramSetup& setup, int runs)
+{
+    std::printf("%d copies at once, %s, each with its own receiver\n", kCopies, Label(c).c_str());
+    std::vector<double> shares, bus_shares, bare_p99s;
+    double worst_p99_ms = 0, lowest_fps = 1e9;
+    int64_t missing = 0;
+    for (int run = 1; run <= runs; ++run) {
+        const CopiesFigures f = MeasureCopies(c, kCopies, true, setup);
+        if (f.copies.size() != size_t(kCopies)) {
+            std::printf("  run %d: failed (a copy did not come up)\n", run);
+            continue;
+        }
+        double cpu_s = 0;
+        std::printf("  run %d\n", run);
+        for (size_t i = 0; i < f.copies.size(); ++i) {
+            const ProcessFigures& copy = f.copies[i];
+            cpu_s += copy.cpu_s;
+            worst_p99_ms = std::max(worst_p99_ms, copy.received.p99_late_ms);
+            lowest_fps = std::min(lowest_fps, copy.received.frames_per_s);
+            missing += copy.received.missing;
+            const std::string who = "No " + std::to_string(i + 1);
+            PrintReceived(who.c_str(), copy);
+        }
+        shares.push_back(100 * cpu_s / setup.window_s);
+        bus_shares.push_back(100 * f.bus_cpu_s / setup.window_s);
+        bare_p99s.push_back(f.bare_p99_late_ms);
+        std::printf("    all copies %.1f %% of one core, bus daemon %.1f %%; a bare paced loop's p99 lateness %.2f ms\n",
+                    shares.back(), bus_shares.back(), f.bare_p99_late_ms);
+        std::fflush(stdout);
+    }
+    if (shares.empty())
+        return;
+    const Spread share = SpreadOf(shares);
+    std::printf("  all copies %s %% of one core (bus daemon %s %%); lowest rate %.2f fps, %lld frames missing, "
+                "worst p99 lateness %.2f ms (a bare paced loop's p99 %s ms)\n",
+                Text(share, "%.1f").c_str(), Text(SpreadOf(bus_shares), "%.1f").c_str(), lowest_fps,
+                (long long)missing, worst_p99_ms, Text(SpreadOf(bare_p99s), "%.2f").c_str());
+    const bool held = missing == 0 && worst_p99_ms <= 3.0 && lowest_fps > 59.5;
+    std::printf("  goal every copy at 60/1 with p99 <= 3 ms: %s; all under 50 %% of a core: %s\n\n",
+                held ? "met" : "NOT met", Verdict(share, 50).c_str());
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
+    ProgramSetup setup;
+    setup.headless = VANTOR_HEADLESS_PATH;
+    setup.watermark_png = VANTOR_WATERMARK_PNG;
+    setup.window_s = argc > 2 ? std::max(2, std::atoi(argv[2])) : 10;
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("vantor-program-bench-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    if (!MakeSequencePictures(folder.string(), setup)) {
+        std::fprintf(stderr, "program_bench: could not make the sequence pictures with ffmpeg\n");
+        return 1;
+    }
+    std::printf("Whole program: process CPU per frame (user + system, /proc, every thread) over %d s, beside\n"
+                "an ffmpeg command line doing the same job; %d runs; median [lowest - highest]\n"
+                "(receiver rates and lateness as a real ffmpeg receiver sees the stream)\n\n",
+                setup.window_s, runs);
+    const struct {
+        ProgramCase c;
+        double goal;  // highest ratio to ffmpeg; 0: none set
+    } cases[] = {
+        {{k1280x720, k25p, 1280, 720, 30000, 1200, false}, 0.10},
+        {{k1280x720, k25p, 1280, 720, 30000, 1200, true}, 0},
+        {{k3840x2160, k60p, 3840, 2160, 60000, 1000, false}, 0.05},
+        {{k3840x2160, k60p, 3840, 2160, 60000, 1000, true}, 0.15},
+    };
+    for (const auto& c : cases)
+        RunOneCopyCase(c.c, c.goal, setup, runs);
+    RunEightCopies(cases[2].c, setup, runs);
+    std::filesystem::remove_all(folder);
+    return 0;
+}
