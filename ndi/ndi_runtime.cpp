@@ -53,7 +53,8 @@ void NDIlib_destroy()
 const char* NDIlib_version()
 {
     const auto* v = Vendor();
-    return v ? v->version() : builtin::Version();
+    const char* text = v ? v->version() : builtin::Version();
+    return text ? text : "";  // a vendor's null must not reach the About box's formatting
 }
 
 NDIlib_send_instance_t NDIlib_send_create(const NDIlib_send_create_t* p_create_settings)
