@@ -158,21 +158,21 @@ void SourceNetwork::Distribute(const FrameEvent& frame, int64_t now_ns)
 {
     Packet cluster;
     for (Receiver& receiver : receivers_) {
-        if (receiver.needs_key_frame) {
-            GiveKeyFrame(receiver, now_ns);
-            continue;
+        if (!receiver.needs_key_frame && receiver.HasRoomFor(frame.delta.size())) {
+            if (!cluster) {
+                const auto muxed = pool_.Acquire();
+                if (!muxer_.WriteFrame(frame.delta.bytes(), frame.index, false, *muxed))
+                    return LoseFrame(true);
+                cluster = muxed;
+            }
+            if (receiver.Enqueue(cluster, now_ns))
+                continue;
         }
-        if (!cluster) {
-            const auto muxed = pool_.Acquire();
-            if (!muxer_.WriteFrame(frame.delta.bytes(), frame.index, false, *muxed))
-                return LoseFrame(true);
-            cluster = muxed;
-        }
-        if (!receiver.Enqueue(cluster, now_ns)) {
-            // Fallen behind: skip what it has not got to and go on from a key frame.
+        // Fallen behind, or not yet started: it skips what it has not got to and goes on from a
+        // key frame. Nothing is muxed for receivers that cannot take it.
+        if (!receiver.needs_key_frame)
             receiver.DropBacklog();
-            GiveKeyFrame(receiver, now_ns);
-        }
+        GiveKeyFrame(receiver, now_ns);
     }
 }
 
@@ -199,6 +199,7 @@ Packet SourceNetwork::KeyFrameCluster()
 
 void SourceNetwork::GiveKeyFrame(Receiver& receiver, int64_t now_ns)
 {
+    receiver.needs_key_frame = true;
     // Made only for a receiver that has room for it: one still busy with a large packet waits.
     if (!header_ || !receiver.HasRoomFor(KeyFrameBytesAtMost(shown_.width(), shown_.height())))
         return;
