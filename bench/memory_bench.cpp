@@ -6,16 +6,15 @@
 // median [lowest - highest] over the runs. Run it in the release build:
 //     build/release/bench/memory_bench [runs] [window seconds]
 
+#include "bench_run.h"
 #include "program_cpu.h"
 
 #include "stream_client.h"
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 using namespace vantor::bench;
@@ -97,9 +96,7 @@ void RunCase(const char* label, const ProgramCase& c, const ProgramSetup& setup,
     }
     if (beyond_frames.empty())
         return;
-    std::sort(beyond_frames.begin(), beyond_frames.end());
-    std::printf("  beyond the pictures: %.2f frames [%.2f - %.2f]\n\n", beyond_frames[beyond_frames.size() / 2],
-                beyond_frames.front(), beyond_frames.back());
+    std::printf("  beyond the pictures: %s frames\n\n", Text(SpreadOf(beyond_frames), "%.2f").c_str());
     std::fflush(stdout);
 }
 
@@ -107,14 +104,12 @@ void RunCase(const char* label, const ProgramCase& c, const ProgramSetup& setup,
 
 int main(int argc, char** argv)
 {
-    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
+    const auto [runs, window_s] = ReadCommandLine(argc, argv);
     ProgramSetup setup;
     setup.headless = VANTOR_HEADLESS_PATH;
-    setup.window_s = argc > 2 ? std::max(2, std::atoi(argv[2])) : 10;
-    const std::filesystem::path folder =
-        std::filesystem::temp_directory_path() / ("vantor-memory-bench-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(folder);
-    if (!MakeNoisePictures(folder.string(), setup)) {
+    setup.window_s = window_s;
+    const RunFolder folder("vantor-memory-bench");
+    if (!MakeNoisePictures(folder.path(), setup)) {
         std::fprintf(stderr, "memory_bench: could not make the pictures with ffmpeg\n");
         return 1;
     }
@@ -124,6 +119,5 @@ int main(int argc, char** argv)
     RunCase("4096x2160 25p, house watermark", {k4096x2160, k25p, kW, kH, 30000, 1200, false}, setup, runs);
     RunCase("4096x2160 25p, full-frame noise overlay", {k4096x2160, k25p, kW, kH, 30000, 1200, true}, setup, runs);
     RunCase("4096x2160 60p, full-frame noise overlay", {k4096x2160, k60p, kW, kH, 60000, 1000, true}, setup, runs);
-    std::filesystem::remove_all(folder);
     return 0;
 }
