@@ -6,14 +6,12 @@
 // spread [lowest - highest]. Run it in the release build on an otherwise quiet machine:
 //     build/release/bench/program_bench [runs] [window seconds]
 
+#include "bench_run.h"
 #include "program_cpu.h"
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
-#include <filesystem>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 using namespace vantor::bench;
@@ -23,24 +21,6 @@ namespace {
 constexpr int k1280x720 = 32772, k3840x2160 = 32784;
 constexpr int k25p = 32777, k60p = 32782;
 constexpr int kCopies = 8;
-
-struct Spread {
-    double median, low, high;
-};
-
-Spread SpreadOf(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return {values[values.size() / 2], values.front(), values.back()};
-}
-
-std::string Text(const Spread& s, const char* format)
-{
-    char buffer[96];
-    const std::string f = std::string(format) + " [" + format + " - " + format + "]";
-    std::snprintf(buffer, sizeof buffer, f.c_str(), s.median, s.low, s.high);
-    return buffer;
-}
 
 std::string Label(const ProgramCase& c)
 {
@@ -152,15 +132,13 @@ void RunEightCopies(const ProgramCase& c, const ProgramSetup& setup, int runs)
 
 int main(int argc, char** argv)
 {
-    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
+    const auto [runs, window_s] = ReadCommandLine(argc, argv);
     ProgramSetup setup;
     setup.headless = VANTOR_HEADLESS_PATH;
     setup.watermark_png = VANTOR_WATERMARK_PNG;
-    setup.window_s = argc > 2 ? std::max(2, std::atoi(argv[2])) : 10;
-    const std::filesystem::path folder =
-        std::filesystem::temp_directory_path() / ("vantor-program-bench-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(folder);
-    if (!MakeSequencePictures(folder.string(), setup)) {
+    setup.window_s = window_s;
+    const RunFolder folder("vantor-program-bench");
+    if (!MakeSequencePictures(folder.path(), setup)) {
         std::fprintf(stderr, "program_bench: could not make the sequence pictures with ffmpeg\n");
         return 1;
     }
@@ -180,6 +158,5 @@ int main(int argc, char** argv)
     for (const auto& c : cases)
         RunOneCopyCase(c.c, c.goal, setup, runs);
     RunEightCopies(cases[2].c, setup, runs);
-    std::filesystem::remove_all(folder);
     return 0;
 }

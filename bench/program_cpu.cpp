@@ -47,41 +47,9 @@ private:
     std::string address_;
 };
 
-// One copy, steered through its test control; killed at the end of the run.
-struct Copy {
-    Copy(const ProgramCase& c, const ProgramSetup& setup, const std::string& bus_address)
-        : process({setup.headless}, {.pipe_input = true,
-                                     .pipe_output = true,
-                                     .environment = {"NDIVANTOR_TEST_CONTROL=1",
-                                                     "DBUS_SESSION_BUS_ADDRESS=" + bus_address}}),
-          lines(process.output_fd())
-    {
-        process.Say("format " + std::to_string(c.resolution_menu_id));
-        process.Say("rate " + std::to_string(c.rate_menu_id));
-        if (c.sequence)
-            process.Say("overlay " + setup.sequence_first);
-    }
-
-    BenchProcess process;
-    LineReader lines;
-};
-
 std::string Title(int number)
 {
     return "Kelo Vantor for NDI\u00AE - No " + std::to_string(number);
-}
-
-// A receiver on the port, once something listens there: one that finds nothing ends at once
-// and is started again.
-std::unique_ptr<StreamWatch> ConnectedWatch(uint16_t port)
-{
-    for (int waited_ms = 0; waited_ms < kStartBound_ms; waited_ms += 500) {
-        auto watch = std::make_unique<StreamWatch>(port);
-        SleepMs(500);
-        if (watch->Pump())
-            return watch;
-    }
-    return nullptr;
 }
 
 ProcessFigures Figures(pid_t pid, double cpu_before_s, const StreamWatch& watch, const ProgramCase& c,
@@ -124,6 +92,30 @@ CopiesFigures MeasureWindow(const std::vector<pid_t>& pids, const std::vector<st
 
 }  // namespace
 
+ProgramCopy::ProgramCopy(const ProgramCase& c, const ProgramSetup& setup, const std::string& bus_address)
+    : process({setup.headless}, {.pipe_input = true,
+                                 .pipe_output = true,
+                                 .environment = {"NDIVANTOR_TEST_CONTROL=1", "DBUS_SESSION_BUS_ADDRESS=" + bus_address}}),
+      lines(process.output_fd())
+{
+    process.Say("format " + std::to_string(c.resolution_menu_id));
+    process.Say("rate " + std::to_string(c.rate_menu_id));
+    if (c.sequence)
+        process.Say("overlay " + setup.sequence_first);
+}
+
+// One that finds nothing ends at once and is started again.
+std::unique_ptr<StreamWatch> ConnectedWatch(uint16_t port)
+{
+    for (int waited_ms = 0; waited_ms < kStartBound_ms; waited_ms += 500) {
+        auto watch = std::make_unique<StreamWatch>(port);
+        SleepMs(500);
+        if (watch->Pump())
+            return watch;
+    }
+    return nullptr;
+}
+
 bool MakeSequencePictures(const std::string& folder, ProgramSetup& setup)
 {
     setup.sequence_raw = folder + "/sequence.raw";
@@ -151,9 +143,9 @@ CopiesFigures MeasureCopies(const ProgramCase& c, int copies, bool on_bus, const
     if (on_bus && bus.emplace().address().empty())
         return {};
     const std::string address = bus ? bus->address() : "unix:path=/nonexistent";
-    std::vector<std::unique_ptr<Copy>> running;
+    std::vector<std::unique_ptr<ProgramCopy>> running;
     for (int n = 1; n <= copies; ++n) {
-        running.push_back(std::make_unique<Copy>(c, setup, address));
+        running.push_back(std::make_unique<ProgramCopy>(c, setup, address));
         if (!running.back()->lines.WaitFor(Title(n), kStartBound_ms))
             return {};  // copies number themselves in turn: one at a time
     }

@@ -6,6 +6,7 @@
 #include "stream_watch.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,19 @@ struct CopiesFigures {
     double bus_cpu_s = -1;         // the session bus daemon, over the same window; -1 without one
     double bare_p99_late_ms = -1;  // a bare clock_nanosleep loop at the rate, in the same window
 };
+
+// One copy of ndivantor-headless on the bus at `bus_address` (an address that leads nowhere:
+// alone), steered through its test control to the case's format, rate and sequence; killed when
+// it goes.
+struct ProgramCopy {
+    ProgramCopy(const ProgramCase& c, const ProgramSetup& setup, const std::string& bus_address);
+
+    BenchProcess process;
+    LineReader lines;
+};
+
+// A receiver on the port, once something listens there; null when nothing came up.
+std::unique_ptr<StreamWatch> ConnectedWatch(uint16_t port);
 
 // Makes the four pictures of the sequence in `folder` and names them in `setup`.
 bool MakeSequencePictures(const std::string& folder, ProgramSetup& setup);

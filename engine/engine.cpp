@@ -79,8 +79,12 @@ void Engine::ApplyOutputFormat()
         builder_.DrawWatermark(watermark_, frame_.height(), kCompositeBlend);
     if (overlay_.overlay_on)
         builder_.DrawOverlayStill(kCompositeCopy);
-    if (!sender_.CreateSender(instance_number_))
+    if (!sender_.CreateSender(instance_number_)) {
+        // The runtime has said so on standard error; the window says so where the format shows.
+        if (sender_.found_no_free_port())
+            emit infoTextChanged(QString::fromLatin1(kNoFreePortText));
         return;
+    }
     sender_.Send(frame_.record(), painter_.TakeChanges());
     FeedPreview();
     if (hooks_.read_controls)

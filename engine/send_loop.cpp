@@ -4,11 +4,13 @@
 
 #include "engine/engine.h"
 #include "engine/engine_constants.h"
+#include "ndi/out_of_memory.h"
 
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <new>
 
 namespace vantor {
 namespace {
@@ -34,24 +36,30 @@ void Engine::SendLoop(uint32_t generation)
     int blink_phase = 2;
 
     while (running_) {
-        // Tick and draw.
-        if (builder_.DrawNext().go_pass_ended)
-            PostGoButtonIdle();
-        // Position, taken before the counter advances.
-        const intptr_t position = frame_counter * position_step + intptr_t{instance_number_} * 64;
-        if (++frame_counter == wrap_length)
-            frame_counter = 0;
-        // Send, with what the draw changed: returns at the frame rate.
-        sender_.Send(record, painter_.TakeChanges());
-        // Broadcast.
-        Broadcast(kSyncPosition, position);
-        // Preview.
-        if (preview_live_)
-            FeedPreview();
-        // Lamp: red at the first wrap, then amber and red in turn.
-        if (frame_counter == 0) {
-            PostLamp(generation, blink_phase % 2 == 0 ? kLampRed : kLampAmber);
-            blink_phase = blink_phase == 1 ? 2 : blink_phase - 1;
+        try {
+            // Tick and draw.
+            if (builder_.DrawNext().go_pass_ended)
+                PostGoButtonIdle();
+            // Position, taken before the counter advances.
+            const intptr_t position = frame_counter * position_step + intptr_t{instance_number_} * 64;
+            if (++frame_counter == wrap_length)
+                frame_counter = 0;
+            // Send, with what the draw changed: returns at the frame rate.
+            sender_.Send(record, painter_.TakeChanges());
+            // Broadcast.
+            Broadcast(kSyncPosition, position);
+            // Preview.
+            if (preview_live_)
+                FeedPreview();
+            // Lamp: red at the first wrap, then amber and red in turn.
+            if (frame_counter == 0) {
+                PostLamp(generation, blink_phase % 2 == 0 ? kLampRed : kLampAmber);
+                blink_phase = blink_phase == 1 ? 2 : blink_phase - 1;
+            }
+        } catch (const std::bad_alloc&) {
+            // A message that could not be made (posting one allocates) is one frame's news lost;
+            // the runtime takes its own shortages without throwing.
+            ndi::ReportOutOfMemory();
         }
     }
 }
@@ -78,13 +86,18 @@ void Engine::PostPreviewReady()
 {
     if (preview_posted_.exchange(true))
         return;
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            preview_posted_ = false;
-            emit previewReady();
-        },
-        Qt::QueuedConnection);
+    try {
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                preview_posted_ = false;
+                emit previewReady();
+            },
+            Qt::QueuedConnection);
+    } catch (const std::bad_alloc&) {
+        preview_posted_ = false;  // none waits: the next picture is announced
+        throw;
+    }
 }
 
 }  // namespace vantor

@@ -2,6 +2,7 @@
 
 #include "ndi/extensions.h"
 #include "ndi/source_changes.h"
+#include "ndi/source_port.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -60,6 +61,7 @@ bool Sender::CreateSender(int instance_number)
     settings.clock_video = true;
     settings.clock_audio = false;
     handle_ = NDIlib_send_create(&settings);
+    found_no_free_port_ = !handle_ && NDIlib_send_create_found_no_free_port();
     if (!handle_)
         return false;
     std::string text(ProductMetadata());  // the runtime takes a mutable buffer; it copies it

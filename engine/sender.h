@@ -33,6 +33,8 @@ public:
     bool CreateSender(int instance_number);
     void DestroySender();
     bool exists() const { return handle_ != nullptr; }
+    // After a create that gave no handle: whether every port of the built-in runtime was taken.
+    bool found_no_free_port() const { return found_no_free_port_; }
     // Hands one frame over, telling the runtime where it changed since the last one where the
     // runtime takes that; with the video clock on, returns at the frame rate.
     void Send(const NDIlib_video_frame_v2_t& frame, const FrameChanges& changes) const;
@@ -42,6 +44,7 @@ private:
 
     NDIlib_send_instance_t handle_ = nullptr;
     bool takes_hints_ = false;  // the runtime's answer, asked when the sender is created
+    bool found_no_free_port_ = false;
 };
 
 }  // namespace vantor

@@ -3,10 +3,13 @@
 
 #include "ndi/builtin_runtime.h"
 
+#include "ndi/listener.h"
 #include "ndi/matroska_muxer.h"
 #include "ndi/source.h"
 #include "ndi/video_format.h"
 
+#include <atomic>
+#include <cstdio>
 #include <memory>
 #include <new>
 #include <string_view>
@@ -20,6 +23,16 @@ namespace vantor::ndi::builtin {
 namespace {
 
 constexpr const char* kVersionText = "Vantor built-in NDI runtime 1.0.0";
+
+// Written by every create; sources are made on one thread at a time, read on the same.
+std::atomic<bool> last_create_found_no_free_port{false};
+
+// Every port taken: without this the source would simply be missing from the network.
+void SayNoFreePort(const char* name)
+{
+    std::fprintf(stderr, "NDI: no free port from %u to %u: the source \"%s\" is not on the network\n",
+                 unsigned(kFirstPort), unsigned(kLastPort), name);
+}
 
 }  // namespace
 
@@ -42,10 +55,17 @@ const char* Version()
 
 NDIlib_send_instance_t SendCreate(const NDIlib_send_create_t& settings)
 {
+    last_create_found_no_free_port = false;
+    const char* name = settings.p_ndi_name ? settings.p_ndi_name : "";
     try {
-        auto instance = std::make_unique<NDIlib_send_instance_type>(
-            settings.p_ndi_name ? settings.p_ndi_name : "", settings.clock_video);
-        return instance->source.listening() ? instance.release() : nullptr;
+        auto instance = std::make_unique<NDIlib_send_instance_type>(name, settings.clock_video);
+        if (instance->source.listening())
+            return instance.release();
+        if (instance->source.port() == 0) {
+            last_create_found_no_free_port = true;
+            SayNoFreePort(name);
+        }
+        return nullptr;
     } catch (const std::exception&) {
         return nullptr;  // no memory or no thread
     }
@@ -71,6 +91,11 @@ void SendVideo(NDIlib_send_instance_t instance, const NDIlib_video_frame_v2_t& f
 uint16_t Port(NDIlib_send_instance_t instance)
 {
     return instance->source.port();
+}
+
+bool LastCreateFoundNoFreePort()
+{
+    return last_create_found_no_free_port;
 }
 
 void SetChangedRects(NDIlib_send_instance_t instance, std::span<const NDIlib_changed_rect_t> rects)

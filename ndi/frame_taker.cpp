@@ -3,6 +3,7 @@
 #include "ndi/qtrle_writer.h"
 
 #include <cstring>
+#include <optional>
 #include <span>
 
 namespace vantor::ndi {
@@ -56,10 +57,12 @@ PixelSpan ChangedColumns(const uint8_t* a, const uint32_t* b, std::span<const Pi
 
 }  // namespace
 
-bool TakeFrame(const uint8_t* frame, int32_t stride_bytes, Picture& picture, ByteBuffer& delta,
+bool TakeFrame(const uint8_t* frame, int32_t stride_bytes, Picture& picture, ByteBuffer* delta,
                const ChangedArea& area, RowBand whole_rows)
 {
-    QtrleWriter writer(delta, false);
+    std::optional<QtrleWriter> writer;
+    if (delta)
+        writer.emplace(*delta, false);
     const int32_t width = picture.width();
     const PixelSpan whole_row[] = {{0, width}};
     const RowBand area_rows = area.Rows(picture.height());
@@ -78,10 +81,12 @@ bool TakeFrame(const uint8_t* frame, int32_t stride_bytes, Picture& picture, Byt
         // Whatever lies between two spans is taken too, so the delta and the copy stay alike.
         std::memcpy(kept + columns.first, source + columns.first * kPixelBytes,
                     size_t(columns.end - columns.first) * kPixelBytes);
-        writer.WriteLine(y, kept, columns.first, columns.end);
+        if (writer)
+            writer->WriteLine(y, kept, columns.first, columns.end);
         changed = true;
     }
-    writer.Finish();
+    if (writer)
+        writer->Finish();
     return changed;
 }
 

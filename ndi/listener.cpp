@@ -11,7 +11,9 @@
 namespace vantor::ndi {
 namespace {
 
-constexpr int kBacklog = 16;
+// Connections the kernel completes before they are accepted: a burst waits here for the
+// network thread instead of being dropped (a dropped connection tries again only after a second).
+constexpr int kBacklog = 128;
 
 // A listening socket on `port` of every interface, or an invalid one when the port is taken.
 UniqueFd ListenOn(uint16_t port)

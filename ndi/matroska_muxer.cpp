@@ -1,5 +1,7 @@
 #include "ndi/matroska_muxer.h"
 
+#include "ndi/out_of_memory.h"
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
@@ -8,6 +10,7 @@ extern "C" {
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 namespace vantor::ndi {
 namespace {
@@ -67,11 +70,18 @@ void MatroskaMuxer::Stop()
     avio_context_free(&io_);
 }
 
+// An exception must not cross FFmpeg's C frames: a sink that cannot grow is a write error,
+// after which this stream writes nothing more.
 int MatroskaMuxer::Collect(void* opaque, uint8_t* bytes, int count)
 {
     auto* self = static_cast<MatroskaMuxer*>(opaque);
-    if (self->sink_)
-        self->sink_->Append({bytes, size_t(count)});
+    try {
+        if (self->sink_)
+            self->sink_->Append({bytes, size_t(count)});
+    } catch (const std::bad_alloc&) {
+        ReportOutOfMemory();
+        return AVERROR(ENOMEM);
+    }
     return count;
 }
 

@@ -33,12 +33,14 @@ public:
     MatroskaMuxer& operator=(const MatroskaMuxer&) = delete;
 
     // Starts a new stream and writes its header (EBML, segment info with the title, the one
-    // video track, the tags). False when FFmpeg refuses; the muxer then has no stream.
+    // video track, the tags). False when FFmpeg refuses or memory runs short; the muxer then
+    // has no stream.
     bool Start(const StreamDescription& description, ByteBuffer& header);
 
     // Frame number `index` of the stream as one cluster, timed at index x D / N seconds after the
     // stream's start. A stream starts where the previous one ended, so a receiver that stays
-    // connected through a restart sees time go on rising.
+    // connected through a restart sees time go on rising. False when memory runs short, after
+    // which the stream is broken: only a new Start writes again.
     bool WriteFrame(std::span<const uint8_t> qtrle_frame, int64_t index, bool key_frame,
                     ByteBuffer& cluster);
 

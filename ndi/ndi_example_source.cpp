@@ -55,7 +55,7 @@ int main(int argc, char** argv)
     settings.p_ndi_name = argc > 1 ? argv[1] : "Vantor test pattern";
     NDIlib_send_instance_t sender = NDIlib_send_create(&settings);
     if (!sender) {
-        std::fputs("No free port from 5960 to 5999.\n", stderr);
+        std::fputs("Cannot create the source.\n", stderr);  // the built-in runtime says why first
         return 1;
     }
     if (NDIlib_extensions_available())

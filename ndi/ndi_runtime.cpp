@@ -107,6 +107,11 @@ uint16_t NDIlib_send_get_port(NDIlib_send_instance_t p_instance)
     return p_instance && NDIlib_extensions_available() ? builtin::Port(p_instance) : 0;
 }
 
+bool NDIlib_send_create_found_no_free_port()
+{
+    return NDIlib_extensions_available() && builtin::LastCreateFoundNoFreePort();
+}
+
 bool NDIlib_send_set_changed_rects(NDIlib_send_instance_t p_instance, const NDIlib_changed_rect_t* p_rects,
                                    int32_t count)
 {

@@ -128,6 +128,11 @@ void QtrleWriter::Finish()
     PutBE32(out_.data(), uint32_t(out_.size()));
 }
 
+size_t KeyFrameBytesAtMost(int32_t width, int32_t height)
+{
+    return kChunkHeadBytes + size_t(height) * LineBytesAtMost(0, width) + 1;
+}
+
 void WriteKeyFrame(const Picture& picture, ByteBuffer& out)
 {
     QtrleWriter writer(out, true);

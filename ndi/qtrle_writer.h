@@ -7,6 +7,7 @@
 #include "ndi/byte_buffer.h"
 #include "ndi/picture.h"
 
+#include <cstddef>
 #include <cstdint>
 
 namespace vantor::ndi {
@@ -35,5 +36,7 @@ private:
 
 // The whole picture as a key frame.
 void WriteKeyFrame(const Picture& picture, ByteBuffer& out);
+// Most bytes a key frame of a picture of that size can take.
+size_t KeyFrameBytesAtMost(int32_t width, int32_t height);
 
 }  // namespace vantor::ndi

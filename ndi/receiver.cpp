@@ -11,9 +11,14 @@ Receiver::Receiver(UniqueFd socket, int64_t now_ns)
 {
 }
 
+bool Receiver::HasRoomFor(size_t bytes) const
+{
+    return count_ < kQueuePackets && (count_ == 0 || queued_bytes_ + bytes <= kQueueBytes);
+}
+
 bool Receiver::Enqueue(Packet packet, int64_t now_ns)
 {
-    if (count_ == kQueuePackets || (count_ > 0 && queued_bytes_ + packet->size() > kQueueBytes))
+    if (!HasRoomFor(packet->size()))
         return false;
     if (count_ == 0)
         last_progress_ns_ = now_ns;
@@ -51,10 +56,13 @@ bool Receiver::WriteSome(int64_t now_ns)
         if (sent < 0)
             return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR;
         last_progress_ns_ = now_ns;
+        if (joined_)
+            taken_.Add(uint64_t(sent), now_ns);
         front_sent_bytes_ += size_t(sent);
         if (front_sent_bytes_ == queue_[front_]->size())
             PopFront();
     }
+    joined_ = true;
     return true;
 }
 

@@ -3,6 +3,7 @@
 // receiver reads them and never waited for. Used by the network thread only.
 
 #include "ndi/packet_pool.h"
+#include "ndi/recent_bytes.h"
 #include "ndi/unique_fd.h"
 
 #include <array>
@@ -14,7 +15,7 @@ namespace vantor::ndi {
 class Receiver {
 public:
     static constexpr size_t kQueuePackets = 8;
-    static constexpr size_t kQueueBytes = 64u << 20;  // a few whole 4096 x 2160 frames
+    static constexpr size_t kQueueBytes = 64u << 20;  // one whole 4096 x 2160 frame at a time
 
     Receiver(UniqueFd socket, int64_t now_ns);
 
@@ -23,6 +24,8 @@ public:
     // True until the receiver has been given a key frame of the current stream.
     bool needs_key_frame = true;
 
+    // Whether a packet of `bytes` would be queued now.
+    bool HasRoomFor(size_t bytes) const;
     // Queues a packet; false when the queue is full, the receiver being that far behind.
     bool Enqueue(Packet packet, int64_t now_ns);
     // Forgets every queued packet but one already partly sent, whose rest must still go out so
@@ -36,6 +39,10 @@ public:
     bool DiscardInput();
     // Output has been waiting for longer than `limit_ns` without a byte going out.
     bool StalledLongerThan(int64_t limit_ns, int64_t now_ns) const;
+    // Bytes of the stream the connection took lately, counted from when it had first taken all
+    // it was given at joining: a receiver that reads takes every frame, one that does not takes
+    // nothing once its buffers are full, and one that has just joined has taken little yet.
+    uint64_t TakenRecently(int64_t now_ns) const { return taken_.Total(now_ns); }
 
 private:
     void PopFront();
@@ -47,6 +54,8 @@ private:
     size_t queued_bytes_ = 0;
     size_t front_sent_bytes_ = 0;
     int64_t last_progress_ns_;  // last byte out, or when output began to wait
+    bool joined_ = false;       // what it was given at joining has gone out
+    RecentBytes taken_;         // counted once joined
 };
 
 }  // namespace vantor::ndi

@@ -1,7 +1,10 @@
 #include "ndi/source.h"
 
 #include "ndi/frame_taker.h"
+#include "ndi/out_of_memory.h"
 #include "ndi/qtrle_writer.h"
+
+#include <new>
 
 namespace vantor::ndi {
 
@@ -35,11 +38,11 @@ void Source::SendVideo(const NDIlib_video_frame_v2_t& frame, const VideoFormat& 
     int64_t deadline_ns = 0;
     {
         std::lock_guard lock(send_mutex_);
-        const bool metadata_changed = metadata_changed_.exchange(false);
-        if (format != format_ || metadata_changed)
+        if (metadata_changed_.exchange(false) || format != format_)
             Restart(format);
         const int64_t slot = clock_video_ ? clock_.SlotFor(entry_ns) : next_unpaced_slot_++;
-        Take(frame, slot);
+        if (PictureReady())
+            Take(frame, slot);
         deadline_ns = clock_.DeadlineNs(slot);
     }
     if (clock_video_)
@@ -49,43 +52,64 @@ void Source::SendVideo(const NDIlib_video_frame_v2_t& frame, const VideoFormat& 
 void Source::Restart(const VideoFormat& format)
 {
     format_ = format;
-    taken_.Reset(format.width, format.height);
+    picture_ready_ = false;
     changed_.Forget();  // a hint says nothing about a picture that starts afresh
     sweep_.Restart(format.height, format.rate_N, format.rate_D);
     clock_.Restart(format.rate_N, format.rate_D);
     next_unpaced_slot_ = 0;
     restart_pending_ = true;
+    resend_whole_ = false;
 }
 
-bool Source::TakeInto(const NDIlib_video_frame_v2_t& frame, ByteBuffer& delta)
+bool Source::PictureReady()
 {
-    const bool changed =
-        TakeFrame(frame.p_data, frame.line_stride_in_bytes, taken_, delta, changed_, sweep_.Next());
-    changed_.Forget();
-    return changed;
+    if (picture_ready_)
+        return true;
+    try {
+        taken_.Reset(format_->width, format_->height);
+        picture_ready_ = true;
+    } catch (const std::bad_alloc&) {
+        ReportOutOfMemory();  // the frame is skipped; the next one tries again
+    }
+    return picture_ready_;
 }
 
 void Source::Take(const NDIlib_video_frame_v2_t& frame, int64_t slot)
 {
-    FrameEvent* event = mailbox_.WriteSlot();
-    if (!event) {
-        // The network thread is that far behind: keep the picture, publish it whole next time.
-        TakeInto(frame, unpublished_delta_);
+    if (mailbox_.TakeWholeFrameRequest())
         resend_whole_ = true;
-        return;
+    const RowBand whole_rows = sweep_.Next();
+    FrameEvent* event = mailbox_.WriteSlot();
+    if (!event || !TryPublish(frame, slot, whole_rows, *event)) {
+        // Kept all the same (this cannot fail), so that the next hint holds; it goes whole next.
+        TakeFrame(frame.p_data, frame.line_stride_in_bytes, taken_, nullptr, changed_, whole_rows);
+        resend_whole_ = true;
     }
-    event->restart = restart_pending_;
-    if (restart_pending_)
-        event->description = StreamDescription{*format_, name_, MetadataText()};
-    event->index = slot;
-    event->changed = TakeInto(frame, event->delta);
-    if (resend_whole_) {
-        WriteKeyFrame(taken_, event->delta);
-        event->changed = true;
+    changed_.Forget();
+}
+
+bool Source::TryPublish(const NDIlib_video_frame_v2_t& frame, int64_t slot, RowBand whole_rows, FrameEvent& event)
+{
+    try {
+        event.restart = restart_pending_;
+        if (restart_pending_)
+            event.description = StreamDescription{*format_, name_, MetadataText()};
+        event.index = slot;
+        event.changed =
+            TakeFrame(frame.p_data, frame.line_stride_in_bytes, taken_, &event.delta, changed_, whole_rows);
+        event.whole = resend_whole_;
+        if (resend_whole_) {
+            WriteKeyFrame(taken_, event.delta);
+            event.changed = true;
+        }
+    } catch (const std::bad_alloc&) {
+        ReportOutOfMemory();
+        return false;
     }
     restart_pending_ = resend_whole_ = false;
     mailbox_.Publish();
     network_.Wake();
+    return true;
 }
 
 }  // namespace vantor::ndi

@@ -2,7 +2,9 @@
 // One source: the caller's side of the sender. It takes each frame at once (compares it with the
 // last one, where the caller says it may differ and in a band of rows, and keeps only what
 // changed), hands the change to the network thread through a mailbox, and with clock_video
-// returns at the frame's deadline on an exact grid.
+// returns at the frame's deadline on an exact grid. A frame whose change cannot be handed over
+// (the network thread far behind, or memory short) is still taken, and the next one handed over
+// goes whole; a stream that cannot start for want of memory starts with a later frame.
 
 #include "ndi/changed_area.h"
 #include "ndi/frame_mailbox.h"
@@ -39,9 +41,12 @@ public:
 
 private:
     void Restart(const VideoFormat& format);
+    // Whether taken_ has the size of the stream's frames; allocates it when not.
+    bool PictureReady();
     void Take(const NDIlib_video_frame_v2_t& frame, int64_t slot);
-    // Takes the frame into taken_ and writes the change to `delta`; true when anything changed.
-    bool TakeInto(const NDIlib_video_frame_v2_t& frame, ByteBuffer& delta);
+    // Takes the frame and fills `event` with its change; false, and nothing published, when
+    // memory ran short.
+    bool TryPublish(const NDIlib_video_frame_v2_t& frame, int64_t slot, RowBand whole_rows, FrameEvent& event);
     std::string MetadataText();
 
     const std::string name_;
@@ -54,13 +59,13 @@ private:
     std::mutex send_mutex_;  // guards everything down to the mailbox: the sending thread's state
     std::optional<VideoFormat> format_;
     Picture taken_;                  // the last frame taken
+    bool picture_ready_ = false;     // taken_ is allocated for format_
     ChangedArea changed_;            // where the next frame may differ from taken_
     RowSweep sweep_;                 // rows compared whole whatever changed_ says
     PacingClock clock_;
     int64_t next_unpaced_slot_ = 0;  // slots without clock_video
     bool restart_pending_ = false;   // the network thread has not yet been told of a restart
     bool resend_whole_ = false;      // a frame was not published: the next one goes whole
-    ByteBuffer unpublished_delta_;
 
     FrameMailbox mailbox_;
     SourceNetwork network_;  // last: its thread stops before anything above goes

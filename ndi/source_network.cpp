@@ -1,5 +1,6 @@
 #include "ndi/source_network.h"
 
+#include "ndi/out_of_memory.h"
 #include "ndi/pacing_clock.h"
 #include "ndi/qtrle_reader.h"
 #include "ndi/qtrle_writer.h"
@@ -8,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <new>
 
 namespace vantor::ndi {
 namespace {
@@ -64,9 +66,12 @@ void SourceNetwork::Run()
 
 void SourceNetwork::AcceptReceivers(int64_t now_ns)
 {
-    for (UniqueFd connection = listener_.Accept(); connection.valid(); connection = listener_.Accept()) {
+    for (int accepted = 0; accepted < kAcceptsPerPass; ++accepted) {
+        UniqueFd connection = listener_.Accept();
+        if (!connection.valid())
+            return;
         if (receivers_.size() == kMaxReceivers)
-            continue;  // refused: closed at once
+            receivers_.erase(MakingWay(now_ns));
         Receiver& receiver = receivers_.emplace_back(std::move(connection), now_ns);
         if (header_)
             receiver.Enqueue(header_, now_ns);
@@ -76,86 +81,134 @@ void SourceNetwork::AcceptReceivers(int64_t now_ns)
     }
 }
 
+std::vector<Receiver>::iterator SourceNetwork::MakingWay(int64_t now_ns)
+{
+    // From the back, as receivers_ is in the order they connected: on equal terms the latest.
+    const auto least = std::min_element(receivers_.rbegin(), receivers_.rend(), [now_ns](const Receiver& a, const Receiver& b) {
+        return a.TakenRecently(now_ns) < b.TakenRecently(now_ns);
+    });
+    return std::next(least).base();
+}
+
 void SourceNetwork::TakeFrames(int64_t now_ns)
 {
     while (FrameEvent* frame = mailbox_.ReadSlot()) {
-        if (frame->restart)
-            StartStream(frame->description, now_ns);
-        if (header_) {
-            DrawQtrleFrame(frame->delta.bytes(), shown_);
-            if (frame->changed)
-                key_frame_current_ = false;
-            have_frame_ = true;
-            latest_index_ = frame->index;
-            Distribute(*frame, now_ns);
+        try {
+            TakeFrame(*frame, now_ns);
+        } catch (const std::bad_alloc&) {
+            ReportOutOfMemory();
+            LoseFrame(false);
         }
         mailbox_.Release();
     }
 }
 
-void SourceNetwork::StartStream(const StreamDescription& description, int64_t now_ns)
+void SourceNetwork::TakeFrame(FrameEvent& frame, int64_t now_ns)
 {
-    shown_.Reset(description.format.width, description.format.height);
-    have_frame_ = false;
-    key_frame_current_ = false;
-    key_cluster_.reset();
-    key_cluster_index_ = -1;
-    const auto header = pool_.Acquire();
-    header_ = muxer_.Start(description, *header) ? header : nullptr;
+    key_cluster_.reset();  // muxed for an earlier slot: no receiver can start with it now
+    if (frame.restart) {
+        std::swap(description_, frame.description);
+        have_frame_ = false;
+        header_.reset();
+    }
+    if (!have_frame_) {
+        if (!frame.restart && !frame.whole)
+            return mailbox_.AskForWholeFrame();  // a change to a picture this side does not have
+        shown_.Reset(description_.format.width, description_.format.height);
+        key_frame_current_ = false;
+    }
+    DrawQtrleFrame(frame.delta.bytes(), shown_);
+    if (frame.changed)
+        key_frame_current_ = false;
+    have_frame_ = true;
+    latest_index_ = frame.index;
+    if (header_ || StartMuxing(now_ns))
+        Distribute(frame, now_ns);
+}
+
+bool SourceNetwork::StartMuxing(int64_t now_ns)
+{
+    // Not from the pool: a header lives as long as its stream and would keep a cluster's storage.
+    auto header = std::make_shared<ByteBuffer>();
+    if (!muxer_.Start(description_, *header)) {
+        ReportOutOfMemory();  // FFmpeg refuses a valid format only for want of memory
+        return false;
+    }
+    header_ = std::move(header);
     for (Receiver& receiver : receivers_) {
         receiver.DropBacklog();
         receiver.needs_key_frame = true;
-        if (header_)
-            receiver.Enqueue(header_, now_ns);
+        receiver.Enqueue(header_, now_ns);
     }
+    return true;
+}
+
+void SourceNetwork::LoseFrame(bool muxer_broken)
+{
+    if (muxer_broken)
+        header_.reset();
+    key_cluster_.reset();
+    for (Receiver& receiver : receivers_)
+        receiver.needs_key_frame = true;
+    if (!have_frame_)
+        mailbox_.AskForWholeFrame();
 }
 
 void SourceNetwork::Distribute(const FrameEvent& frame, int64_t now_ns)
 {
     Packet cluster;
     for (Receiver& receiver : receivers_) {
-        if (receiver.needs_key_frame) {
-            GiveKeyFrame(receiver, now_ns);
-            continue;
-        }
-        if (!cluster) {
-            const auto muxed = pool_.Acquire();
-            if (!muxer_.WriteFrame(frame.delta.bytes(), frame.index, false, *muxed)) {
-                for (Receiver& r : receivers_)
-                    r.needs_key_frame = true;
-                return;
+        if (!receiver.needs_key_frame && receiver.HasRoomFor(frame.delta.size())) {
+            if (!cluster) {
+                const auto muxed = pool_.Acquire();
+                if (!muxer_.WriteFrame(frame.delta.bytes(), frame.index, false, *muxed))
+                    return LoseFrame(true);
+                cluster = muxed;
             }
-            cluster = muxed;
+            if (receiver.Enqueue(cluster, now_ns))
+                continue;
         }
-        if (!receiver.Enqueue(cluster, now_ns)) {
-            // Fallen behind: skip what it has not got to and go on from a key frame.
+        // Fallen behind, or not yet started: it skips what it has not got to and goes on from a
+        // key frame. Nothing is muxed for receivers that cannot take it.
+        if (!receiver.needs_key_frame)
             receiver.DropBacklog();
-            GiveKeyFrame(receiver, now_ns);
-        }
+        GiveKeyFrame(receiver, now_ns);
     }
 }
 
 Packet SourceNetwork::KeyFrameCluster()
 {
+    if (key_cluster_)
+        return key_cluster_;
     if (!key_frame_current_) {
         WriteKeyFrame(shown_, key_frame_);
         key_frame_current_ = true;
-        key_cluster_.reset();
     }
-    if (!key_cluster_ || key_cluster_index_ != latest_index_) {
-        const auto muxed = pool_.Acquire();
-        if (!muxer_.WriteFrame(key_frame_.bytes(), latest_index_, true, *muxed))
-            return nullptr;
-        key_cluster_ = muxed;
-        key_cluster_index_ = latest_index_;
+    const auto muxed = pool_.Acquire();
+    if (!muxer_.WriteFrame(key_frame_.bytes(), latest_index_, true, *muxed)) {
+        LoseFrame(true);
+        return nullptr;
+    }
+    key_cluster_ = muxed;
+    if (key_frame_.size() > kKeptKeyFrameBytes) {
+        key_frame_.Release();
+        key_frame_current_ = false;
     }
     return key_cluster_;
 }
 
 void SourceNetwork::GiveKeyFrame(Receiver& receiver, int64_t now_ns)
 {
-    Packet key = KeyFrameCluster();
-    receiver.needs_key_frame = !(key && receiver.Enqueue(std::move(key), now_ns));
+    receiver.needs_key_frame = true;
+    // Made only for a receiver that has room for it: one still busy with a large packet waits.
+    if (!header_ || !receiver.HasRoomFor(KeyFrameBytesAtMost(shown_.width(), shown_.height())))
+        return;
+    try {
+        Packet key = KeyFrameCluster();
+        receiver.needs_key_frame = !(key && receiver.Enqueue(std::move(key), now_ns));
+    } catch (const std::bad_alloc&) {
+        ReportOutOfMemory();  // it stays in need of one; the next frame tries again
+    }
 }
 
 void SourceNetwork::ServiceReceivers(std::span<const pollfd> polled, int64_t now_ns)

@@ -3,6 +3,18 @@
 // show up to date from the frames the caller publishes, muxes each frame once and queues it to
 // every receiver, makes key frames for receivers that join or fall behind, and drops receivers
 // that fail, vanish or stay stalled. The caller never waits on any of it.
+//
+// Places: up to kMaxReceivers connections are served. When all are taken, a new connection
+// still gets the stream at once: the connection that has taken the least of the stream in the
+// last two seconds gives its place up (one that does not read takes nothing once its buffers
+// are full; one that joined lately has taken less than those watching for longer), and on
+// equal terms the latest connected. So no set of connections keeps a new receiver out, and a
+// flood of connections displaces its own, never a receiver that was watching before it.
+// Connections are accepted a few at a time between frames, so a flood never holds frames up.
+//
+// Memory running short skips the frame for receivers, who go on from a key frame; a stream
+// the muxer can no longer write starts afresh, and a picture lost with a restart is asked of
+// the caller whole.
 
 #include "ndi/frame_mailbox.h"
 #include "ndi/listener.h"
@@ -25,6 +37,10 @@ namespace vantor::ndi {
 inline constexpr size_t kMaxReceivers = 16;
 // A receiver whose output makes no progress for this long is dropped.
 inline constexpr int64_t kStallLimitNs = 2'000'000'000;
+// Connections accepted between two looks at the frames.
+inline constexpr int kAcceptsPerPass = 4;
+// A key frame this large is made afresh when needed again rather than kept.
+inline constexpr size_t kKeptKeyFrameBytes = 4u << 20;
 
 class SourceNetwork {
 public:
@@ -44,9 +60,17 @@ public:
 private:
     void Run();
     void AcceptReceivers(int64_t now_ns);
+    // The receiver that gives its place up to a new one.
+    std::vector<Receiver>::iterator MakingWay(int64_t now_ns);
     void TakeFrames(int64_t now_ns);
-    void StartStream(const StreamDescription& description, int64_t now_ns);
+    void TakeFrame(FrameEvent& frame, int64_t now_ns);
+    // Starts the muxer's stream and gives every receiver its header; false when it cannot.
+    bool StartMuxing(int64_t now_ns);
+    // The muxer cannot write, or a frame was lost: receivers go on from a key frame, of a new
+    // stream when the muxer broke.
+    void LoseFrame(bool muxer_broken);
     void Distribute(const FrameEvent& frame, int64_t now_ns);
+    void ForgetKeyFrame();
     Packet KeyFrameCluster();
     void GiveKeyFrame(Receiver& receiver, int64_t now_ns);
     void ServiceReceivers(std::span<const pollfd> polled, int64_t now_ns);
@@ -61,14 +85,14 @@ private:
     std::vector<pollfd> poll_set_;
     PacketPool pool_;
     MatroskaMuxer muxer_;
-    Packet header_;               // of the current stream; null before the first frame
+    StreamDescription description_;  // of the current stream
+    Packet header_;               // of the muxer's stream; null when the muxer has none
     Picture shown_;               // what receivers show after the latest frame
-    bool have_frame_ = false;     // the current stream has had a frame
+    bool have_frame_ = false;     // shown_ holds the caller's latest picture of this stream
     int64_t latest_index_ = 0;    // slot of the latest frame
     ByteBuffer key_frame_;        // the picture shown, as a key frame, when current
     bool key_frame_current_ = false;
-    Packet key_cluster_;          // key_frame_ muxed at key_cluster_index_
-    int64_t key_cluster_index_ = -1;
+    Packet key_cluster_;          // key_frame_ muxed at the latest slot; null until asked for
 
     std::thread thread_;  // last: starts once everything above exists
 };

@@ -8,3 +8,7 @@
 
 // 0 for a null handle, and under the vendor's runtime (see extensions.h).
 uint16_t NDIlib_send_get_port(NDIlib_send_instance_t p_instance);
+
+// True when the latest NDIlib_send_create gave no source because every port from 5960 to 5999
+// was taken (the runtime has then said so on standard error); false under the vendor's runtime.
+bool NDIlib_send_create_found_no_free_port();

@@ -33,7 +33,7 @@ struct Scene {
     // Takes the frame and draws the delta as a receiver would; false when they disagree.
     bool Take(const ChangedArea& area, RowBand whole_rows = {})
     {
-        TakeFrame(frame.data(), kW * 4, taken, delta, area, whole_rows);
+        TakeFrame(frame.data(), kW * 4, taken, &delta, area, whole_rows);
         if (!DrawQtrleFrame(delta.bytes(), shown))
             return false;
         for (int32_t y = 0; y < kH; ++y)

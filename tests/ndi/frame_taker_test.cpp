@@ -33,7 +33,7 @@ TEST(TakingFrames, RowsFurtherApartThanTheirPixelsAreTakenWithoutTheGaps)
     Picture taken;
     taken.Reset(kWidth, kHeight);
     ByteBuffer delta;
-    ASSERT_TRUE(TakeFrame(frame.bytes.data(), frame.stride_bytes, taken, delta));
+    ASSERT_TRUE(TakeFrame(frame.bytes.data(), frame.stride_bytes, taken, &delta));
     for (int32_t y = 0; y < kHeight; ++y)
         for (int32_t x = 0; x < kWidth; ++x)
             ASSERT_EQ(PixelOf(taken, x, y), 0x01010101u * uint32_t(0x20 + y)) << x << "," << y;
@@ -48,10 +48,10 @@ TEST(TakingFrames, ChangesAtTheEdgesOfARowAndOfTheComparedBlocksAreFound)
     const int32_t places[][2] = {{0, 0}, {kWidth - 1, 1}, {15, 2}, {16, 3}, {kWidth - 17, 4}};
     for (const auto& place : places) {
         std::memset(frame.Pixel(place[0], place[1]), 0x7F, 4);
-        ASSERT_TRUE(TakeFrame(frame.bytes.data(), frame.stride_bytes, taken, delta));
+        ASSERT_TRUE(TakeFrame(frame.bytes.data(), frame.stride_bytes, taken, &delta));
         EXPECT_EQ(PixelOf(taken, place[0], place[1]), 0x7F7F7F7Fu) << place[0] << "," << place[1];
     }
-    EXPECT_FALSE(TakeFrame(frame.bytes.data(), frame.stride_bytes, taken, delta));
+    EXPECT_FALSE(TakeFrame(frame.bytes.data(), frame.stride_bytes, taken, &delta));
 }
 
 TEST(TakingFrames, TheDeltaCarriesOnlyTheChangedSpan)
@@ -61,7 +61,7 @@ TEST(TakingFrames, TheDeltaCarriesOnlyTheChangedSpan)
     taken.Reset(kWidth, kHeight);
     ByteBuffer delta;
     std::memset(frame.Pixel(1000, 2), 0x55, 10 * 4);
-    ASSERT_TRUE(TakeFrame(frame.bytes.data(), frame.stride_bytes, taken, delta));
+    ASSERT_TRUE(TakeFrame(frame.bytes.data(), frame.stride_bytes, taken, &delta));
     // Chunk head and line range, skip codes to pixel 1000, one run, the line's end and the close.
     EXPECT_LE(delta.size(), 40u);
 }

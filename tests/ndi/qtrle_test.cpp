@@ -71,7 +71,7 @@ TEST(QtrleFrames, ADeltaOfTakenFramesTurnsThePreviousPictureIntoTheNewOne)
         std::memcpy(&frame[size_t(y) * 700 * 4], after.Row(y), 700 * 4);
 
     ByteBuffer delta;
-    ASSERT_TRUE(TakeFrame(frame.data(), 700 * 4, taken, delta));
+    ASSERT_TRUE(TakeFrame(frame.data(), 700 * 4, taken, &delta));
     EXPECT_TRUE(SamePixels(taken, after));
     ASSERT_TRUE(DrawQtrleFrame(delta.bytes(), before));
     EXPECT_TRUE(SamePixels(before, after));
@@ -84,7 +84,7 @@ TEST(QtrleFrames, AnUnchangedFrameIsAFewBytesAndDrawsNothing)
     for (int32_t y = 0; y < 8; ++y)
         std::memcpy(&frame[size_t(y) * 64 * 4], taken.Row(y), 64 * 4);
     ByteBuffer delta;
-    EXPECT_FALSE(TakeFrame(frame.data(), 64 * 4, taken, delta));
+    EXPECT_FALSE(TakeFrame(frame.data(), 64 * 4, taken, &delta));
     EXPECT_LE(delta.size(), 16u);
     Picture shown = MixedPicture(64, 8);
     ASSERT_TRUE(DrawQtrleFrame(delta.bytes(), shown));

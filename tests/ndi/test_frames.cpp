@@ -4,6 +4,7 @@
 #include "test_source.h"
 
 #include <algorithm>
+#include <fstream>
 
 namespace vantor::test {
 namespace {
@@ -104,15 +105,21 @@ std::vector<std::vector<uint8_t>> SplitFrames(const std::string& raw, int32_t wi
     return frames;
 }
 
-::testing::AssertionResult AreConsecutiveSentFrames(const std::vector<std::vector<uint8_t>>& decoded,
-                                                    int32_t width, int32_t height, const Draw& draw)
+namespace {
+
+// Frame i of `decoded` is checked against the frame numbered `number(i)`.
+::testing::AssertionResult AreSentFramesNumbered(const std::vector<std::vector<uint8_t>>& decoded, int32_t width,
+                                                 int32_t height, const Draw& draw,
+                                                 const std::function<int64_t(size_t i)>& number)
 {
     if (decoded.empty())
         return ::testing::AssertionFailure() << "no frame decoded";
-    const int64_t first = FrameNumber(decoded[0].data());
     std::vector<uint8_t> sent(size_t(width) * height * 4);
     for (size_t i = 0; i < decoded.size(); ++i) {
-        const int64_t n = first + int64_t(i);
+        const int64_t n = number(i);
+        if (i > 0 && n <= number(i - 1))
+            return ::testing::AssertionFailure() << "decoded frame " << i << " is number " << n << " after "
+                                                 << number(i - 1);
         draw(n, width, height, sent);
         const auto differs = std::mismatch(sent.begin(), sent.end(), decoded[i].begin());
         if (differs.first != sent.end()) {
@@ -127,11 +134,41 @@ std::vector<std::vector<uint8_t>> SplitFrames(const std::string& raw, int32_t wi
     return ::testing::AssertionSuccess();
 }
 
+}  // namespace
+
+::testing::AssertionResult AreConsecutiveSentFrames(const std::vector<std::vector<uint8_t>>& decoded,
+                                                    int32_t width, int32_t height, const Draw& draw)
+{
+    const int64_t first = decoded.empty() ? 0 : FrameNumber(decoded[0].data());
+    return AreSentFramesNumbered(decoded, width, height, draw, [first](size_t i) { return first + int64_t(i); });
+}
+
+::testing::AssertionResult AreSentFramesInOrder(const std::vector<std::vector<uint8_t>>& decoded,
+                                                int32_t width, int32_t height, const Draw& draw)
+{
+    return AreSentFramesNumbered(decoded, width, height, draw,
+                                 [&decoded](size_t i) { return FrameNumber(decoded[i].data()); });
+}
+
 std::vector<std::string> FfmpegReceiver(uint16_t port, int frame_count, const std::string& output_path)
 {
     return {"ffmpeg", "-nostdin", "-v", "error", "-i", "tcp://127.0.0.1:" + std::to_string(port),
             "-frames:v", std::to_string(frame_count), "-fps_mode", "passthrough", "-f", "rawvideo",
             "-pix_fmt", "bgra", "-y", output_path};
+}
+
+std::vector<std::vector<uint8_t>> DecodeRecording(const std::string& stream, int32_t width, int32_t height)
+{
+    TempDir dir;
+    {
+        std::ofstream file(dir.Path("received.mkv"), std::ios::binary);
+        file.write(stream.data(), std::streamsize(stream.size()));
+    }
+    ChildProcess decoder({"ffmpeg", "-nostdin", "-v", "error", "-i", dir.Path("received.mkv"), "-fps_mode",
+                          "passthrough", "-f", "rawvideo", "-pix_fmt", "bgra", "-y", dir.Path("frames.raw")},
+                         dir.Path("out"));
+    decoder.Wait(kClientTimeoutMs);  // a recording cut inside a frame ends in an error
+    return SplitFrames(ReadFile(dir.Path("frames.raw")), width, height);
 }
 
 std::vector<std::vector<uint8_t>> ReceiveFrames(uint16_t port, int frame_count, int32_t width, int32_t height)

@@ -53,9 +53,16 @@ std::vector<std::vector<uint8_t>> SplitFrames(const std::string& raw, int32_t wi
 // Checks that `decoded` are consecutive frames as `draw` made them, every byte equal.
 ::testing::AssertionResult AreConsecutiveSentFrames(const std::vector<std::vector<uint8_t>>& decoded,
                                                     int32_t width, int32_t height, const Draw& draw);
+// Checks that `decoded` are frames as `draw` made them, every byte equal, in rising order with
+// frames left out where a receiver skipped ahead.
+::testing::AssertionResult AreSentFramesInOrder(const std::vector<std::vector<uint8_t>>& decoded,
+                                                int32_t width, int32_t height, const Draw& draw);
 
 // ffmpeg reading `frame_count` frames of the source on `port` into `output_path` as raw BGRA.
 std::vector<std::string> FfmpegReceiver(uint16_t port, int frame_count, const std::string& output_path);
+
+// What ffmpeg decodes of a recording of the stream as a receiver got it, cut anywhere.
+std::vector<std::vector<uint8_t>> DecodeRecording(const std::string& stream, int32_t width, int32_t height);
 
 // The next `frame_count` frames of the source on `port` as one ffmpeg receiver decodes them;
 // a receiver that fails is reported as a test failure and gives no frames.

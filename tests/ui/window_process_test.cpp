@@ -11,7 +11,12 @@
 
 #include <gtest/gtest.h>
 
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <memory>
+#include <vector>
 
 namespace vantor {
 namespace {
@@ -57,6 +62,47 @@ protected:
     test::PrivateBus bus_;
     std::vector<std::unique_ptr<CopyProcess>> copies_;
 };
+
+// Every port a copy could listen on, 5960 to 5999, taken by this test where nobody else has it,
+// as a source does: all interfaces, IPv6 and IPv4.
+class EveryPortTaken {
+public:
+    EveryPortTaken()
+    {
+        for (uint16_t port = 5960; port <= 5999; ++port) {
+            const int s = ::socket(AF_INET6, SOCK_STREAM | SOCK_CLOEXEC, 0);
+            const int on = 1, off = 0;
+            ::setsockopt(s, IPPROTO_IPV6, IPV6_V6ONLY, &off, sizeof off);
+            ::setsockopt(s, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+            sockaddr_in6 address{};
+            address.sin6_family = AF_INET6;
+            address.sin6_addr = in6addr_any;
+            address.sin6_port = htons(port);
+            if (::bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 && ::listen(s, 1) == 0)
+                listeners_.push_back(s);
+            else
+                ::close(s);  // taken already
+        }
+    }
+    ~EveryPortTaken()
+    {
+        for (int s : listeners_)
+            ::close(s);
+    }
+
+private:
+    std::vector<int> listeners_;
+};
+
+TEST_F(WindowProcesses, WithEveryPortTakenACopySaysSoOnStandardErrorAndInItsOutputInfo)
+{
+    const EveryPortTaken taken;
+    CopyProcess& copy = Launch();
+    ASSERT_TRUE(test::SpinUntil([&] { return copy.Errors().contains(QStringLiteral("no free port from 5960 to 5999")); },
+                                kBound_ms))
+        << copy.Errors().toStdString();
+    EXPECT_EQ(State(copy, QStringLiteral("info")), QStringLiteral("No free port 5960-5999"));
+}
 
 TEST_F(WindowProcesses, AMasterStartsAndStopsItsSlavesThroughTheWindows)
 {

@@ -1,0 +1,205 @@
+// Places for receivers: with all sixteen taken, whatever the connections holding them do, a new
+// receiver gets the stream, in the place of the connection that has taken the least of it
+// lately (on equal terms, the latest connected); and a flood of connections holds up no frame of
+// a receiver already watching.
+
+#include "child_process.h"
+#include "tcp_client.h"
+#include "test_frames.h"
+#include "test_source.h"
+
+#include "ndi/source_port.h"
+
+#include <gtest/gtest.h>
+
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+
+#include <atomic>
+#include <chrono>
+#include <deque>
+#include <filesystem>
+#include <thread>
+#include <vector>
+
+namespace vantor::test {
+namespace {
+
+constexpr int kPlaces = 16;
+
+// Reads what has arrived; false once the sender has closed the connection.
+bool StillOpen(int fd)
+{
+    char buffer[65536];
+    for (;;) {
+        const ssize_t got = ::recv(fd, buffer, sizeof buffer, MSG_DONTWAIT);
+        if (got == 0)
+            return false;
+        if (got < 0)
+            return errno == EAGAIN || errno == EWOULDBLOCK;
+    }
+}
+
+std::vector<ndi::UniqueFd> ConnectEach(uint16_t port, int count)
+{
+    std::vector<ndi::UniqueFd> connections;
+    for (int i = 0; i < count; ++i) {
+        connections.push_back(ConnectTo(port));
+        EXPECT_TRUE(Readable(connections.back().get(), 5000)) << "connection " << i << " got nothing";
+    }
+    return connections;
+}
+
+// Reads every one of the connections as fast as the stream comes, as real receivers do.
+class Readers {
+public:
+    explicit Readers(const std::vector<ndi::UniqueFd>& connections)
+    {
+        for (const ndi::UniqueFd& c : connections)
+            polled_.push_back({c.get(), POLLIN, 0});
+        thread_ = std::thread([this] {
+            while (!stop_) {
+                ::poll(polled_.data(), polled_.size(), 20);
+                for (const pollfd& p : polled_)
+                    if ((p.revents & (POLLIN | POLLHUP | POLLERR)) && !StillOpen(p.fd))
+                        closed_ = true;
+            }
+        });
+    }
+    ~Readers() { Stop(); }
+    void Stop()
+    {
+        stop_ = true;
+        if (thread_.joinable())
+            thread_.join();
+    }
+    bool any_closed() const { return closed_; }
+
+private:
+    std::vector<pollfd> polled_;
+    std::atomic<bool> stop_{false};
+    std::atomic<bool> closed_{false};
+    std::thread thread_;
+};
+
+// Waits until nothing more arrives at a connection that does not read: its buffers are full.
+void WaitUntilFull(int fd)
+{
+    int before = -1, now = 0;
+    for (int looks = 0; looks < 100 && now != before; ++looks) {
+        before = now;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        ::ioctl(fd, FIONREAD, &now);
+    }
+}
+
+TEST(ReceiverPlaces, SixteenConnectionsThatNeverReadKeepNoReceiverFromTheStream)
+{
+    constexpr int32_t kW = 96, kH = 54;
+    SourceHandle source = MakeSource("Kelo Vantor 1");
+    ASSERT_TRUE(source);
+    // A small moving box: its buffers would take minutes to fill, so none of them ever stalls.
+    FrameSender sending(source.get(), kW, kH, 30000, 1200, DrawMovingBox);
+    const std::vector<ndi::UniqueFd> never_read = ConnectEach(PortOf(source), kPlaces);
+
+    const auto decoded = ReceiveFrames(PortOf(source), 25, kW, kH);
+    EXPECT_EQ(decoded.size(), 25u);
+    EXPECT_TRUE(AreConsecutiveSentFrames(decoded, kW, kH, DrawMovingBox));
+    // All took the same since they joined: the one that joined last has taken the least.
+    EXPECT_TRUE(ReadUntilClosed(never_read.back().get(), 5000).has_value()) << "the latest connected stays";
+    for (size_t i = 0; i + 1 < never_read.size(); ++i)
+        EXPECT_TRUE(StillOpen(never_read[i].get())) << "connection " << i << " was closed";
+}
+
+TEST(ReceiverPlaces, AConnectionThatStopsReadingMakesWayBeforeLaterConnectedOnesThatRead)
+{
+    constexpr int32_t kW = 384, kH = 216;  // noise: a connection that does not read fills at once
+    SourceHandle source = MakeSource("Kelo Vantor 1");
+    ASSERT_TRUE(source);
+    FrameSender sending(source.get(), kW, kH, 30000, 1200, DrawNoise);
+    std::vector<ndi::UniqueFd> readers = ConnectEach(PortOf(source), kPlaces / 2);
+    const ndi::UniqueFd stops_reading = ConnectTo(PortOf(source));
+    for (ndi::UniqueFd& later : ConnectEach(PortOf(source), kPlaces / 2 - 1))
+        readers.push_back(std::move(later));
+    Readers reading(readers);
+    WaitUntilFull(stops_reading.get());
+    // The readers that joined after it take more than it took before it stopped (still short
+    // of the two seconds after which a stalled connection is dropped anyway).
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+
+    const ndi::UniqueFd newcomer = ConnectTo(PortOf(source));
+    ASSERT_TRUE(Readable(newcomer.get(), 5000));
+    EXPECT_TRUE(StillOpen(newcomer.get()));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));  // a wrong choice shows by now
+    reading.Stop();
+    EXPECT_FALSE(reading.any_closed()) << "a receiver that reads lost its place";
+    for (size_t i = 0; i < readers.size(); ++i)
+        EXPECT_TRUE(StillOpen(readers[i].get())) << "receiver " << i << " was closed";
+}
+
+// Connects again and again from a few threads, each holding its latest connections open
+// without reading, so that every place keeps turning over.
+class ConnectionFlood {
+public:
+    static constexpr int kThreads = 2;
+    static constexpr size_t kHeldEach = kPlaces;
+
+    explicit ConnectionFlood(uint16_t port)
+    {
+        for (int t = 0; t < kThreads; ++t)
+            threads_.emplace_back([this, port] {
+                std::deque<ndi::UniqueFd> held;
+                while (!stop_) {
+                    if (ndi::UniqueFd c = ConnectTo(port); c.valid()) {
+                        held.push_back(std::move(c));
+                        ++made_;
+                    }
+                    if (held.size() > kHeldEach)
+                        held.pop_front();
+                }
+            });
+    }
+    ~ConnectionFlood()
+    {
+        stop_ = true;
+        for (std::thread& t : threads_)
+            t.join();
+    }
+    int made() const { return made_; }
+
+private:
+    std::atomic<bool> stop_{false};
+    std::atomic<int> made_{0};
+    std::vector<std::thread> threads_;
+};
+
+TEST(ReceiverPlaces, AFloodOfConnectionsHoldsUpNoFrameOfAReceiverWatching)
+{
+    constexpr int32_t kW = 256, kH = 144;
+    constexpr int kFrames = 75;
+    SourceHandle source = MakeSource("Kelo Vantor 1");
+    ASSERT_TRUE(source);
+    FrameSender sending(source.get(), kW, kH, 30000, 1200, DrawNoise);
+    TempDir dir;
+    const std::string raw = dir.Path("frames.raw");
+    ChildProcess receiver(FfmpegReceiver(PortOf(source), kFrames, raw), dir.Path("out"));
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(kClientTimeoutMs);
+    while (!(std::filesystem::exists(raw) && std::filesystem::file_size(raw) > 0) &&
+           std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+
+    int made = 0;
+    {
+        ConnectionFlood flood(PortOf(source));
+        ASSERT_EQ(receiver.Wait(kClientTimeoutMs), 0) << receiver.Errors();
+        made = flood.made();
+    }
+    EXPECT_GT(made, 10 * kPlaces) << "no flood came about";
+    const auto decoded = SplitFrames(ReadFile(raw), kW, kH);
+    EXPECT_EQ(decoded.size(), size_t(kFrames));
+    EXPECT_TRUE(AreConsecutiveSentFrames(decoded, kW, kH, DrawNoise)) << "frames were held up";
+}
+
+}  // namespace
+}  // namespace vantor::test
