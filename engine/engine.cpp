@@ -73,6 +73,11 @@ void Engine::ApplyOutputFormat()
     sender_.DestroySender();
     if (!frame_.Allocated() || !runtime_ready_)
         return;  // start-up failed: there is no frame to describe or runtime to send with
+    OpenSource();
+}
+
+bool Engine::OpenSource()
+{
     frame_.Describe(format_);
     painter_.ClearAll();
     if (watermark_on_)
@@ -83,13 +88,14 @@ void Engine::ApplyOutputFormat()
         // The runtime has said so on standard error; the window says so where the format shows.
         if (sender_.found_no_free_port())
             emit infoTextChanged(QString::fromLatin1(kNoFreePortText));
-        return;
+        return false;
     }
     sender_.Send(frame_.record(), painter_.TakeChanges());
     FeedPreview();
     if (hooks_.read_controls)
         hooks_.read_controls();
     playback_.SetPause(playback_.pause_value, playback_.pause_unit, format_.frame_rate_N, format_.frame_rate_D);
+    return true;
 }
 
 bool Engine::StartSending()
@@ -98,8 +104,14 @@ bool Engine::StartSending()
         return true;
     // After the exit was confirmed nothing starts again (a master's start, a renumbered copy
     // resuming): a new run would make the shutdown do nothing and the program never end.
-    if (exit_confirmed_ || !frame_.Allocated() || !runtime_ready_ || !sender_.exists())
+    if (exit_confirmed_ || !frame_.Allocated() || !runtime_ready_)
         return false;
+    if (!sender_.exists()) {
+        // Every port was taken when the format was applied; one may have come free since.
+        if (!OpenSource())
+            return false;
+        emit infoTextChanged(QString::fromStdString(InfoText(format_)));
+    }
     running_ = true;
     preview_live_ = true;
     const uint32_t generation = ++generation_;

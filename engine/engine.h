@@ -60,8 +60,9 @@ public:
     void SelectFrameRate(int menu_id);
     void ApplyOutputFormat();
 
-    // Starts the send loop; false (and nothing changes) when there is no output frame, runtime
-    // or sender, since the loop would then run unpaced, or once the exit has been confirmed.
+    // Starts the send loop, creating the source first when every port was taken before; false
+    // (and nothing changes) when there is no output frame, runtime or source, since the loop
+    // would then run unpaced, or once the exit has been confirmed.
     bool StartSending();
     // Stops the loop and waits for the frame in progress to finish.
     void StopSending();
@@ -108,6 +109,9 @@ signals:
 private:
     void Broadcast(uint32_t code, intptr_t payload) const;
     bool IsMaster() const;
+    // Draws the first frame of the current format and creates the source with it; false when
+    // the runtime gives no source (every port taken).
+    bool OpenSource();
     void FeedPreview();
     void SendLoop(uint32_t generation);
     void PostLamp(uint32_t generation, int bitmap_id);

@@ -5,6 +5,7 @@
 #include "private_bus.h"
 #include "support/qt_printers.h"
 #include "support/spin_until.h"
+#include "stream_client.h"
 
 #include <QProcess>
 #include <QTemporaryDir>
@@ -16,6 +17,7 @@
 #include <unistd.h>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace vantor {
@@ -94,14 +96,24 @@ private:
     std::vector<int> listeners_;
 };
 
-TEST_F(WindowProcesses, WithEveryPortTakenACopySaysSoOnStandardErrorAndInItsOutputInfo)
+TEST_F(WindowProcesses, WithEveryPortTakenACopySaysSoAndItsStartTakesAPortThatCameFreeLater)
 {
-    const EveryPortTaken taken;
+    std::optional<EveryPortTaken> taken(std::in_place);
     CopyProcess& copy = Launch();
     ASSERT_TRUE(test::SpinUntil([&] { return copy.Errors().contains(QStringLiteral("no free port from 5960 to 5999")); },
                                 kBound_ms))
         << copy.Errors().toStdString();
     EXPECT_EQ(State(copy, QStringLiteral("info")), QStringLiteral("No free port 5960-5999"));
+    test::SpinFor(2500);  // past the auto-start, which finds no source to send with
+    EXPECT_EQ(copy.Count(QStringLiteral("Sending")), 0);
+
+    taken.reset();
+    copy.Send("click 1000");  // Start
+    ASSERT_TRUE(copy.WaitForCount(QStringLiteral("Sending"), 1, kBound_ms));
+    EXPECT_NE(State(copy, QStringLiteral("info")), QStringLiteral("No free port 5960-5999"));
+    const auto port = test::SourcePortOf(copy.pid());
+    ASSERT_TRUE(port.has_value());
+    EXPECT_TRUE(test::ProbeStream(*port).has_value()) << "the source is on the network";
 }
 
 TEST_F(WindowProcesses, AMasterStartsAndStopsItsSlavesThroughTheWindows)
