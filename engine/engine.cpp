@@ -107,8 +107,9 @@ bool Engine::StartSending()
     if (exit_confirmed_ || !frame_.Allocated() || !runtime_ready_)
         return false;
     if (!sender_.exists()) {
-        // Every port was taken when the format was applied; one may have come free since.
-        if (!OpenSource())
+        // Only a source that found every port taken is tried again: one may have come free
+        // since. A copy without a number (not yet, or a ninth) has no source to open.
+        if (!sender_.found_no_free_port() || !OpenSource())
             return false;
         emit infoTextChanged(QString::fromStdString(InfoText(format_)));
     }

@@ -76,6 +76,7 @@ bool Sender::CreateSender(int instance_number)
 
 void Sender::DestroySender()
 {
+    found_no_free_port_ = false;
     if (!handle_)
         return;
     NDIlib_send_destroy(handle_);
