@@ -70,7 +70,6 @@ private:
     // stream when the muxer broke.
     void LoseFrame(bool muxer_broken);
     void Distribute(const FrameEvent& frame, int64_t now_ns);
-    void ForgetKeyFrame();
     Packet KeyFrameCluster();
     void GiveKeyFrame(Receiver& receiver, int64_t now_ns);
     void ServiceReceivers(std::span<const pollfd> polled, int64_t now_ns);
