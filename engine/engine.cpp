@@ -46,22 +46,32 @@ void Engine::ScheduleAutoStart() { auto_start_timer_.start(); }
 
 void Engine::SelectResolution(int menu_id)
 {
+    ChooseResolution(menu_id);
+    ApplyOutputFormat();
+}
+
+void Engine::SelectFrameRate(int menu_id)
+{
+    ChooseFrameRate(menu_id);
+    ApplyOutputFormat();
+}
+
+void Engine::ChooseResolution(int menu_id)
+{
     if (const ResolutionRow* row = FindResolution(menu_id)) {
         format_.width = row->width;
         format_.height = row->height;
         emit resolutionCaptionChanged(QString::fromLatin1(row->label));
     }
-    ApplyOutputFormat();
 }
 
-void Engine::SelectFrameRate(int menu_id)
+void Engine::ChooseFrameRate(int menu_id)
 {
     if (const FrameRateRow* row = FindFrameRate(menu_id)) {
         format_.frame_rate_N = row->frame_rate_N;
         format_.frame_rate_D = row->frame_rate_D;
         emit frameRateCaptionChanged(QString::fromLatin1(row->label));
     }
-    ApplyOutputFormat();
 }
 
 void Engine::ApplyOutputFormat()
@@ -179,9 +189,14 @@ void Engine::OverlaySetupOpened()
 
 void Engine::OverlaySetupClosed()
 {
+    RetireWatermarkIfOverlayOn();
+    preview_off_timer_.start(kPreviewAfterOverlaySetup_ms);
+}
+
+void Engine::RetireWatermarkIfOverlayOn()
+{
     if (overlay_.overlay_on)
         watermark_on_ = false;
-    preview_off_timer_.start(kPreviewAfterOverlaySetup_ms);
 }
 
 void Engine::ExitConfirmed()

@@ -56,8 +56,12 @@ public:
     // Starts sending by itself two seconds from now.
     void ScheduleAutoStart();
 
+    // A menu's choice: the row's format, applied at once. Choose alone leaves the application to
+    // the next ApplyOutputFormat. An id of no row changes nothing (but Select still applies).
     void SelectResolution(int menu_id);
     void SelectFrameRate(int menu_id);
+    void ChooseResolution(int menu_id);
+    void ChooseFrameRate(int menu_id);
     void ApplyOutputFormat();
 
     // Starts the send loop, creating the source first when every port was taken before; false
@@ -79,6 +83,8 @@ public:
     // for five seconds after; an overlay switched on removes the house watermark for good.
     void OverlaySetupOpened();
     void OverlaySetupClosed();
+    // An overlay that is on takes the house watermark's place for good.
+    void RetireWatermarkIfOverlayOn();
     // The operator confirmed the exit: stop at once, end now or 2.5 seconds later.
     void ExitConfirmed();
     // Releases the frame, the sender, the runtime and the sequence, then emits finished.

@@ -76,6 +76,7 @@ void InstanceSync::ApplyNumber(int32_t number)
     const bool was_running = engine_.running();
     const int32_t old_number = engine_.instance_number();
     engine_.SetInstanceNumber(number);
+    emit numberTaken(number);
     emit titleChanged(WindowTitle(number));
     engine_.ApplyOutputFormat();
     if (!renumbering_)

@@ -53,6 +53,9 @@ public:
     bool renumbering() const { return renumbering_; }
 
 signals:
+    // The copy has taken a number (again, after a clash), before the output format is applied
+    // under it.
+    void numberTaken(int32_t number);
     void titleChanged(const QString& title);
     void masterBoxChanged(bool checked);
     void slaveBoxChanged(bool checked);

@@ -23,6 +23,7 @@ inline constexpr int32_t kPlayOscillate2 = 3;  // a pass is each half sweep
 
 inline constexpr int32_t kPauseInSeconds = 0;
 inline constexpr int32_t kPauseInFrames = 1;
+inline constexpr int32_t kMaxPauseValue = 99;  // the pause field's range is 0 to this
 
 struct TickResult {
     bool draw;                   // false: send the frame unchanged

@@ -1,8 +1,12 @@
-// ndivantor-headless: the engine of one copy with no window and no options. It takes its copy
-// number from the other copies on the session bus, sends 1280 x 720 at 25p, starts by itself
-// after two seconds with the house watermark, and on SIGTERM or SIGINT stops and shuts down in
-// order. Watch it with: ffplay tcp://127.0.0.1:5960
+// ndivantor-headless: the engine of one copy with no window. It takes its copy number from the
+// other copies on the session bus and starts by itself after two seconds; without options it
+// sends the house watermark at 1280 x 720 25p, with them (or a setup file) the operator's logo,
+// place and format. On SIGTERM or SIGINT it stops and shuts down in order.
+// Watch it with: ffplay tcp://127.0.0.1:5960
 
+#include "control/command_line.h"
+#include "control/copy_control.h"
+#include "control/setup_launch.h"
 #include "engine/engine.h"
 #include "engine/engine_constants.h"
 #include "engine/instance_sync.h"
@@ -19,42 +23,54 @@ using namespace vantor;
 
 namespace {
 
+constexpr char kDescription[] =
+    "Sends a station logo as a network video source, without a window: the house watermark, or the\n"
+    "logo, place and format given by the options or a setup file. Copies on one machine number\n"
+    "themselves 1 to 8; each starts sending two seconds after launch and stops in order on SIGTERM.";
+
 void Say(const QString& line)
 {
     std::fprintf(stdout, "%s\n", qPrintable(line));
     std::fflush(stdout);
 }
 
-void Complain(const char* line)
+void Complain(const QString& line)
 {
-    std::fprintf(stderr, "ndivantor-headless: %s\n", line);
+    std::fprintf(stderr, "ndivantor-headless: %s\n", qPrintable(line));
 }
 
 }  // namespace
 
 int main(int argc, char** argv)
 {
+    const CommandLine command_line = ReadCommandLine(Arguments(argc, argv), QString::fromLatin1(kDescription));
+    if (!command_line.start)
+        return command_line.exit_code;
+
     QCoreApplication app(argc, argv);
     OverlayState overlay;
     PlaybackState playback;
     Engine engine(overlay, playback, nullptr);
     switch (engine.Startup()) {
-    case StartupResult::kCannotRunNdi: Complain(kCannotRunNdiMessage); return 1;
-    case StartupResult::kFrameCreationProblem: Complain(kFrameCreationProblemMessage); return 1;
+    case StartupResult::kCannotRunNdi: Complain(QString::fromLatin1(kCannotRunNdiMessage)); return 1;
+    case StartupResult::kFrameCreationProblem: Complain(QString::fromLatin1(kFrameCreationProblemMessage)); return 1;
     case StartupResult::kReady: break;
     }
 
     CopyLink link(engine);
     if (!link.on_bus())
-        Complain("no session bus: running alone as copy No 1");
+        Complain(QStringLiteral("no session bus: running alone as copy No 1"));
     InstanceSync& sync = link.sync();
+    CopyControl control(engine, overlay, playback, sync);
+    SetupLaunch launch(control, sync, overlay.frames, *command_line.start,
+                       [](const Notice& notice) { Complain(notice.detail); });
 
     QObject::connect(&sync, &InstanceSync::titleChanged, &app, [](const QString& title) { Say(title); });
     QObject::connect(&sync, &InstanceSync::duplicateNumberResolved, &app, [](int32_t from, int32_t to) {
         Say(QStringLiteral("Another copy also took No %1: now No %2").arg(from + 1).arg(to + 1));
     });
     QObject::connect(&sync, &InstanceSync::exitRequested, &app, [&engine] {
-        Complain("eight copies already run on this machine: exiting");
+        Complain(QStringLiteral("eight copies already run on this machine: exiting"));
         engine.ExitConfirmed();
     });
     QObject::connect(&engine, &Engine::sendingChanged, &app,
@@ -65,7 +81,7 @@ int main(int argc, char** argv)
     QObject::connect(&termination, &TerminationSignals::terminationRequested, &app,
                      [&engine] { engine.ExitConfirmed(); });
     if (StdinCommands::Requested())
-        new TestControl(engine, sync, overlay, playback, Say, &app);
+        new TestControl(engine, sync, control, Say, &app);
 
     sync.Announce();
     engine.ScheduleAutoStart();

@@ -1,18 +1,15 @@
 #include "headless/test_control.h"
 
+#include "control/copy_control.h"
 #include "engine/engine.h"
 #include "engine/instance_sync.h"
-#include "headless/overlay_command.h"
 #include "platform/stdin_commands.h"
 
 namespace vantor {
 
-TestControl::TestControl(Engine& engine, InstanceSync& sync, OverlayState& overlay, PlaybackState& playback,
-                         void (*say)(const QString& line), QObject* parent)
-    : QObject(parent), engine_(engine), sync_(sync),
-      overlay_(new OverlayCommand(
-          engine, overlay, playback,
-          [say](bool on) { say(on ? QStringLiteral("Overlay on") : QStringLiteral("Overlay not loaded")); }, this))
+TestControl::TestControl(Engine& engine, InstanceSync& sync, CopyControl& control, void (*say)(const QString& line),
+                         QObject* parent)
+    : QObject(parent), engine_(engine), sync_(sync), control_(control), say_(say)
 {
     connect(new StdinCommands(this), &StdinCommands::command, this, &TestControl::Run);
 }
@@ -34,9 +31,20 @@ void TestControl::Run(const QList<QByteArray>& words)
     else if (verb == "rate")
         engine_.SelectFrameRate(words.value(1).toInt());
     else if (verb == "overlay")
-        overlay_->Load(QString::fromUtf8(words.mid(1).join(' ')));
+        LoadOverlay(QString::fromUtf8(words.mid(1).join(' ')));
     else if (verb == "exit")
         engine_.ExitConfirmed();
+}
+
+// As the Overlay setup dialog with every question answered OK, closed with the overlay on.
+void TestControl::LoadOverlay(const QString& path)
+{
+    control_.LoadOverlay(path, [this](const OverlayLoadResult& result) {
+        if (!result.failure.isEmpty() || !control_.SetOverlayOn(true))
+            return say_(QStringLiteral("Overlay not loaded"));
+        control_.ConfirmOverlay();
+        say_(QStringLiteral("Overlay on"));
+    });
 }
 
 }  // namespace vantor

@@ -12,26 +12,26 @@
 
 namespace vantor {
 
+class CopyControl;
 class Engine;
 class InstanceSync;
-class OverlayCommand;
-struct OverlayState;
-struct PlaybackState;
 
 class TestControl : public QObject {
     Q_OBJECT
 
 public:
     // `say` prints a line of the program's output.
-    TestControl(Engine& engine, InstanceSync& sync, OverlayState& overlay, PlaybackState& playback,
-                void (*say)(const QString& line), QObject* parent = nullptr);
+    TestControl(Engine& engine, InstanceSync& sync, CopyControl& control, void (*say)(const QString& line),
+                QObject* parent = nullptr);
 
 private:
     void Run(const QList<QByteArray>& words);
+    void LoadOverlay(const QString& path);
 
     Engine& engine_;
     InstanceSync& sync_;
-    OverlayCommand* overlay_;  // owned through the Qt parent
+    CopyControl& control_;
+    void (*say_)(const QString& line);
 };
 
 }  // namespace vantor

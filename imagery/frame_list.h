@@ -77,6 +77,10 @@ struct FrameList {
     SequenceFrame* last = &first;  // written under `guard`; reverse play wraps to it
     int32_t expected_count = 0;    // the probed count: the progress bar's maximum
     bool loading = false;          // a sequence load runs; Stop and Play clear it
+    // Counts the resets of the list by "Load Overlay". Several loaders may work on one list (the
+    // dialog's, and one for loads from outside the window): a step of a load whose list has
+    // been reset since finds this changed and stops without touching the new list.
+    uint32_t reset_count = 0;
     bool saved_is_sequence = false;  // the flags as they were when "Load Overlay" was pressed
     bool saved_overlay_on = false;
     std::mutex guard;

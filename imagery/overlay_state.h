@@ -10,6 +10,10 @@
 
 namespace vantor {
 
+// The offsets an operator can give, whoever gives them.
+inline constexpr int32_t kMaxXOffset = 2100;
+inline constexpr int32_t kMaxYOffset = 1100;
+
 struct OverlayState {
     std::atomic<int32_t> overlay_on{0};      // non-zero: the send loop draws the overlay
     std::atomic<int32_t> x_offset{0};        // pixels from the corner's side edge

@@ -10,7 +10,7 @@ namespace vantor {
 void RgbaImage::MakeEmpty()
 {
     width = height = byte_count = bits_per_pixel = 0;
-    ready = false;
+    ready = made_solid = false;
     decoded_bitmap = QImage();  // it shows the pixels about to go
     pixels.reset();
 }
@@ -83,6 +83,7 @@ void RgbaImage::MakeSolid()
     const int64_t count = int64_t{width} * height;
     for (int64_t i = 0; i < count; ++i)
         pixels[i * 4 + 3] = 255;
+    made_solid = true;
 }
 
 void RgbaImage::Release() { MakeEmpty(); }

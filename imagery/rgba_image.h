@@ -50,6 +50,7 @@ public:
     QImage decoded_bitmap;
     std::unique_ptr<uint8_t[]> pixels;
     bool ready = false;
+    bool made_solid = false;     // MakeSolid has made every pixel opaque
 
     // Decodes an image file. Undecodable or missing: false, picture unchanged. Out of memory:
     // false, picture empty. Never throws.

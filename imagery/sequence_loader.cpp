@@ -89,6 +89,10 @@ void SequenceLoader::StartLoad()
 bool SequenceLoader::LoadSequenceStep()
 {
     step_pending_ = false;
+    if (my_reset_ != frames_.reset_count) {
+        host_.HideProgress();  // another load has taken the list over
+        return false;
+    }
     // The next frame is taken to be the size of the last: when the machine could not give it
     // (with a reserve left), the load ends here and keeps what it has.
     if (!RoomForPicture(memory_, frames_.last->image.byte_count)) {
@@ -166,6 +170,7 @@ void SequenceLoader::FinishLoad()
 
 void SequenceLoader::ResetList()
 {
+    my_reset_ = ++frames_.reset_count;
     playback_.is_sequence = false;
     DropAllButFirst();
     frames_.first.number = frames_.name.first_number;

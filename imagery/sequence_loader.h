@@ -96,6 +96,7 @@ private:
     NodeAllocator allocate_node_;
     MemoryGauge memory_;
     bool step_pending_ = false;
+    uint32_t my_reset_ = 0;  // the list's reset count when this loader last reset it
 };
 
 }  // namespace vantor

@@ -86,4 +86,12 @@ FileVersion ReadFileVersion(const char* path)
     return {note->numbers[0], note->numbers[1], note->numbers[2], note->numbers[3], true};
 }
 
+std::string VersionText(const FileVersion& version)
+{
+    if (!version.valid)
+        return {};
+    return std::to_string(version.major) + '.' + std::to_string(version.minor) + '.' + std::to_string(version.build) +
+           '.' + std::to_string(version.revision);
+}
+
 }  // namespace vantor

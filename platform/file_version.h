@@ -3,6 +3,7 @@
 // the file itself, so a copy whose note was stripped shows no version and runs all the same.
 
 #include <cstdint>
+#include <string>
 
 namespace vantor {
 
@@ -30,5 +31,8 @@ struct FileVersion {
 
 // Reads the note of the program file at `path` (by default the running program's).
 FileVersion ReadFileVersion(const char* path = "/proc/self/exe");
+
+// "1.0.1.8"; empty for a version that could not be read.
+std::string VersionText(const FileVersion& version);
 
 }  // namespace vantor

@@ -25,9 +25,12 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QScreen>
+#include <QSignalBlocker>
 #include <QTimer>
 #include <QToolButton>
 #include <QUrl>
+
+#include <cstdio>
 
 namespace vantor {
 namespace {
@@ -36,7 +39,6 @@ constexpr int kIconBitmap = 128;
 constexpr int kMoveUpOnFirstShow_px = 250;
 constexpr int kSupportGap_px = 10;  // between the moved main window and the support dialog
 constexpr int kSupportDisplayMode = 3;
-constexpr int32_t kMaxPause = 99;
 
 QPixmap Bitmap(int id) { return QPixmap(QStringLiteral(":/bitmaps/%1.png").arg(id)); }
 
@@ -44,12 +46,13 @@ void OpenPage(const char* address) { QDesktopServices::openUrl(QUrl(QString::fro
 
 }  // namespace
 
-CNDIVantorDlg::CNDIVantorDlg(QWidget* parent)
+CNDIVantorDlg::CNDIVantorDlg(StartRequest start, QWidget* parent)
     : QDialog(parent), controls_(BuildDialog(*this, templates::kMainDialogTemplate)),
       preview_(controls_.Get<VidBox>(1026)), logo_button_(controls_.Get<CColButton>(1021)),
       go_button_(controls_.Get<CColButton>(1048)), pause_edit_(controls_.Get<QLineEdit>(1034)),
       engine_(overlay_, playback_, &preview_->buffer()), link_(engine_, [this] { UpdateData(); }),
-      overlay_setup_(overlay_, playback_, this)
+      control_(engine_, overlay_, playback_, link_.sync()), overlay_setup_(overlay_, playback_, control_, this),
+      launch_(control_, link_.sync(), overlay_.frames, std::move(start), [this](const Notice& n) { ShowNotice(n); })
 {
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint);
     setWindowIcon(QIcon(Bitmap(kIconBitmap)));
@@ -77,9 +80,7 @@ void CNDIVantorDlg::OnInitDialog()
 {
     WriteControls();
     SetUpLinkFont();
-    const FileVersion version = ReadFileVersion();
-    if (version.valid)
-        version_text_ = QString::asprintf(kVersionFormat, version.major, version.minor, version.build, version.revision);
+    version_text_ = QString::fromStdString(VersionText(ReadFileVersion()));
     SetUpMenus();
     SetUpContextMenu();
     if (!StartEngine())
@@ -136,8 +137,8 @@ void CNDIVantorDlg::SetUpMenus()
         connect(menu, &QMenu::triggered, this, [select](QAction* chosen) { select(chosen->data().toInt()); });
         connect(button, &QToolButton::clicked, this, [select] { select(0); });  // the face: chosen id 0
     };
-    fill(1002, kResolutions, [this](int id) { engine_.SelectResolution(id); });
-    fill(1003, kFrameRates, [this](int id) { engine_.SelectFrameRate(id); });
+    fill(1002, kResolutions, [this](int id) { control_.SelectFormat(id, std::nullopt); });
+    fill(1003, kFrameRates, [this](int id) { control_.SelectFormat(std::nullopt, id); });
 }
 
 // The system menu's two entries, as the window's context menu.
@@ -164,7 +165,7 @@ void CNDIVantorDlg::SetUpColourButtons()
 
 void CNDIVantorDlg::ConnectEngine()
 {
-    connect(&engine_, &Engine::infoTextChanged, controls_.Get<QLabel>(1015), &QLabel::setText);
+    connect(&engine_, &Engine::infoTextChanged, this, &CNDIVantorDlg::ShowInfoText);
     connect(&engine_, &Engine::resolutionCaptionChanged, controls_.Get<QToolButton>(1002), &QToolButton::setText);
     connect(&engine_, &Engine::frameRateCaptionChanged, controls_.Get<QToolButton>(1003), &QToolButton::setText);
     connect(&engine_, &Engine::sendingChanged, this, [this](bool running) {
@@ -177,6 +178,7 @@ void CNDIVantorDlg::ConnectEngine()
     connect(&engine_, &Engine::goButtonIdle, this, [this] { ShowArmedGo(false); });
     connect(&engine_, &Engine::previewReady, preview_, qOverload<>(&QWidget::update));
     connect(&engine_, &Engine::finished, this, &CNDIVantorDlg::EndProgram);
+    connect(&control_, &CopyControl::changed, this, &CNDIVantorDlg::ShowSetup);
 }
 
 void CNDIVantorDlg::ConnectSync()
@@ -193,15 +195,15 @@ void CNDIVantorDlg::ConnectControls()
         connect(controls_.Get<QAbstractButton>(id), &QAbstractButton::clicked, this, handler);
     };
     clicked(1, [this] { OnOK(); });
-    clicked(1000, [this] { engine_.PressStart(); });
-    clicked(1001, [this] { engine_.PressStop(); });
+    clicked(1000, [this] { control_.Start(); });
+    clicked(1001, [this] { control_.Stop(); });
     clicked(1017, [] { OpenPage(templates::kMakerSite); });
     clicked(1018, [] { OpenPage(templates::kNdiVendorSite); });
     clicked(1021, [this] { LogoBugClicked(); });
     clicked(1048, [this] { GoClicked(); });
     clicked(1051, [this] { OneShotClicked(); });
-    clicked(1019, [this](bool checked) { sync().MasterClicked(checked); });
-    clicked(1020, [this](bool checked) { sync().SlaveClicked(checked); });
+    clicked(1019, [this](bool checked) { control_.SetRole(checked ? SyncRole::kMaster : SyncRole::kNone); });
+    clicked(1020, [this](bool checked) { control_.SetRole(checked ? SyncRole::kSlave : SyncRole::kNone); });
     for (int id : {1004, 1005, 1006, 1007})
         clicked(id, [this] { PlayModeClicked(); });
     for (int id : {1008, 1009})
@@ -219,8 +221,58 @@ void CNDIVantorDlg::WriteControls()
     controls_.RadioGroup(1004)->button(playback_.play_mode)->setChecked(true);
     controls_.RadioGroup(1008)->button(playback_.pause_unit)->setChecked(true);
     controls_.Get<QCheckBox>(1051)->setChecked(playback_.one_shot);
-    pause_edit_->setText(QString::number(playback_.pause_value));
+    SetPauseText(playback_.pause_value);
     writing_controls_ = false;
+}
+
+// Only what differs is written, so a field the operator is typing in keeps its cursor.
+void CNDIVantorDlg::ShowSetup()
+{
+    writing_controls_ = true;
+    if (QAbstractButton* mode = controls_.RadioGroup(1004)->button(playback_.play_mode); mode && !mode->isChecked())
+        mode->setChecked(true);
+    controls_.Get<QLabel>(1016)->setText(QString::fromLatin1(PlayModeName(playback_.play_mode)));
+    if (QAbstractButton* unit = controls_.RadioGroup(1008)->button(playback_.pause_unit); unit && !unit->isChecked())
+        unit->setChecked(true);
+    if (pause_edit_->text() != QString::number(playback_.pause_value))
+        SetPauseText(playback_.pause_value);
+    controls_.Get<QCheckBox>(1051)->setChecked(playback_.one_shot);
+    controls_.Get<QCheckBox>(1019)->setChecked(sync().master());
+    controls_.Get<QCheckBox>(1020)->setChecked(sync().slave());
+    writing_controls_ = false;
+    ShowArmedGo(playback_.go);
+    // The Logo/Bug button shows the overlay once the dialog has closed, as it always has.
+    if (!overlay_setup_.isVisible()) {
+        logo_button_->colour_index = overlay_.overlay_on ? kColourIndexOn : kColourIndexIdle;
+        logo_button_->update();
+    }
+}
+
+void CNDIVantorDlg::SetPauseText(int32_t value)
+{
+    const QSignalBlocker quiet(pause_edit_);
+    pause_edit_->setText(QString::number(value));
+}
+
+void CNDIVantorDlg::ShowInfoText(const QString& text)
+{
+    info_text_ = text;
+    ShowOutputLine();
+}
+
+void CNDIVantorDlg::ShowNotice(const Notice& notice)
+{
+    std::fprintf(stderr, "ndivantor: %s\n", qPrintable(notice.detail));
+    notice_ = notice.short_text;
+    notice_details_ << notice.detail;
+    ShowOutputLine();
+}
+
+void CNDIVantorDlg::ShowOutputLine()
+{
+    auto* line = controls_.Get<QLabel>(1015);
+    line->setText(notice_ ? QString::fromLatin1(notice_) : info_text_);
+    line->setToolTip(notice_details_.isEmpty() ? QString() : (QStringList{info_text_} + notice_details_).join(u'\n'));
 }
 
 // The controls into the members. A pause field without a number keeps the old value; a number
@@ -234,13 +286,13 @@ bool CNDIVantorDlg::UpdateData()
     if (!pause)
         return false;
     playback_.pause_value = *pause;
-    return CheckRange(pause_edit_, *pause, 0, kMaxPause);
+    return CheckRange(pause_edit_, *pause, 0, kMaxPauseValue);
 }
 
 void CNDIVantorDlg::PlayModeClicked()
 {
     UpdateData();
-    controls_.Get<QLabel>(1016)->setText(QString::fromLatin1(playback_.SetPlayMode(playback_.play_mode)));
+    controls_.Get<QLabel>(1016)->setText(QString::fromLatin1(control_.SetPlayMode(playback_.play_mode)));
 }
 
 void CNDIVantorDlg::PauseChanged()
@@ -248,20 +300,19 @@ void CNDIVantorDlg::PauseChanged()
     if (writing_controls_)
         return;
     UpdateData();
-    playback_.SetPause(playback_.pause_value, playback_.pause_unit, engine_.format().frame_rate_N,
-                       engine_.format().frame_rate_D);
+    control_.SetPause({playback_.pause_value, playback_.pause_unit});
 }
 
 void CNDIVantorDlg::OneShotClicked()
 {
     UpdateData();
-    if (playback_.SetOneShot(playback_.one_shot))
+    if (control_.SetOneShot(playback_.one_shot))
         ShowArmedGo(true);
 }
 
 void CNDIVantorDlg::GoClicked()
 {
-    if (playback_.PressGo())
+    if (control_.PressGo())
         ShowArmedGo(true);
 }
 
@@ -274,6 +325,8 @@ void CNDIVantorDlg::ShowArmedGo(bool armed)
 // The preview follows the output while the operator works in the dialog; sending goes on.
 void CNDIVantorDlg::LogoBugClicked()
 {
+    notice_ = nullptr;  // the operator is seeing to the logo
+    ShowOutputLine();
     engine_.OverlaySetupOpened();
     overlay_setup_.exec();
     logo_button_->colour_index = overlay_.overlay_on ? kColourIndexOn : kColourIndexIdle;

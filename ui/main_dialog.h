@@ -2,9 +2,14 @@
 // The main window: the operator chooses the output format, opens the Overlay setup dialog, sets
 // the play mode and the pause, starts and stops sending, and picks the Master or Slave role. It
 // owns the whole system for the run: the overlay and playback state, the engine, this copy's
-// link to the others, the Overlay setup dialog and the support dialog. No engine logic lives
-// here: the handlers hand the operator's choices to the engine and show what it reports.
+// link to the others, the control through which every change is made, the Overlay setup dialog
+// and the support dialog. No engine logic lives here: the handlers hand the operator's choices
+// to the control and show what it reports, also when a change came from outside the window.
 
+#include "control/command_line.h"
+#include "control/copy_control.h"
+#include "control/notice.h"
+#include "control/setup_launch.h"
 #include "engine/engine.h"
 #include "engine/playback_state.h"
 #include "imagery/overlay_state.h"
@@ -40,7 +45,9 @@ class CNDIVantorDlg : public QDialog {
     Q_OBJECT
 
 public:
-    explicit CNDIVantorDlg(QWidget* parent = nullptr);
+    // `start`: the setup from the command line or a setup file, applied once the copy has its
+    // number.
+    explicit CNDIVantorDlg(StartRequest start = {}, QWidget* parent = nullptr);
     ~CNDIVantorDlg() override;
 
     // Both run the start-up sequence first; exec() is the program's life.
@@ -55,6 +62,7 @@ public:
     const DialogControls& controls() const { return controls_; }
     Engine& engine() { return engine_; }
     InstanceSync& sync() { return link_.sync(); }
+    CopyControl& control() { return control_; }
     OLSetup& overlay_setup() { return overlay_setup_; }
     AdDialog* support_dialog() { return support_dialog_; }
     const QString& version_text() const { return version_text_; }
@@ -90,6 +98,14 @@ private:
     void LogoBugClicked();
     void ShowAboutBox();
     void ShowArmedGo(bool armed);
+    // The controls follow the copy's setup, whoever changed it.
+    void ShowSetup();
+    void SetPauseText(int32_t value);
+    // The output line: the format, or a notice in its place until the operator opens the
+    // Overlay setup; the format and every notice in its tooltip.
+    void ShowInfoText(const QString& text);
+    void ShowNotice(const Notice& notice);
+    void ShowOutputLine();
 
     OverlayState overlay_;
     PlaybackState playback_;
@@ -100,12 +116,17 @@ private:
     QLineEdit* pause_edit_;       // 1034
     Engine engine_;
     CopyLink link_;
+    CopyControl control_;
     OLSetup overlay_setup_;
+    SetupLaunch launch_;
     AdDialog* support_dialog_ = nullptr;  // owned through the Qt parent
     QString version_text_;        // "1.0.1.8"; empty when the program file carries no version
     bool engine_ready_ = false;   // start-up reached the engine: frame, runtime, watermark
     bool support_pending_ = false;  // the support dialog waits for the first showing
     bool writing_controls_ = false;
+    QString info_text_;           // the engine's output info
+    const char* notice_ = nullptr;  // a notice's short text, in place of the info
+    QStringList notice_details_;
 };
 
 }  // namespace vantor

@@ -12,10 +12,10 @@
 
 namespace vantor {
 
-int CNDIVantorApp::InitInstance()
+int CNDIVantorApp::InitInstance(StartRequest start)
 {
     QApplication::setStyle(new DialogStyle);  // the application owns it
-    auto window = std::make_unique<CNDIVantorDlg>();
+    auto window = std::make_unique<CNDIVantorDlg>(std::move(start));
     TerminationSignals termination;
     QObject::connect(&termination, &TerminationSignals::terminationRequested, window.get(),
                      [&window] { window->OnTermination(); });

@@ -1,5 +1,6 @@
 #include "ui/ol_setup.h"
 
+#include "control/copy_control.h"
 #include "engine/playback_state.h"
 #include "imagery/image_decoder.h"
 #include "imagery/sequence_texts.h"
@@ -24,13 +25,11 @@
 #include <QScreen>
 #include <QSignalBlocker>
 
-#include <mutex>
+#include <algorithm>
 
 namespace vantor {
 namespace {
 
-constexpr int32_t kMaxXOffset = 2100;
-constexpr int32_t kMaxYOffset = 1100;
 constexpr int32_t kCornerCodes[4] = {kCornerUpperLeft, kCornerUpperRight, kCornerLowerLeft, kCornerLowerRight};
 constexpr int kAreaInset_px = 2;
 constexpr int kPreviewTick_ms = 40;
@@ -51,8 +50,8 @@ QString FirstLocalFile(const QMimeData* data)
 
 }  // namespace
 
-OLSetup::OLSetup(OverlayState& overlay, PlaybackState& playback, QWidget* parent)
-    : QDialog(parent), overlay_(overlay), controls_(BuildDialog(*this, templates::kOverlaySetupTemplate)),
+OLSetup::OLSetup(OverlayState& overlay, PlaybackState& playback, CopyControl& control, QWidget* parent)
+    : QDialog(parent), overlay_(overlay), control_(control), controls_(BuildDialog(*this, templates::kOverlaySetupTemplate)),
       area_(controls_.Get<StaticControl>(1027)), thumbnail_static_(new QLabel(this)),
       loading_label_(controls_.Get<QLabel>(1041)), progress_bar_(controls_.Get<QProgressBar>(1039)),
       on_off_button_(controls_.Get<CColButton>(1044)), preview_box_(controls_.Get<VidBox>(1043)),
@@ -87,6 +86,7 @@ void OLSetup::ConnectControls()
     connect(y_edit_, &QLineEdit::textChanged, this, &OLSetup::OffsetsChanged);
     connect(&preview_timer_, &QTimer::timeout, this, &OLSetup::PreviewTick);
     connect(&step_timer_, &QTimer::timeout, this, [this] { loader_.LoadSequenceStep(); });
+    connect(&control_, &CopyControl::changed, this, &OLSetup::ShowChange);
 }
 
 int OLSetup::exec()
@@ -176,11 +176,10 @@ bool OLSetup::UpdateData()
     const auto x = ReadInteger(x_edit_);
     if (!x)
         return false;
-    overlay_.x_offset = *x;
     const auto y = ReadInteger(y_edit_);
+    control_.SetOffsets(*x, y.value_or(overlay_.y_offset));
     if (!y)
         return false;
-    overlay_.y_offset = *y;
     return CheckRange(x_edit_, *x, 0, kMaxXOffset) && CheckRange(y_edit_, *y, 0, kMaxYOffset);
 }
 
@@ -194,8 +193,10 @@ void OLSetup::WriteOffsets()
 
 void OLSetup::ShowCornerText()
 {
-    controls_.Get<QLabel>(1036)->setText(QString::asprintf(kCornerText, kCornerNames[corner_index_],
-                                                           int(overlay_.x_offset), int(overlay_.y_offset)));
+    const auto code = std::find(std::begin(kCornerCodes), std::end(kCornerCodes), overlay_.corner_code.load());
+    const char* name = code == std::end(kCornerCodes) ? "" : kCornerNames[code - std::begin(kCornerCodes)];
+    controls_.Get<QLabel>(1036)->setText(
+        QString::asprintf(kCornerText, name, int(overlay_.x_offset), int(overlay_.y_offset)));
 }
 
 void OLSetup::ShowOverlayButton()
@@ -206,6 +207,7 @@ void OLSetup::ShowOverlayButton()
 
 void OLSetup::ShowPictureDetails(const RgbaImage& image)
 {
+    shown_path_ = image.file_path;
     controls_.Get<QLabel>(1029)->setText(image.file_path.size() > kLongPath ? image.file_title : image.file_path);
     controls_.Get<QLabel>(1031)->setText(
         QString::asprintf(kPixelSizeText, image.width, image.height, image.bits_per_pixel));
@@ -216,30 +218,18 @@ void OLSetup::PickCorner(QPoint at)
 {
     const bool lower = at.y() > area_height_ / 2;
     const bool right = at.x() > area_width_ / 2;
-    corner_index_ = (lower ? 2 : 0) + (right ? 1 : 0);
-    overlay_.corner_code = kCornerCodes[corner_index_];
-    ShowCornerText();
+    control_.SetCorner(kCornerCodes[(lower ? 2 : 0) + (right ? 1 : 0)]);
 }
 
 void OLSetup::OnOff()
 {
-    if (overlay_.overlay_on) {
-        overlay_.overlay_on = 0;
-    } else if (image_loaded_) {
-        overlay_.overlay_on = 1;
-    } else {
-        return;
-    }
-    SetOverlayLabel(QString::fromLatin1(overlay_.overlay_on ? kOverlayOnLabel : kOverlayOffLabel));
-    ShowOverlayButton();
+    if (overlay_.overlay_on)
+        control_.SetOverlayOn(false);
+    else if (image_loaded_)
+        control_.SetOverlayOn(true);
 }
 
-// The send thread may be drawing the first picture: its alpha changes under the list's guard.
-void OLSetup::MakeSolid()
-{
-    std::lock_guard lock(overlay_.frames.guard);
-    overlay_.frames.first.image.MakeSolid();
-}
+void OLSetup::MakeSolid() { control_.MakeSolid(); }
 
 void OLSetup::OffsetsChanged()
 {
@@ -247,6 +237,27 @@ void OLSetup::OffsetsChanged()
         return;
     UpdateData();
     ShowCornerText();
+}
+
+// A change from the control, the dialog's own or one from outside the window: the fields
+// show the state again, and an edit the operator is typing in is left alone while it says the
+// same.
+void OLSetup::ShowChange()
+{
+    if (!isVisible())
+        return;
+    const auto differs = [](const QLineEdit* edit, int32_t value) {
+        bool number = false;
+        return edit->text().toInt(&number) != value && number;  // an emptied field is being typed in
+    };
+    if (differs(x_edit_, overlay_.x_offset) || differs(y_edit_, overlay_.y_offset))
+        WriteOffsets();
+    ShowCornerText();
+    ShowOverlayButton();
+    SetOverlayLabel(QString::fromLatin1(overlay_.overlay_on ? kOverlayOnLabel : kOverlayOffLabel));
+    const RgbaImage& first = overlay_.frames.first.image;
+    if (first.IsCompositable() && first.file_path != shown_path_)
+        ShowLoadedPicture(first);
 }
 
 void OLSetup::Stop()

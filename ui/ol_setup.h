@@ -24,6 +24,7 @@ class QProgressBar;
 namespace vantor {
 
 class CColButton;
+class CopyControl;
 class StaticControl;
 class VidBox;
 struct PlaybackState;
@@ -32,8 +33,10 @@ class OLSetup : public QDialog, private SequenceLoaderHost {
     Q_OBJECT
 
 public:
-    // The overlay and playback state outlive the dialog.
-    OLSetup(OverlayState& overlay, PlaybackState& playback, QWidget* parent = nullptr);
+    // The overlay and playback state and the control outlive the dialog. Every change the
+    // dialog makes goes through the control; a change made elsewhere while the dialog is open
+    // shows in it at once.
+    OLSetup(OverlayState& overlay, PlaybackState& playback, CopyControl& control, QWidget* parent = nullptr);
     ~OLSetup() override;
 
     // Every opening, modal or not, first rebuilds the controls from the state.
@@ -64,6 +67,7 @@ private:
     void ShowCornerText();
     void ShowOverlayButton();
     void ShowPictureDetails(const RgbaImage& image);
+    void ShowChange();
 
     void PickCorner(QPoint at);
     void OnOff();
@@ -89,6 +93,7 @@ private:
     void CancelStep() override;
 
     OverlayState& overlay_;
+    CopyControl& control_;
     // The frame the next preview tick shows; the loader moves it to the first frame whenever
     // the list is reset. User-interface thread only.
     std::atomic<const SequenceFrame*> preview_frame_{nullptr};
@@ -106,9 +111,9 @@ private:
     bool image_loaded_ = false;       // a picture has been shown: On can switch the overlay on
     bool preview_playing_ = false;
     bool writing_controls_ = false;   // the dialog itself fills the edits: no change handling
+    QString shown_path_;              // the first picture whose details show
     int32_t area_width_ = 0;          // the overlay area less 2 pixels on every side
     int32_t area_height_ = 0;
-    int32_t corner_index_ = 1;        // "Upper Right", the corner of the start-up code
     RgbaImage preview_canvas_;
     QTimer preview_timer_;            // the preview play's tick
     QTimer step_timer_;               // the next sequence load step

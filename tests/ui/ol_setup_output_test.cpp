@@ -3,7 +3,9 @@
 
 #include "ui/ol_setup.h"
 
+#include "control/copy_control.h"
 #include "engine/engine.h"
+#include "engine/instance_sync.h"
 #include "stream_client.h"
 
 #include <QDropEvent>
@@ -68,7 +70,9 @@ protected:
     OverlayState overlay;
     PlaybackState playback;
     Engine engine{overlay, playback, nullptr};
-    OLSetup dialog{overlay, playback};
+    InstanceSync sync{engine, [](uint32_t, intptr_t) {}, 1};
+    CopyControl control{engine, overlay, playback, sync};
+    OLSetup dialog{overlay, playback, control};
     QTemporaryDir dir;
 };
 

@@ -3,6 +3,9 @@
 
 #include "ui/ol_setup.h"
 
+#include "control/copy_control.h"
+#include "engine/engine.h"
+#include "engine/instance_sync.h"
 #include "engine/playback_state.h"
 #include "imagery/image_decoder.h"
 #include "test_images.h"
@@ -98,9 +101,12 @@ protected:
 
     OverlayState overlay;
     PlaybackState playback;
+    Engine engine{overlay, playback, nullptr};
+    InstanceSync sync{engine, [](uint32_t, intptr_t) {}, 1};
+    CopyControl control{engine, overlay, playback, sync};
     QTemporaryDir dir;
     test::ModalAnswers answers;
-    OLSetup dialog{overlay, playback};
+    OLSetup dialog{overlay, playback, control};
 };
 
 TEST_F(OverlaySetup, FirstOpeningShowsTheStartStateAndTheSplash)

@@ -1,0 +1,168 @@
+#include "control/copy_control.h"
+
+#include "engine/engine.h"
+#include "engine/instance_sync.h"
+#include "engine/output_format.h"
+#include "engine/playback_state.h"
+#include "imagery/overlay_state.h"
+
+#include <mutex>
+
+namespace vantor {
+namespace {
+
+std::optional<int> ResolutionOf(const OutputFormat& format)
+{
+    for (const ResolutionRow& row : kResolutions)
+        if (row.width == format.width && row.height == format.height)
+            return row.menu_id;
+    return std::nullopt;
+}
+
+std::optional<int> FrameRateOf(const OutputFormat& format)
+{
+    for (const FrameRateRow& row : kFrameRates)
+        if (row.frame_rate_N == format.frame_rate_N && row.frame_rate_D == format.frame_rate_D)
+            return row.menu_id;
+    return std::nullopt;
+}
+
+}  // namespace
+
+CopyControl::CopyControl(Engine& engine, OverlayState& overlay, PlaybackState& playback, InstanceSync& sync,
+                         QObject* parent)
+    : QObject(parent), engine_(engine), overlay_(overlay), playback_(playback), sync_(sync),
+      file_load_(new OverlayFileLoad(overlay, playback, this))
+{
+}
+
+void CopyControl::LoadOverlay(const QString& path, std::function<void(const OverlayLoadResult&)> done)
+{
+    file_load_->Load(path, [this, done = std::move(done)](const OverlayLoadResult& result) {
+        emit changed();
+        done(result);
+    });
+    emit changed();  // the first picture is in, or the load has failed
+}
+
+bool CopyControl::picture_loaded() const { return overlay_.frames.first.image.IsCompositable(); }
+
+bool CopyControl::SetOverlayOn(bool on)
+{
+    if (on && !picture_loaded())
+        return false;
+    overlay_.overlay_on = on ? 1 : 0;
+    emit changed();
+    return true;
+}
+
+void CopyControl::ConfirmOverlay()
+{
+    engine_.RetireWatermarkIfOverlayOn();
+    emit changed();
+}
+
+void CopyControl::SetCorner(int32_t corner_code)
+{
+    overlay_.corner_code = corner_code;
+    emit changed();
+}
+
+void CopyControl::SetOffsets(int32_t x, int32_t y)
+{
+    overlay_.x_offset = x;
+    overlay_.y_offset = y;
+    emit changed();
+}
+
+// The send thread may be drawing the first picture: its alpha changes under the list's guard.
+void CopyControl::MakeSolid()
+{
+    {
+        std::lock_guard lock(overlay_.frames.guard);
+        overlay_.frames.first.image.MakeSolid();
+    }
+    emit changed();
+}
+
+void CopyControl::ChooseFormat(std::optional<int> size_id, std::optional<int> rate_id)
+{
+    if (size_id)
+        engine_.ChooseResolution(*size_id);
+    if (rate_id)
+        engine_.ChooseFrameRate(*rate_id);
+    emit changed();
+}
+
+void CopyControl::SelectFormat(std::optional<int> size_id, std::optional<int> rate_id)
+{
+    ChooseFormat(size_id, rate_id);
+    engine_.ApplyOutputFormat();
+}
+
+const char* CopyControl::SetPlayMode(int32_t mode)
+{
+    const char* name = playback_.SetPlayMode(mode);
+    emit changed();
+    return name;
+}
+
+void CopyControl::SetPause(const PauseSetting& pause)
+{
+    playback_.SetPause(pause.value, pause.unit, engine_.format().frame_rate_N, engine_.format().frame_rate_D);
+    emit changed();
+}
+
+bool CopyControl::SetOneShot(bool on)
+{
+    const bool armed = playback_.SetOneShot(on);
+    emit changed();
+    return armed;
+}
+
+bool CopyControl::PressGo()
+{
+    const bool armed = playback_.PressGo();
+    emit changed();
+    return armed;
+}
+
+void CopyControl::Start()
+{
+    engine_.PressStart();
+    emit changed();
+}
+
+void CopyControl::Stop()
+{
+    engine_.PressStop();
+    emit changed();
+}
+
+void CopyControl::SetRole(SyncRole role)
+{
+    sync_.MasterClicked(role == SyncRole::kMaster);
+    sync_.SlaveClicked(role == SyncRole::kSlave);
+    emit changed();
+}
+
+Setup CopyControl::Current() const
+{
+    Setup setup;
+    const RgbaImage& first = overlay_.frames.first.image;
+    if (!first.file_path.isEmpty())
+        setup.overlay = first.file_path;
+    setup.corner = overlay_.corner_code.load();
+    setup.offset = OverlayOffset{overlay_.x_offset, overlay_.y_offset};
+    setup.on = overlay_.overlay_on != 0;
+    setup.solid = first.made_solid;
+    setup.size = ResolutionOf(engine_.format());
+    setup.rate = FrameRateOf(engine_.format());
+    setup.mode = playback_.play_mode.load();
+    setup.pause = PauseSetting{playback_.pause_value, playback_.pause_unit};
+    setup.one_shot = playback_.one_shot.load();
+    setup.role = sync_.master() ? SyncRole::kMaster : sync_.slave() ? SyncRole::kSlave : SyncRole::kNone;
+    return setup;
+}
+
+}  // namespace vantor

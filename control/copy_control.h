@@ -1,0 +1,79 @@
+#pragma once
+// The one way to change a running copy. The window's handlers, the command line, a setup file
+// and the control API all come through these operations, which are the ones the dialogs have
+// always used (the engine's, the stepper's, the loader's, the copies' link), so the list's guard
+// and the "next frame" rule hold whoever asks. Everything here runs on the user-interface
+// thread.
+
+#include "control/overlay_file_load.h"
+#include "control/setup.h"
+
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+namespace vantor {
+
+class Engine;
+class InstanceSync;
+struct OverlayState;
+struct PlaybackState;
+
+class CopyControl : public QObject {
+    Q_OBJECT
+
+public:
+    CopyControl(Engine& engine, OverlayState& overlay, PlaybackState& playback, InstanceSync& sync,
+                QObject* parent = nullptr);
+
+    // The overlay. A file loads as "Load Overlay" loads it with every question answered OK: a
+    // whole numbered run, the overlay off until it is switched on (a run: back as it was once
+    // the run is in). `done` runs when the load has ended.
+    void LoadOverlay(const QString& path, std::function<void(const OverlayLoadResult&)> done);
+    bool overlay_loading() const { return file_load_->loading(); }
+    // A picture is there to be switched on.
+    bool picture_loaded() const;
+    // As the On/Off button: false, and nothing changes, to switch on with no picture.
+    bool SetOverlayOn(bool on);
+    // As closing the Overlay setup with the overlay on: the house watermark goes for good.
+    void ConfirmOverlay();
+    void SetCorner(int32_t corner_code);
+    void SetOffsets(int32_t x, int32_t y);
+    void MakeSolid();
+
+    // The format: chosen alone it is applied with the next application of the output format
+    // (a copy's first comes when it takes its number); selected, at once, as the menus do.
+    void ChooseFormat(std::optional<int> size_id, std::optional<int> rate_id);
+    void SelectFormat(std::optional<int> size_id, std::optional<int> rate_id);
+
+    // Playback, as the window's play-mode radios, pause field, One-Shot and Go. The text names
+    // the mode; the flags say that Go is armed now.
+    const char* SetPlayMode(int32_t mode);
+    void SetPause(const PauseSetting& pause);
+    bool SetOneShot(bool on);
+    bool PressGo();
+
+    // As the Start and Stop buttons: a master's reach its slaves.
+    void Start();
+    void Stop();
+    void SetRole(SyncRole role);
+
+    // The setup as it stands: every item named.
+    Setup Current() const;
+
+signals:
+    // One of the operations above has changed the copy (whoever asked): what shows the setup
+    // shows it anew.
+    void changed();
+
+private:
+    Engine& engine_;
+    OverlayState& overlay_;
+    PlaybackState& playback_;
+    InstanceSync& sync_;
+    OverlayFileLoad* file_load_;  // owned through the Qt parent
+};
+
+}  // namespace vantor

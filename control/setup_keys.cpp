@@ -1,0 +1,97 @@
+#include "control/setup_keys.h"
+
+#include "control/setup_words.h"
+
+#include <QStringList>
+
+namespace vantor {
+namespace {
+
+// Reads one item of the setup with its word reader.
+template <auto Field, auto Reader>
+bool ReadItem(QStringView value, const QDir&, LaunchSettings& into)
+{
+    const auto read = Reader(value);
+    if (read)
+        into.setup.*Field = *read;
+    return read.has_value();
+}
+
+bool ReadOverlay(QStringView value, const QDir& base, LaunchSettings& into)
+{
+    if (value.isEmpty())
+        return false;
+    into.setup.overlay = QDir::cleanPath(base.absoluteFilePath(value.toString()));
+    return true;
+}
+
+// master=false or slave=false: the copy is not that, so it follows and leads nobody;
+// no-sync=false: the usual slave.
+template <SyncRole Role>
+bool ReadRole(QStringView value, const QDir&, LaunchSettings& into)
+{
+    const auto flag = words::ReadFlag(value);
+    if (!flag)
+        return false;
+    const SyncRole otherwise = Role == SyncRole::kNone ? SyncRole::kSlave : SyncRole::kNone;
+    into.setup.role = *flag ? Role : otherwise;
+    return true;
+}
+
+QString AnyPath() { return QStringLiteral("the path of a picture file"); }
+
+constexpr SetupKey kKeys[] = {
+    {"overlay", "FILE", "The logo: a picture, or the first file of a numbered run, which is loaded whole.",
+     ReadOverlay, AnyPath, false},
+    {"corner", "CORNER", "The logo's corner: upper-left, upper-right, lower-left or lower-right.",
+     ReadItem<&Setup::corner, words::ReadCorner>, words::CornersAccepted, false},
+    {"offset", "X,Y", "The logo's distance in pixels from its corner's side and top or bottom edges.",
+     ReadItem<&Setup::offset, words::ReadOffset>, words::OffsetAccepted, false},
+    {"on", nullptr, "Switches the logo on (the house watermark goes).",
+     ReadItem<&Setup::on, words::ReadFlag>, words::FlagAccepted, false},
+    {"solid", nullptr, "Makes the logo's first picture opaque.",
+     ReadItem<&Setup::solid, words::ReadFlag>, words::FlagAccepted, false},
+    {"size", "WxH", "The output size, such as 1920x1080.",
+     ReadItem<&Setup::size, words::ReadSize>, words::SizesAccepted, false},
+    {"rate", "RATE", "The frame rate: 25, 29.97, 30, 50 or 60.",
+     ReadItem<&Setup::rate, words::ReadRate>, words::RatesAccepted, false},
+    {"mode", "MODE", "How a run plays: forward, reverse, oscillate1 or oscillate2.",
+     ReadItem<&Setup::mode, words::ReadMode>, words::ModesAccepted, false},
+    {"pause", "PAUSE", "The pause between passes, in seconds or frames: 5s, 12f.",
+     ReadItem<&Setup::pause, words::ReadPause>, words::PauseAccepted, false},
+    {"one-shot", nullptr, "Plays one pass of a run each time Go is pressed.",
+     ReadItem<&Setup::one_shot, words::ReadFlag>, words::FlagAccepted, false},
+    {"master", nullptr, "This copy starts and stops the slave copies with it.",
+     ReadRole<SyncRole::kMaster>, words::FlagAccepted, true},
+    {"slave", nullptr, "This copy starts and stops with the master copy (the usual role).",
+     ReadRole<SyncRole::kSlave>, words::FlagAccepted, true},
+    {"no-sync", nullptr, "This copy neither leads nor follows other copies.",
+     ReadRole<SyncRole::kNone>, words::FlagAccepted, true},
+};
+
+}  // namespace
+
+QString ValueProblem(const SetupKey& key, const QString& written_as, QStringView value)
+{
+    return QStringLiteral("%1 takes %2, not \"%3\"").arg(written_as, key.accepted(), value.toString());
+}
+
+QString KeyNames()
+{
+    QStringList names;
+    for (const SetupKey& key : kKeys)
+        names << QString::fromLatin1(key.name);
+    return names.join(QStringLiteral(", "));
+}
+
+std::span<const SetupKey> SetupKeys() { return kKeys; }
+
+const SetupKey* FindSetupKey(QStringView name)
+{
+    for (const SetupKey& key : kKeys)
+        if (name == QLatin1StringView(key.name))
+            return &key;
+    return nullptr;
+}
+
+}  // namespace vantor

@@ -1,0 +1,217 @@
+#include "control/setup_words.h"
+
+#include "engine/output_format.h"
+#include "engine/playback_state.h"
+#include "imagery/overlay_state.h"
+#include "imagery/rgba_image.h"
+
+#include <QStringList>
+
+#include <cstring>
+#include <span>
+
+namespace vantor::words {
+namespace {
+
+struct Choice {
+    const char* word;
+    int value;
+};
+
+constexpr Choice kCorners[] = {
+    {"upper-left", kCornerUpperLeft},
+    {"upper-right", kCornerUpperRight},
+    {"lower-left", kCornerLowerLeft},
+    {"lower-right", kCornerLowerRight},
+};
+
+constexpr Choice kModes[] = {
+    {"forward", kPlayForward},
+    {"reverse", kPlayReverse},
+    {"oscillate1", kPlayOscillate1},
+    {"oscillate2", kPlayOscillate2},
+};
+
+constexpr Choice kPauseUnits[] = {{"seconds", kPauseInSeconds}, {"frames", kPauseInFrames}};
+constexpr char kPauseUnitLetters[] = "sf";  // in the order of the units
+
+std::optional<int> Find(std::span<const Choice> choices, QStringView word)
+{
+    for (const Choice& choice : choices)
+        if (word == QLatin1StringView(choice.word))
+            return choice.value;
+    return std::nullopt;
+}
+
+QString WordOf(std::span<const Choice> choices, int value)
+{
+    for (const Choice& choice : choices)
+        if (choice.value == value)
+            return QString::fromLatin1(choice.word);
+    return {};
+}
+
+// "a, b, c or d"
+QString OneOf(const QStringList& words)
+{
+    if (words.size() < 2)
+        return words.join(QString());
+    return words.mid(0, words.size() - 1).join(QStringLiteral(", ")) + QStringLiteral(" or ") + words.last();
+}
+
+QStringList WordsOf(std::span<const Choice> choices)
+{
+    QStringList words;
+    for (const Choice& choice : choices)
+        words << QString::fromLatin1(choice.word);
+    return words;
+}
+
+// A whole number from min to max written in plain digits.
+std::optional<int32_t> ReadNumber(QStringView text, int32_t min, int32_t max)
+{
+    if (text.isEmpty() || text.size() > 9)
+        return std::nullopt;
+    for (QChar c : text)
+        if (c < u'0' || c > u'9')
+            return std::nullopt;
+    const int32_t value = text.toInt();
+    if (value < min || value > max)
+        return std::nullopt;
+    return value;
+}
+
+}  // namespace
+
+std::optional<int32_t> ReadCorner(QStringView word) { return Find(kCorners, word); }
+QString CornerWord(int32_t corner_code) { return WordOf(kCorners, corner_code); }
+QString CornersAccepted() { return OneOf(WordsOf(kCorners)); }
+
+std::optional<int> ReadSize(QStringView word)
+{
+    for (const ResolutionRow& row : kResolutions)
+        if (word == SizeWord(row.menu_id))
+            return row.menu_id;
+    return std::nullopt;
+}
+
+QString SizeWord(int menu_id)
+{
+    const ResolutionRow* row = FindResolution(menu_id);
+    return row ? QString::fromLatin1(row->label).remove(u' ') : QString();
+}
+
+QString SizesAccepted()
+{
+    QStringList words;
+    for (const ResolutionRow& row : kResolutions)
+        words << SizeWord(row.menu_id);
+    return OneOf(words);
+}
+
+std::optional<int> ReadRate(QStringView word)
+{
+    if (word.endsWith(u'p'))
+        word.chop(1);
+    for (const FrameRateRow& row : kFrameRates)
+        if (word == RateWord(row.menu_id))
+            return row.menu_id;
+    return std::nullopt;
+}
+
+QString RateWord(int menu_id)
+{
+    QString caption = RateCaption(menu_id);
+    caption.chop(1);  // the menu's "p"
+    return caption;
+}
+
+QString RateCaption(int menu_id)
+{
+    const FrameRateRow* row = FindFrameRate(menu_id);
+    return row ? QString::fromLatin1(row->label) : QString();
+}
+
+QString RatesAccepted()
+{
+    QStringList words;
+    for (const FrameRateRow& row : kFrameRates)
+        words << RateWord(row.menu_id);
+    return OneOf(words);
+}
+
+std::optional<int32_t> ReadMode(QStringView word) { return Find(kModes, word); }
+QString ModeWord(int32_t mode) { return WordOf(kModes, mode); }
+QString ModesAccepted() { return OneOf(WordsOf(kModes)); }
+
+std::optional<PauseSetting> ReadPause(QStringView word)
+{
+    if (word.isEmpty())
+        return std::nullopt;
+    const char* unit = std::strchr(kPauseUnitLetters, word.back().toLatin1());
+    if (!unit || !*unit)
+        return std::nullopt;
+    const auto value = ReadNumber(word.chopped(1), 0, kMaxPauseValue);
+    if (!value)
+        return std::nullopt;
+    return PauseSetting{*value, int32_t(unit - kPauseUnitLetters)};
+}
+
+QString PauseWord(const PauseSetting& pause)
+{
+    return QString::number(pause.value) + QLatin1Char(kPauseUnitLetters[pause.unit == kPauseInFrames]);
+}
+
+QString PauseAccepted()
+{
+    return QStringLiteral("a number from 0 to %1 followed by s (seconds) or f (frames), such as 5s or 12f")
+        .arg(kMaxPauseValue);
+}
+
+std::optional<int32_t> ReadPauseUnit(QStringView word) { return Find(kPauseUnits, word); }
+QString PauseUnitWord(int32_t unit) { return WordOf(kPauseUnits, unit); }
+
+std::optional<OverlayOffset> ReadOffset(QStringView word)
+{
+    const qsizetype comma = word.indexOf(u',');
+    if (comma < 0)
+        return std::nullopt;
+    const auto x = ReadNumber(word.left(comma).trimmed(), 0, kMaxXOffset);
+    const auto y = ReadNumber(word.mid(comma + 1).trimmed(), 0, kMaxYOffset);
+    if (!x || !y)
+        return std::nullopt;
+    return OverlayOffset{*x, *y};
+}
+
+QString OffsetWord(const OverlayOffset& offset) { return QStringLiteral("%1,%2").arg(offset.x).arg(offset.y); }
+
+QString OffsetAccepted()
+{
+    return QStringLiteral("X,Y with X from 0 to %1 and Y from 0 to %2, such as 10,20").arg(kMaxXOffset).arg(kMaxYOffset);
+}
+
+std::optional<bool> ReadFlag(QStringView word)
+{
+    for (const char* yes : {"true", "yes", "1"})
+        if (word == QLatin1StringView(yes))
+            return true;
+    for (const char* no : {"false", "no", "0"})
+        if (word == QLatin1StringView(no))
+            return false;
+    return std::nullopt;
+}
+
+QString FlagWord(bool on) { return on ? QStringLiteral("true") : QStringLiteral("false"); }
+QString FlagAccepted() { return QStringLiteral("true or false"); }
+
+QString RoleWord(SyncRole role)
+{
+    switch (role) {
+    case SyncRole::kMaster: return QStringLiteral("master");
+    case SyncRole::kSlave: return QStringLiteral("slave");
+    case SyncRole::kNone: break;
+    }
+    return QStringLiteral("none");
+}
+
+}  // namespace vantor::words

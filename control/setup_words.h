@@ -1,0 +1,56 @@
+#pragma once
+// The words of a setup, the same on the command line, in a setup file and in the control API:
+// corners, sizes, rates, play modes, pauses, offsets and flags, each read and written in one
+// place. A reader gives nothing for a word it does not take; `accepted` says what it takes, for
+// the operator's error line.
+
+#include "control/setup.h"
+
+#include <QString>
+#include <QStringView>
+
+#include <optional>
+
+namespace vantor::words {
+
+std::optional<int32_t> ReadCorner(QStringView word);   // corner code
+QString CornerWord(int32_t corner_code);               // "upper-right"
+QString CornersAccepted();
+
+std::optional<int> ReadSize(QStringView word);          // "1920x1080": resolution menu id
+QString SizeWord(int menu_id);
+QString SizesAccepted();
+
+// "25", "29.97", "30", "50", "60", each also with its "p": frame-rate menu id.
+std::optional<int> ReadRate(QStringView word);
+QString RateWord(int menu_id);                          // "29.97"
+QString RateCaption(int menu_id);                       // "29.97p", as the menu shows it
+QString RatesAccepted();
+
+std::optional<int32_t> ReadMode(QStringView word);      // forward, reverse, oscillate1, oscillate2
+QString ModeWord(int32_t mode);
+QString ModesAccepted();
+
+// "5s" or "12f": a number 0 to 99 and its unit.
+std::optional<PauseSetting> ReadPause(QStringView word);
+QString PauseWord(const PauseSetting& pause);
+QString PauseAccepted();
+
+// The unit alone, as the control API names it: "seconds" or "frames".
+std::optional<int32_t> ReadPauseUnit(QStringView word);
+QString PauseUnitWord(int32_t unit);
+
+// "X,Y" with X from 0 to 2100 and Y from 0 to 1100.
+std::optional<OverlayOffset> ReadOffset(QStringView word);
+QString OffsetWord(const OverlayOffset& offset);
+QString OffsetAccepted();
+
+// true or false (also yes, no, 1, 0).
+std::optional<bool> ReadFlag(QStringView word);
+QString FlagWord(bool on);
+QString FlagAccepted();
+
+// master, slave or none, as the control API names the role.
+QString RoleWord(SyncRole role);
+
+}  // namespace vantor::words
