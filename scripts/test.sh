@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the dependencies, builds with AddressSanitizer and UndefinedBehaviorSanitizer, runs every
-# test, then runs the concurrency tests in a ThreadSanitizer build.
+# test, then runs the concurrency tests in a ThreadSanitizer build, then builds the Debian package
+# and checks it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
@@ -17,3 +18,5 @@ cmake --build build/tsan --target concurrency_tests
 export TSAN_OPTIONS=halt_on_error=1:die_after_fork=0:suppressions=$PWD/tests/tsan.supp
 cd build/tsan
 ctest -L concurrency --output-on-failure --timeout 300
+cd ../..
+bash scripts/check-package.sh

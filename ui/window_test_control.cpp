@@ -9,15 +9,20 @@
 #include <QFileDialog>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QTimer>
 #include <QToolButton>
 
 #include <cstdio>
 
 namespace vantor {
 namespace {
+
+constexpr int kPickTries = 100;
+constexpr int kPickRetry_ms = 50;
 
 void Say(const QString& line)
 {
@@ -58,6 +63,11 @@ void WindowTestControl::Run(const QList<QByteArray>& words)
             for (QAction* action : button->menu()->actions())
                 if (action->data().toInt() == words.value(2).toInt())
                     action->trigger();
+    } else if (verb == "type" && control) {
+        if (auto* edit = qobject_cast<QLineEdit*>(control)) {
+            edit->selectAll();
+            edit->insert(QString::fromUtf8(words.value(2)));
+        }
     } else if (verb == "focus" && control) {
         control->setFocus();
     } else if (verb == "key") {
@@ -65,15 +75,26 @@ void WindowTestControl::Run(const QList<QByteArray>& words)
     } else if (verb == "answer") {
         Answer(words.value(1));
     } else if (verb == "pick") {
-        if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
-            if (QWidget* typing = dialog->focusWidget())
-                typing->clearFocus();  // the dialog leaves a file name field with the focus alone
-            dialog->selectFile(QString::fromLocal8Bit(words.value(1)));
-            QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
-        }
+        Pick(QString::fromLocal8Bit(words.value(1)), kPickTries);
     } else if (verb == "state") {
         PrintState();
     }
+}
+
+// The file dialog may still be on its way when the command comes: tried again a little later.
+void WindowTestControl::Pick(const QString& path, int tries)
+{
+    auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    if (!dialog) {
+        if (tries > 0)
+            QTimer::singleShot(kPickRetry_ms, this, [this, path, tries] { Pick(path, tries - 1); });
+        return;
+    }
+    if (QWidget* typing = dialog->focusWidget())
+        typing->clearFocus();  // the dialog leaves a file name field with the focus alone
+    dialog->selectFile(path);
+    connect(dialog, &QDialog::finished, this, [] { Say(QStringLiteral("picked")); }, Qt::SingleShotConnection);
+    QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
 }
 
 void WindowTestControl::Click(QWidget* control)
@@ -115,6 +136,7 @@ void WindowTestControl::PrintState()
             .arg(c.Get<CColButton>(1021)->colour_index)
             .arg(c.Get<CColButton>(1048)->colour_index)
             .arg(text(1015), text(1016)) +
+        QStringLiteral(";pause=%1;frames=%2").arg(c.Get<QLineEdit>(1034)->text(), checked(1009)) +
         QStringLiteral(";version=") + window_.version_text());
 }
 

@@ -5,10 +5,12 @@
 // A control is looked up in the modal dialog that is open, else in the main window.
 //   click <id>              a left click in the middle of the control
 //   menu <button> <item>    a choice from a menu button's drop-down menu
+//   type <id> <text>        the text typed into an edit in place of what it holds
 //   focus <id>              the keyboard focus to a control
 //   key <Escape|Return|F1>  a key press where the focus is
 //   answer <ok|cancel>      a button of the message box that is open; prints "answered" and its text
-//   pick <path>             the file to take in the file dialog that is open
+//   pick <path>             the file to take in the file dialog that is open (or opens soon);
+//                           prints "picked" when the dialog has closed
 //   state                   prints "state", the controls' state and the version as key=value pairs
 // It prints the window title when it changes, "Sending" and "Stopped".
 
@@ -30,6 +32,7 @@ private:
     QWidget* Find(int id) const;
     void Run(const QList<QByteArray>& words);
     void Click(QWidget* control);
+    void Pick(const QString& path, int tries);
     void Key(const QByteArray& name);
     void Answer(const QByteArray& button);
     void PrintState();

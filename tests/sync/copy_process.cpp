@@ -19,14 +19,14 @@ QString SourceName(int shown_number) { return QStringLiteral("Kelo Vantor %1").a
 
 QString HeadlessProgram() { return QStringLiteral(VANTOR_HEADLESS_PATH); }
 
-CopyProcess::CopyProcess(const QString& bus_address, const QString& program)
+CopyProcess::CopyProcess(const QString& bus_address, const QString& program, const QStringList& arguments)
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), bus_address);
     environment.insert(QStringLiteral("NDIVANTOR_TEST_CONTROL"), QStringLiteral("1"));
     environment.insert(QStringLiteral("NDIVANTOR_RUNTIME"), QStringLiteral("builtin"));  // streams to watch
     process_.setProcessEnvironment(environment);
-    process_.start(program, {});
+    process_.start(program, arguments);
     started_ = process_.waitForStarted(kStartBound_ms);
     pid_ = process_.processId();
 }

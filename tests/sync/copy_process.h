@@ -17,7 +17,8 @@ class CopyProcess {
 public:
     // The copy uses the session bus at `bus_address`; an address where no bus listens gives a
     // copy without a bus.
-    explicit CopyProcess(const QString& bus_address, const QString& program = HeadlessProgram());
+    explicit CopyProcess(const QString& bus_address, const QString& program = HeadlessProgram(),
+                         const QStringList& arguments = {});
     // Kills the copy if it still runs.
     ~CopyProcess();
     CopyProcess(const CopyProcess&) = delete;
@@ -44,6 +45,7 @@ public:
     bool WaitForExit(int timeout_ms);
     // True when the copy ended by itself with exit code 0.
     bool EndedCleanly() const;
+    int exit_code() const { return process_.exitCode(); }
     void Kill();
 
 private:

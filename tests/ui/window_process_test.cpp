@@ -7,6 +7,7 @@
 #include "support/spin_until.h"
 #include "stream_client.h"
 
+#include <QImage>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -38,9 +39,9 @@ protected:
         }
     }
 
-    CopyProcess& Launch(const QString& program = QStringLiteral(NDIVANTOR_PATH))
+    CopyProcess& Launch(const QString& program = QStringLiteral(NDIVANTOR_PATH), const QStringList& arguments = {})
     {
-        copies_.push_back(std::make_unique<CopyProcess>(bus_.address(), program));
+        copies_.push_back(std::make_unique<CopyProcess>(bus_.address(), program, arguments));
         CopyProcess& copy = *copies_.back();
         EXPECT_TRUE(copy.started());
         EXPECT_TRUE(copy.WaitForTitle(kBound_ms)) << copy.Errors().toStdString();
@@ -152,6 +153,64 @@ TEST_F(WindowProcesses, ExitThroughTheWindowStopsAtOnceAndEndsWithCodeZero)
     EXPECT_TRUE(copy.WaitForCount(QStringLiteral("Stopped"), 1, kBound_ms));
     ASSERT_TRUE(copy.WaitForExit(kBound_ms));
     EXPECT_TRUE(copy.EndedCleanly()) << copy.Errors().toStdString();
+}
+
+// What an operator set up through the window, after a crash: the same copy number comes back
+// with it when started with --restore.
+TEST_F(WindowProcesses, ASetupMadeInTheWindowComesBackWithRestoreAfterAKill)
+{
+    QTemporaryDir dir;
+    QImage logo(16, 8, QImage::Format_ARGB32);
+    logo.fill(qRgba(200, 40, 20, 255));
+    const QString path = dir.filePath(QStringLiteral("logo.png"));
+    ASSERT_TRUE(logo.save(path));
+    CopyProcess& first = Launch();
+    ASSERT_TRUE(first.WaitForCount(QStringLiteral("Sending"), 1, kBound_ms));
+    // Stop (the menus work while stopped), 640 x 360, 50p, Oscillate1, a pause of 12 frames,
+    // Master; then the Overlay setup: the logo loaded, On, a click in the overlay area's middle
+    // (the lower right quarter: the area's halves are measured inside its frame), OK.
+    for (const QByteArray command : {"click 1001", "menu 1002 32776", "menu 1003 32781", "click 1006", "click 1009",
+                                     "type 1034 12", "click 1019", "click 1021", "click 1037"})
+        first.Send(command);
+    first.Send("pick " + path.toUtf8());
+    ASSERT_TRUE(first.WaitForCount(QStringLiteral("picked"), 1, kBound_ms));
+    for (const QByteArray command : {"click 1044", "click 1027", "click 1"})
+        first.Send(command);
+    QFile remembered(qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/ndivantor/copy1.conf"));
+    ASSERT_TRUE(test::SpinUntil(
+        [&] {
+            remembered.open(QIODevice::ReadOnly);
+            const QByteArray text = remembered.readAll();
+            remembered.close();
+            return text.contains("on=true") && text.contains("corner=lower-right") && text.contains("master=true");
+        },
+        kBound_ms))
+        << "remembered: " << (remembered.open(QIODevice::ReadOnly), remembered.readAll().toStdString())
+        << first.Lines().join(u'|').toStdString() << first.Errors().toStdString();
+    first.Kill();
+    copies_.erase(copies_.begin());
+
+    CopyProcess& again = Launch(QStringLiteral(NDIVANTOR_PATH), {QStringLiteral("--restore")});
+    EXPECT_EQ(again.Title(), test::TitleLine(1));
+    ASSERT_TRUE(again.WaitForCount(QStringLiteral("Sending"), 1, kBound_ms));
+    EXPECT_EQ(State(again, QStringLiteral("info")), QStringLiteral("640 x 360 - 50.00 fps"));
+    EXPECT_EQ(State(again, QStringLiteral("mode")), QStringLiteral("Wiper-blade mode"));
+    EXPECT_EQ(State(again, QStringLiteral("pause")), QStringLiteral("12"));
+    EXPECT_EQ(State(again, QStringLiteral("frames")), QStringLiteral("1"));
+    EXPECT_EQ(State(again, QStringLiteral("master")), QStringLiteral("1"));
+    EXPECT_EQ(State(again, QStringLiteral("logo")), QStringLiteral("1")) << "light red: the overlay is on";
+    const auto port = test::SourcePortOf(again.pid());
+    ASSERT_TRUE(port.has_value());
+    const auto frames = test::GrabFrames(*port, 1, 640, 360);
+    ASSERT_EQ(frames.size(), 1u);
+    const auto pixel = [&frames](int x, int y) {
+        const auto* p = reinterpret_cast<const uint8_t*>(frames[0].constData()) + (size_t(y) * 640 + x) * 4;
+        return qRgba(p[2], p[1], p[0], p[3]);
+    };
+    EXPECT_EQ(pixel(639, 359), logo.pixel(0, 0)) << "the logo in the lower right";
+    EXPECT_EQ(pixel(640 - 16, 352), logo.pixel(0, 0));
+    EXPECT_EQ(qAlpha(pixel(640 - 17, 359)), 0) << "and nothing beside it";
+    EXPECT_EQ(qAlpha(pixel(600, 20)), 0) << "no house watermark";
 }
 
 TEST_F(WindowProcesses, ACopyWithoutItsVersionNoteRunsAndShowsAnEmptyVersion)

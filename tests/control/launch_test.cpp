@@ -1,0 +1,160 @@
+// ndivantor-headless started from its command line and its setup files, as a server runs it:
+// the operator's logo at the operator's place and format, seen by a real receiver; a logo that
+// does not load leaves the copy on air; bad input is refused before anything starts.
+
+#include "copy_process.h"
+#include "stream_client.h"
+#include "support/qt_printers.h"
+
+#include <QImage>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace vantor {
+namespace {
+
+using test::CopyProcess;
+
+constexpr int kBound_ms = 20000;
+const QString kNoBus = QStringLiteral("unix:path=/nonexistent/bus");  // the copy runs alone, as No 1
+
+// The BGRA pixel at (x, y) of a decoded frame, as one little-endian word.
+uint32_t PixelAt(const QByteArray& frame, int width, int x, int y)
+{
+    uint32_t bgra;
+    std::memcpy(&bgra, frame.constData() + (size_t(y) * width + x) * 4, 4);
+    return bgra;
+}
+
+class Launch : public ::testing::Test {
+protected:
+    QString Picture(const QString& name, QRgb colour)
+    {
+        QImage picture(40, 20, QImage::Format_ARGB32);
+        picture.fill(colour);
+        const QString path = dir_.filePath(name);
+        EXPECT_TRUE(picture.save(path));
+        return path;
+    }
+
+    CopyProcess& Start(const QStringList& arguments)
+    {
+        copy_ = std::make_unique<CopyProcess>(kNoBus, test::HeadlessProgram(), arguments);
+        EXPECT_TRUE(copy_->started());
+        return *copy_;
+    }
+
+    QTemporaryDir dir_;
+    std::unique_ptr<CopyProcess> copy_;
+};
+
+TEST_F(Launch, OptionsAloneSendTheNumberedRunAnimatingAtItsPlaceInTheirFormat)
+{
+    const QRgb colours[] = {qRgba(250, 0, 0, 255), qRgba(0, 250, 0, 128), qRgba(0, 0, 250, 255)};
+    for (int i = 0; i < 3; ++i)
+        Picture(QStringLiteral("bug%1.png").arg(i + 7, 2, 10, QLatin1Char('0')), colours[i]);
+    CopyProcess& copy = Start({QStringLiteral("--overlay"), dir_.filePath(QStringLiteral("bug07.png")),
+                               QStringLiteral("--corner"), QStringLiteral("lower-left"), QStringLiteral("--offset"),
+                               QStringLiteral("10,20"), QStringLiteral("--on"), QStringLiteral("--size"),
+                               QStringLiteral("640x360"), QStringLiteral("--rate"), QStringLiteral("50")});
+    ASSERT_TRUE(copy.WaitForCount(QStringLiteral("Sending"), 1, kBound_ms)) << copy.Errors().toStdString();
+    const auto port = test::SourcePortOf(copy.pid());
+    ASSERT_TRUE(port.has_value());
+    const auto info = test::ProbeStream(*port);
+    ASSERT_TRUE(info.has_value());
+    EXPECT_EQ(info->width, 640);
+    EXPECT_EQ(info->height, 360);
+    EXPECT_EQ(info->frame_rate, QStringLiteral("50/1"));
+
+    const auto frames = test::GrabFrames(*port, 6, 640, 360);
+    ASSERT_EQ(frames.size(), 6u);
+    std::vector<int> shown;
+    for (const QByteArray& frame : frames) {
+        // The logo's corner pixels: 10 in from the left edge, 20 up from the bottom one.
+        const uint32_t bottom_left = PixelAt(frame, 640, 10, 360 - 21);
+        EXPECT_EQ(PixelAt(frame, 640, 49, 360 - 40), bottom_left) << "one picture, 40 x 20";
+        EXPECT_EQ(PixelAt(frame, 640, 9, 360 - 21), 0u) << "nothing left of the logo";
+        EXPECT_EQ(PixelAt(frame, 640, 10, 360 - 20), 0u) << "nothing below it";
+        EXPECT_EQ(PixelAt(frame, 640, 600, 10), 0u) << "the house watermark has gone";
+        const auto at = std::find(std::begin(colours), std::end(colours), QRgb(bottom_left));
+        shown.push_back(int(at - std::begin(colours)));
+    }
+    for (size_t i = 1; i < shown.size(); ++i)
+        EXPECT_EQ(shown[i], (shown[i - 1] + 1) % 3) << ::testing::PrintToString(shown);
+}
+
+TEST_F(Launch, ALogoThatDoesNotLoadLeavesTheCopyOnAirWithTheWatermarkAndSaysWhy)
+{
+    const QString missing = dir_.filePath(QStringLiteral("moved.png"));
+    CopyProcess& copy = Start({QStringLiteral("--overlay"), missing, QStringLiteral("--on")});
+    ASSERT_TRUE(copy.WaitForCount(QStringLiteral("Sending"), 1, kBound_ms));
+    EXPECT_TRUE(copy.Errors().contains(QStringLiteral("ndivantor-headless: the logo did not load, so the house watermark "
+                                                      "goes on air: %1: The file does not exist.")
+                                           .arg(missing)))
+        << copy.Errors().toStdString();
+    const auto port = test::SourcePortOf(copy.pid());
+    ASSERT_TRUE(port.has_value());
+    const auto frames = test::GrabFrames(*port, 1, 1280, 720);
+    ASSERT_EQ(frames.size(), 1u);
+    int watermark = 0;
+    for (int x = 780; x < 1260; ++x)
+        watermark += PixelAt(frames[0], 1280, x, 100) >> 24 != 0;
+    EXPECT_GT(watermark, 0) << "the house watermark at its place";
+}
+
+struct BadInput {
+    const char* what;
+    QStringList arguments;
+    const char* file;      // the text of a setup file given with --config; null for none
+    const char* expected;  // after "ndivantor-headless: "; %1 is the setup file's path
+};
+
+TEST_F(Launch, BadInputIsOneLineAndExitCodeTwoBeforeAnythingStarts)
+{
+    const BadInput cases[] = {
+        {"corner", {"--corner", "middle"}, nullptr,
+         "--corner takes upper-left, upper-right, lower-left or lower-right, not \"middle\""},
+        {"offset", {"--offset", "10,1101"}, nullptr,
+         "--offset takes X,Y with X from 0 to 2100 and Y from 0 to 1100, such as 10,20, not \"10,1101\""},
+        {"size", {"--size", "1920x1081"}, nullptr,
+         "--size takes 4096x2160, 3840x2160, 2560x1440, 1920x1080, 1280x720, 960x540, 720x576, 720x480 or "
+         "640x360, not \"1920x1081\""},
+        {"rate", {"--rate", "24"}, nullptr, "--rate takes 25, 29.97, 30, 50 or 60, not \"24\""},
+        {"pause", {"--pause", "100s"}, nullptr,
+         "--pause takes a number from 0 to 99 followed by s (seconds) or f (frames), such as 5s or 12f, not \"100s\""},
+        {"unknown option", {"--frobnicate"}, nullptr, "unknown option --frobnicate. See --help."},
+        {"two roles", {"--master", "--no-sync"}, nullptr, "--master and --no-sync exclude each other"},
+        {"missing value", {"--mode"}, nullptr, "Missing value after '--mode'. See --help."},
+        {"file line", {}, "corner=lower-left\n# the place\noffset=10;20\n",
+         "%1:3: offset takes X,Y with X from 0 to 2100 and Y from 0 to 1100, such as 10,20, not \"10;20\""},
+        {"file flag", {}, "on=maybe\n", "%1:1: on takes true or false, not \"maybe\""},
+        {"file twice", {}, "size=1920x1080\n\nsize=1280x720\n", "%1:3: size is given twice (first on line 1)"},
+        {"file key", {}, "colour=red\n",
+         "%1:1: unknown key \"colour\"; the keys are overlay, corner, offset, on, solid, size, rate, mode, pause, "
+         "one-shot, master, slave, no-sync"},
+        {"bad file and good options", {"--corner", "lower-left"}, "mode=sideways\n",
+         "%1:1: mode takes forward, reverse, oscillate1 or oscillate2, not \"sideways\""},
+    };
+    for (const BadInput& bad : cases) {
+        SCOPED_TRACE(bad.what);
+        QStringList arguments = bad.arguments;
+        const QString file = dir_.filePath(QStringLiteral("setup.conf"));
+        if (bad.file) {
+            QFile out(file);
+            ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+            out.write(bad.file);
+            arguments << QStringLiteral("--config") << file;
+        }
+        CopyProcess& copy = Start(arguments);
+        ASSERT_TRUE(copy.WaitForExit(kBound_ms));
+        EXPECT_FALSE(copy.EndedCleanly());
+        EXPECT_EQ(copy.exit_code(), 2);
+        // The runtime names itself when it starts, before any port is taken: it never did.
+        EXPECT_EQ(copy.Errors(), QStringLiteral("ndivantor-headless: ") + QString::fromUtf8(bad.expected).arg(file) + u'\n');
+        EXPECT_TRUE(copy.Lines().isEmpty());
+    }
+}
+
+}  // namespace
+}  // namespace vantor
