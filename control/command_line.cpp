@@ -2,6 +2,7 @@
 
 #include "control/setup_file.h"
 #include "control/setup_keys.h"
+#include "control/setup_words.h"
 #include "platform/file_version.h"
 
 #include <QCommandLineParser>
@@ -74,6 +75,10 @@ public:
         if (!problem.isEmpty())
             return Fail(problem);
         request.settings.TakeFrom(given);
+        if (const auto& endpoint = request.settings.control.endpoint; endpoint && !endpoint->loopback() &&
+                                                                     !request.settings.control.token)
+            return Fail(QStringLiteral("the control API on %1 needs a token: --control-token or --control-token-file")
+                            .arg(words::EndpointWord(*endpoint)));
         return {request, 0};
     }
 

@@ -15,5 +15,6 @@ inline constexpr char kLogoNotLoaded[] = "Logo not loaded";
 inline constexpr char kLogoRunCut[] = "Logo run cut short";
 inline constexpr char kSetupNotRestored[] = "Setup not restored";
 inline constexpr char kSetupNotRemembered[] = "Setup not saved";
+inline constexpr char kControlOff[] = "Control API off";
 
 }  // namespace vantor

@@ -2,7 +2,12 @@
 
 #include "control/setup_words.h"
 
+#include "imagery/regular_file.h"
+
+#include <QFileInfo>
 #include <QStringList>
+
+#include <algorithm>
 
 namespace vantor {
 namespace {
@@ -40,6 +45,59 @@ bool ReadRole(QStringView value, const QDir&, LaunchSettings& into)
 
 QString AnyPath() { return QStringLiteral("the path of a picture file"); }
 
+// A token is a secret an operator types once into the page: long enough not to be guessed,
+// no blanks that a panel's header field could lose.
+constexpr qsizetype kMinTokenLength = 8;
+
+bool IsToken(QStringView token)
+{
+    return token.size() >= kMinTokenLength && std::none_of(token.begin(), token.end(), [](QChar c) {
+               return c.isSpace() || !c.isPrint();
+           });
+}
+
+bool ReadEndpoint(QStringView value, const QDir&, LaunchSettings& into)
+{
+    const auto endpoint = words::ReadEndpoint(value);
+    if (endpoint)
+        into.control.endpoint = *endpoint;
+    return endpoint.has_value();
+}
+
+bool ReadToken(QStringView value, const QDir&, LaunchSettings& into)
+{
+    if (!IsToken(value))
+        return false;
+    into.control.token = value.toString();
+    return true;
+}
+
+// The first line of a small regular file.
+bool ReadTokenFile(QStringView value, const QDir& base, LaunchSettings& into)
+{
+    const std::unique_ptr<QFile> file = OpenRegularFile(base.absoluteFilePath(value.toString()));
+    if (!file)
+        return false;
+    const QString token = QString::fromUtf8(file->readLine(4096)).trimmed();
+    return ReadToken(token, base, into);
+}
+
+bool ReadFilesDir(QStringView value, const QDir& base, LaunchSettings& into)
+{
+    const QFileInfo folder(base.absoluteFilePath(value.toString()));
+    if (!folder.isDir())
+        return false;
+    into.control.files_dir = folder.canonicalFilePath();
+    return true;
+}
+
+QString TokenAccepted() { return QStringLiteral("at least 8 characters without blanks"); }
+QString TokenFileAccepted()
+{
+    return QStringLiteral("a readable file whose first line is the token (at least 8 characters without blanks)");
+}
+QString FolderAccepted() { return QStringLiteral("an existing folder"); }
+
 constexpr SetupKey kKeys[] = {
     {"overlay", "FILE", "The logo: a picture, or the first file of a numbered run, which is loaded whole.",
      ReadOverlay, AnyPath, false},
@@ -67,6 +125,14 @@ constexpr SetupKey kKeys[] = {
      ReadRole<SyncRole::kSlave>, words::FlagAccepted, true},
     {"no-sync", nullptr, "This copy neither leads nor follows other copies.",
      ReadRole<SyncRole::kNone>, words::FlagAccepted, true},
+    {"control", "[ADDRESS:]PORT", "Answers the HTTP control API and its web page there (127.0.0.1 unless given).",
+     ReadEndpoint, words::EndpointAccepted, false},
+    {"control-token", "TOKEN", "The token every API request must carry (needed beyond 127.0.0.1).",
+     ReadToken, TokenAccepted, false},
+    {"control-token-file", "FILE", "Reads the API token from the first line of a file.",
+     ReadTokenFile, TokenFileAccepted, false},
+    {"control-files", "DIR", "The only folder the API loads pictures from (needed beyond 127.0.0.1).",
+     ReadFilesDir, FolderAccepted, false},
 };
 
 }  // namespace

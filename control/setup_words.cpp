@@ -204,6 +204,39 @@ std::optional<bool> ReadFlag(QStringView word)
 QString FlagWord(bool on) { return on ? QStringLiteral("true") : QStringLiteral("false"); }
 QString FlagAccepted() { return QStringLiteral("true or false"); }
 
+std::optional<ControlEndpoint> ReadEndpoint(QStringView word)
+{
+    ControlEndpoint endpoint;
+    const qsizetype colon = word.lastIndexOf(u':');
+    if (colon >= 0) {
+        QStringView address = word.left(colon);
+        if (address.startsWith(u'[') && address.endsWith(u']'))
+            address = address.sliced(1, address.size() - 2);
+        else if (address.contains(u':'))
+            return std::nullopt;  // an IPv6 address goes in brackets
+        if (!endpoint.address.setAddress(address.toString()))
+            return std::nullopt;
+    }
+    const auto port = ReadNumber(word.sliced(colon + 1), 1, 65535);
+    if (!port)
+        return std::nullopt;
+    endpoint.port = quint16(*port);
+    return endpoint;
+}
+
+QString EndpointWord(const ControlEndpoint& endpoint)
+{
+    const QString address = endpoint.address.protocol() == QAbstractSocket::IPv6Protocol
+        ? QLatin1Char('[') + endpoint.address.toString() + QLatin1Char(']')
+        : endpoint.address.toString();
+    return address + QLatin1Char(':') + QString::number(endpoint.port);
+}
+
+QString EndpointAccepted()
+{
+    return QStringLiteral("a port from 1 to 65535, or ADDRESS:PORT with an IP address ([...] for IPv6)");
+}
+
 QString RoleWord(SyncRole role)
 {
     switch (role) {

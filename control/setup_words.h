@@ -4,6 +4,7 @@
 // place. A reader gives nothing for a word it does not take; `accepted` says what it takes, for
 // the operator's error line.
 
+#include "control/control_settings.h"
 #include "control/setup.h"
 
 #include <QString>
@@ -49,6 +50,11 @@ QString OffsetAccepted();
 std::optional<bool> ReadFlag(QStringView word);
 QString FlagWord(bool on);
 QString FlagAccepted();
+
+// "PORT", "ADDRESS:PORT" or "[IPv6 ADDRESS]:PORT"; the address is 127.0.0.1 unless given.
+std::optional<ControlEndpoint> ReadEndpoint(QStringView word);
+QString EndpointWord(const ControlEndpoint& endpoint);
+QString EndpointAccepted();
 
 // master, slave or none, as the control API names the role.
 QString RoleWord(SyncRole role);

@@ -133,7 +133,7 @@ bool Engine::StartSending()
         // returns everything to the stopped state.
     }
     if (send_thread_.joinable())
-        emit lampChanged(kLampRed);
+        ShowLamp(kLampRed);
     emit sendingChanged(true);
     preview_off_timer_.start(kPreviewAfterStart_ms);
     return true;
@@ -146,7 +146,9 @@ void Engine::StopSending()
     running_ = false;
     if (send_thread_.joinable())
         send_thread_.join();
-    emit lampChanged(kLampIdle);
+    ShowLamp(kLampIdle);
+    if (snapshot_state_ == kSnapshotWanted || snapshot_state_ == kSnapshotArmed)
+        RequestSnapshot();  // the loop ended before it took the snapshot: the still frame is it
     emit sendingChanged(false);
     preview_live_ = false;
 }
@@ -226,6 +228,35 @@ void Engine::Shutdown()
         playback_.current = &overlay_.frames.first;
     }
     emit finished();
+}
+
+void Engine::ShowLamp(int bitmap_id)
+{
+    lamp_ = bitmap_id;
+    emit lampChanged(bitmap_id);
+}
+
+void Engine::RequestSnapshot()
+{
+    if (!snapshot_.Allocate() || !frame_.Allocated()) {
+        emit snapshotReady(QImage());
+        return;
+    }
+    if (running_ && send_thread_.joinable()) {
+        int idle = kSnapshotIdle;
+        snapshot_state_.compare_exchange_strong(idle, kSnapshotWanted);  // or one is on its way
+        return;
+    }
+    snapshot_state_ = kSnapshotIdle;
+    snapshot_.Take(frame_.record());
+    emit snapshotReady(snapshot_.Picture());
+}
+
+void Engine::DeliverSnapshot()
+{
+    const QImage picture = snapshot_.Picture();
+    snapshot_state_ = kSnapshotIdle;
+    emit snapshotReady(picture);
 }
 
 bool Engine::IsMaster() const { return hooks_.is_master && hooks_.is_master(); }

@@ -4,10 +4,12 @@
 // thread. It works with no window at all; what a window would show reaches it as queued
 // signals, and nothing the send thread asks of the user-interface thread ever waits for it.
 
+#include "engine/engine_constants.h"
 #include "engine/frame_builder.h"
 #include "engine/frame_painter.h"
 #include "engine/output_format.h"
 #include "engine/output_frame.h"
+#include "engine/output_snapshot.h"
 #include "engine/playback_state.h"
 #include "engine/sender.h"
 #include "imagery/overlay_state.h"
@@ -98,6 +100,16 @@ public:
     bool preview_live() const { return preview_live_; }
     bool watermark_on() const { return watermark_on_; }
     bool sender_exists() const { return sender_.exists(); }
+    // The on-air lamp's picture now (grey, red or amber).
+    int lamp() const { return lamp_; }
+    // Receivers of the source now; -1 when the runtime does not say or there is no source.
+    int32_t receiver_count() const { return sender_.receiver_count(); }
+    uint16_t port() const { return sender_.port(); }
+
+    // A picture of the output as it goes out (OutputSnapshot): while the loop runs, the send
+    // thread takes it after its next send; otherwise it is taken at once. snapshotReady brings
+    // it, null when there is no frame; asks made before it comes are answered by it.
+    void RequestSnapshot();
 
 signals:
     void infoTextChanged(const QString& text);
@@ -110,6 +122,7 @@ signals:
     void goButtonIdle();
     // A new preview picture has been handed over; take it and repaint.
     void previewReady();
+    void snapshotReady(const QImage& picture);
     void finished();
 
 private:
@@ -123,6 +136,11 @@ private:
     void PostLamp(uint32_t generation, int bitmap_id);
     void PostGoButtonIdle();
     void PostPreviewReady();
+    void ShowLamp(int bitmap_id);
+    // Send thread: a snapshot asked for is armed before a frame is drawn, and taken after its send.
+    void ArmWantedSnapshot();
+    void TakeArmedSnapshot();
+    void DeliverSnapshot();
 
     OverlayState& overlay_;
     PlaybackState& playback_;
@@ -145,6 +163,12 @@ private:
     std::atomic<int32_t> instance_number_{0};  // written once before the first start
     std::atomic<uint32_t> generation_{0};    // one per start: late lamp posts of an old run drop
     std::atomic<bool> preview_posted_{false};  // a preview notification waits to be delivered
+    int lamp_ = kLampIdle;                    // user-interface thread only
+    OutputSnapshot snapshot_;  // the send thread's from kWanted to kTaken, the UI thread's otherwise
+    // Wanted by the UI thread; armed by the send thread before it draws, so the picture shows
+    // every change made before it was asked for; taken after the send; delivered on the UI thread.
+    enum SnapshotState : int { kSnapshotIdle, kSnapshotWanted, kSnapshotArmed, kSnapshotTaken };
+    std::atomic<int> snapshot_state_{kSnapshotIdle};
     std::thread send_thread_;
 
     QTimer auto_start_timer_;

@@ -37,6 +37,7 @@ void Engine::SendLoop(uint32_t generation)
 
     while (running_) {
         try {
+            ArmWantedSnapshot();
             // Tick and draw.
             if (builder_.DrawNext().go_pass_ended)
                 PostGoButtonIdle();
@@ -48,6 +49,8 @@ void Engine::SendLoop(uint32_t generation)
             sender_.Send(record, painter_.TakeChanges());
             // Broadcast.
             Broadcast(kSyncPosition, position);
+            // Snapshot, when one is asked for.
+            TakeArmedSnapshot();
             // Preview.
             if (preview_live_)
                 FeedPreview();
@@ -70,9 +73,29 @@ void Engine::PostLamp(uint32_t generation, int bitmap_id)
         this,
         [this, generation, bitmap_id] {
             if (running_ && generation_ == generation)  // a stopped run's lamp stays grey
-                emit lampChanged(bitmap_id);
+                ShowLamp(bitmap_id);
         },
         Qt::QueuedConnection);
+}
+
+void Engine::ArmWantedSnapshot()
+{
+    int wanted = kSnapshotWanted;
+    snapshot_state_.compare_exchange_strong(wanted, kSnapshotArmed);
+}
+
+void Engine::TakeArmedSnapshot()
+{
+    if (snapshot_state_.load(std::memory_order_acquire) != kSnapshotArmed)
+        return;
+    snapshot_.Take(frame_.record());
+    snapshot_state_.store(kSnapshotTaken, std::memory_order_release);
+    try {
+        QMetaObject::invokeMethod(this, [this] { DeliverSnapshot(); }, Qt::QueuedConnection);
+    } catch (const std::bad_alloc&) {
+        snapshot_state_ = kSnapshotArmed;  // taken again after the next frame
+        throw;
+    }
 }
 
 void Engine::PostGoButtonIdle()

@@ -74,6 +74,11 @@ bool Sender::CreateSender(int instance_number)
     return true;
 }
 
+int32_t Sender::receiver_count() const
+{
+    return NDIlib_send_get_receiver_count(handle_);
+}
+
 void Sender::DestroySender()
 {
     found_no_free_port_ = false;

@@ -4,6 +4,7 @@
 
 #include "engine/frame_changes.h"
 #include "ndi/ndi_runtime.h"
+#include "ndi/source_port.h"
 
 #include <array>
 #include <span>
@@ -35,6 +36,10 @@ public:
     bool exists() const { return handle_ != nullptr; }
     // After a create that gave no handle: whether every port of the built-in runtime was taken.
     bool found_no_free_port() const { return found_no_free_port_; }
+    // Receivers of the source now; -1 without a source or when the runtime does not say.
+    int32_t receiver_count() const;
+    // The built-in source's TCP port; 0 without a source or under the vendor's runtime.
+    uint16_t port() const { return NDIlib_send_get_port(handle_); }
     // Hands one frame over, telling the runtime where it changed since the last one where the
     // runtime takes that; with the video clock on, returns at the frame rate.
     void Send(const NDIlib_video_frame_v2_t& frame, const FrameChanges& changes) const;

@@ -6,6 +6,7 @@
 
 #include "control/command_line.h"
 #include "control/copy_control.h"
+#include "control/remote_control.h"
 #include "control/setup_launch.h"
 #include "engine/engine.h"
 #include "engine/engine_constants.h"
@@ -62,8 +63,9 @@ int main(int argc, char** argv)
         Complain(QStringLiteral("no session bus: running alone as copy No 1"));
     InstanceSync& sync = link.sync();
     CopyControl control(engine, overlay, playback, sync);
-    SetupLaunch launch(control, sync, overlay.frames, *command_line.start,
-                       [](const Notice& notice) { Complain(notice.detail); });
+    const auto report = [](const Notice& notice) { Complain(notice.detail); };
+    SetupLaunch launch(control, sync, overlay.frames, *command_line.start, report);
+    RemoteControl remote({control, engine, overlay, playback, sync}, command_line.start->settings.control, report);
 
     QObject::connect(&sync, &InstanceSync::titleChanged, &app, [](const QString& title) { Say(title); });
     QObject::connect(&sync, &InstanceSync::duplicateNumberResolved, &app, [](int32_t from, int32_t to) {

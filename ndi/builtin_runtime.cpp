@@ -93,6 +93,11 @@ uint16_t Port(NDIlib_send_instance_t instance)
     return instance->source.port();
 }
 
+int32_t ReceiverCount(NDIlib_send_instance_t instance)
+{
+    return instance->source.receiver_count();
+}
+
 bool LastCreateFoundNoFreePort()
 {
     return last_create_found_no_free_port;

@@ -18,6 +18,7 @@ void SendDestroy(NDIlib_send_instance_t instance);
 void AddConnectionMetadata(NDIlib_send_instance_t instance, const NDIlib_metadata_frame_t& metadata);
 void SendVideo(NDIlib_send_instance_t instance, const NDIlib_video_frame_v2_t& frame);
 uint16_t Port(NDIlib_send_instance_t instance);
+int32_t ReceiverCount(NDIlib_send_instance_t instance);
 bool LastCreateFoundNoFreePort();
 void SetChangedRects(NDIlib_send_instance_t instance, std::span<const NDIlib_changed_rect_t> rects);
 

@@ -107,6 +107,11 @@ uint16_t NDIlib_send_get_port(NDIlib_send_instance_t p_instance)
     return p_instance && NDIlib_extensions_available() ? builtin::Port(p_instance) : 0;
 }
 
+int32_t NDIlib_send_get_receiver_count(NDIlib_send_instance_t p_instance)
+{
+    return p_instance && NDIlib_extensions_available() ? builtin::ReceiverCount(p_instance) : -1;
+}
+
 bool NDIlib_send_create_found_no_free_port()
 {
     return NDIlib_extensions_available() && builtin::LastCreateFoundNoFreePort();

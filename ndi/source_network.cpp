@@ -61,6 +61,7 @@ void SourceNetwork::Run()
         ServiceReceivers(std::span(poll_set_).subspan(2), now_ns);
         if (poll_set_[1].revents & POLLIN)
             AcceptReceivers(now_ns);
+        receiver_count_.store(int32_t(receivers_.size()), std::memory_order_relaxed);
     }
 }
 

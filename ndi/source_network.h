@@ -53,6 +53,8 @@ public:
 
     bool listening() const { return thread_.joinable(); }
     uint16_t port() const { return listener_.port(); }
+    // Receivers connected after the thread's latest pass; any thread.
+    int32_t receiver_count() const { return receiver_count_.load(std::memory_order_relaxed); }
 
     // Tells the thread that frames wait in the mailbox. Called by the sender's caller.
     void Wake();
@@ -78,6 +80,7 @@ private:
     Listener listener_;
     UniqueFd wake_;                       // eventfd: written by the caller, read by the thread
     std::atomic<bool> stopping_{false};  // written by the destroying thread, read by the thread
+    std::atomic<int32_t> receiver_count_{0};  // written by the thread after each pass
 
     // The rest belongs to the network thread alone.
     std::vector<Receiver> receivers_;

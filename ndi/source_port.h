@@ -1,6 +1,6 @@
 #pragma once
-// Beyond the seven operations: the TCP port a source listens on, for tests, tools and a status
-// line (several sources on one machine take consecutive free ports).
+// Beyond the seven operations: the TCP port a source listens on and the receivers it serves, for
+// tests, tools and a status line (several sources on one machine take consecutive free ports).
 
 #include "ndi/ndi_runtime.h"
 
@@ -8,6 +8,10 @@
 
 // 0 for a null handle, and under the vendor's runtime (see extensions.h).
 uint16_t NDIlib_send_get_port(NDIlib_send_instance_t p_instance);
+
+// The receivers connected to the source now; -1 for a null handle, and under the vendor's
+// runtime, which does not say.
+int32_t NDIlib_send_get_receiver_count(NDIlib_send_instance_t p_instance);
 
 // True when the latest NDIlib_send_create gave no source because every port from 5960 to 5999
 // was taken (the runtime has then said so on standard error); false under the vendor's runtime.

@@ -5,8 +5,9 @@ export DEBIAN_FRONTEND=noninteractive
 apt-get update -qq
 apt-get install -y -qq --no-install-recommends \
   ca-certificates git cmake ninja-build g++ pkg-config \
-  qt6-base-dev qt6-image-formats-plugins libgl-dev \
+  qt6-base-dev qt6-httpserver-dev qt6-websockets-dev qt6-image-formats-plugins libgl-dev \
   libavformat-dev libavcodec-dev libavutil-dev ffmpeg \
   libgtest-dev libgmock-dev libbenchmark-dev \
   dbus dbus-daemon fonts-dejavu-core fonts-liberation2 \
-  dpkg-dev file help2man systemd >/dev/null
+  dpkg-dev file help2man systemd \
+  chromium chromium-driver python3-selenium >/dev/null

@@ -52,6 +52,8 @@ CNDIVantorDlg::CNDIVantorDlg(StartRequest start, QWidget* parent)
       go_button_(controls_.Get<CColButton>(1048)), pause_edit_(controls_.Get<QLineEdit>(1034)),
       engine_(overlay_, playback_, &preview_->buffer()), link_(engine_, [this] { UpdateData(); }),
       control_(engine_, overlay_, playback_, link_.sync()), overlay_setup_(overlay_, playback_, control_, this),
+      remote_({control_, engine_, overlay_, playback_, link_.sync()}, start.settings.control,
+              [this](const Notice& n) { ShowNotice(n); }),
       launch_(control_, link_.sync(), overlay_.frames, std::move(start), [this](const Notice& n) { ShowNotice(n); })
 {
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint);
@@ -241,6 +243,10 @@ void CNDIVantorDlg::ShowSetup()
     controls_.Get<QCheckBox>(1020)->setChecked(sync().slave());
     writing_controls_ = false;
     ShowArmedGo(playback_.go);
+    if (notice_ == kLogoNotLoaded && overlay_.overlay_on) {
+        notice_ = nullptr;  // a logo is on air after all
+        ShowOutputLine();
+    }
     // The Logo/Bug button shows the overlay once the dialog has closed, as it always has.
     if (!overlay_setup_.isVisible()) {
         logo_button_->colour_index = overlay_.overlay_on ? kColourIndexOn : kColourIndexIdle;

@@ -9,6 +9,7 @@
 #include "control/command_line.h"
 #include "control/copy_control.h"
 #include "control/notice.h"
+#include "control/remote_control.h"
 #include "control/setup_launch.h"
 #include "engine/engine.h"
 #include "engine/playback_state.h"
@@ -102,7 +103,8 @@ private:
     void ShowSetup();
     void SetPauseText(int32_t value);
     // The output line: the format, or a notice in its place until the operator opens the
-    // Overlay setup; the format and every notice in its tooltip.
+    // Overlay setup (or a logo that did not load is on air after all); the format and every
+    // notice in its tooltip.
     void ShowInfoText(const QString& text);
     void ShowNotice(const Notice& notice);
     void ShowOutputLine();
@@ -118,6 +120,7 @@ private:
     CopyLink link_;
     CopyControl control_;
     OLSetup overlay_setup_;
+    RemoteControl remote_;  // before launch_, which takes the start request over
     SetupLaunch launch_;
     AdDialog* support_dialog_ = nullptr;  // owned through the Qt parent
     QString version_text_;        // "1.0.1.8"; empty when the program file carries no version

@@ -1,0 +1,39 @@
+#pragma once
+// The listening socket of the control API, between the network and the HTTP server: at most
+// kMaxConnections clients at once (more are closed as they come), none that sends more than a
+// request may hold without being answered (413, then closed), none that holds a connection
+// kIdle_ms without getting an answer. So idle, slow or flooding clients cost the copy little,
+// and never a frame: the send thread never waits for the thread this runs on.
+
+#include <QTcpServer>
+
+class QTcpSocket;
+
+namespace vantor {
+
+inline constexpr int kMaxConnections = 32;
+inline constexpr int kIdle_ms = 10000;
+// A body of 64 KB and its headers.
+inline constexpr qint64 kMaxRequestBody = 64 * 1024;
+inline constexpr qint64 kMaxRequestBytes = kMaxRequestBody + 16 * 1024;
+// A socket's property counting the answers that the server still owes it: it is not idle.
+inline constexpr char kOwedAnswers[] = "vantor_owed_answers";
+
+class ConnectionGuard : public QTcpServer {
+    Q_OBJECT
+
+public:
+    explicit ConnectionGuard(QObject* parent = nullptr);
+
+protected:
+    void incomingConnection(qintptr descriptor) override;
+
+private:
+    void Watch(QTcpSocket* socket);
+    // Answers 413 without the HTTP server, reads what else comes and closes.
+    void RefuseTooLarge(QTcpSocket* socket);
+
+    int open_ = 0;
+};
+
+}  // namespace vantor

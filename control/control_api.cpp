@@ -1,0 +1,246 @@
+#include "control/control_api.h"
+
+#include "control/api_fields.h"
+#include "control/copy_control.h"
+#include "control/setup_words.h"
+#include "engine/engine.h"
+#include "engine/engine_constants.h"
+#include "engine/instance_sync.h"
+#include "engine/playback_state.h"
+#include "engine/sender.h"
+#include "imagery/image_decoder.h"
+#include "imagery/overlay_state.h"
+#include "imagery/regular_file.h"
+
+#include <QBuffer>
+#include <QFileInfo>
+
+namespace vantor {
+namespace {
+
+constexpr int kPictureWait_ms = 2000;
+
+QString LampWord(int bitmap_id)
+{
+    switch (bitmap_id) {
+    case kLampRed: return QStringLiteral("red");
+    case kLampAmber: return QStringLiteral("amber");
+    default: return QStringLiteral("grey");
+    }
+}
+
+QJsonValue OrNull(const QString& text) { return text.isEmpty() ? QJsonValue() : QJsonValue(text); }
+
+}  // namespace
+
+struct ControlApi::OverlayChange {
+    std::optional<bool> on;
+    std::optional<int32_t> corner;
+    std::optional<int32_t> x;
+    std::optional<int32_t> y;
+    bool solid = false;
+};
+
+ControlApi::ControlApi(CopyParts parts, FileAccess files, QObject* parent)
+    : QObject(parent), parts_(parts), files_(std::move(files))
+{
+    picture_deadline_.setSingleShot(true);
+    picture_deadline_.setInterval(kPictureWait_ms);
+    connect(&parts_.engine, &Engine::snapshotReady, this, &ControlApi::DeliverPicture);
+    connect(&picture_deadline_, &QTimer::timeout, this, [this] { DeliverPicture(QImage()); });
+}
+
+QJsonObject ControlApi::State() const
+{
+    const Setup setup = parts_.control.Current();
+    const Engine& engine = parts_.engine;
+    const int32_t number = engine.instance_number();
+    const int32_t receivers = engine.receiver_count();
+    const bool loaded = parts_.control.picture_loaded();
+    return {
+        {QStringLiteral("copy"), number + 1},
+        {QStringLiteral("source"), QString::fromLatin1(SourceName(number).data())},
+        {QStringLiteral("width"), engine.format().width},
+        {QStringLiteral("height"), engine.format().height},
+        {QStringLiteral("rate"), setup.rate ? words::RateCaption(*setup.rate) : QString()},
+        {QStringLiteral("sending"), engine.running()},
+        {QStringLiteral("lamp"), LampWord(engine.lamp())},
+        {QStringLiteral("overlay"),
+         QJsonObject{
+             {QStringLiteral("file"), OrNull(setup.overlay.value_or(QString()))},
+             {QStringLiteral("frames"), loaded ? parts_.overlay.frames.frame_count : 0},
+             {QStringLiteral("loading"), parts_.control.overlay_loading() || parts_.overlay.frames.loading},
+             {QStringLiteral("on"), *setup.on},
+             {QStringLiteral("corner"), words::CornerWord(*setup.corner)},
+             {QStringLiteral("x"), setup.offset->x},
+             {QStringLiteral("y"), setup.offset->y},
+             {QStringLiteral("solid"), *setup.solid},
+             {QStringLiteral("watermark"), engine.watermark_on()},
+         }},
+        {QStringLiteral("playback"),
+         QJsonObject{
+             {QStringLiteral("mode"), words::ModeWord(*setup.mode)},
+             {QStringLiteral("pause"), setup.pause->value},
+             {QStringLiteral("unit"), words::PauseUnitWord(setup.pause->unit)},
+             {QStringLiteral("one_shot"), *setup.one_shot},
+             {QStringLiteral("armed"), parts_.playback.go.load()},
+         }},
+        {QStringLiteral("master"), parts_.sync.master()},
+        {QStringLiteral("slave"), parts_.sync.slave()},
+        {QStringLiteral("receivers"), receivers < 0 ? QJsonValue() : QJsonValue(receivers)},
+        {QStringLiteral("port"), engine.port() == 0 ? QJsonValue() : QJsonValue(engine.port())},
+    };
+}
+
+ApiReply ControlApi::Start(const QJsonObject& body)
+{
+    if (ApiFields fields(body, {}); !fields.ok())
+        return ApiReply::Error(400, fields.problem());
+    parts_.control.Start();
+    if (!parts_.engine.running())
+        return ApiReply::Error(409, QStringLiteral("the copy cannot send now: it has no source (see its output line)"));
+    return NewState();
+}
+
+ApiReply ControlApi::Stop(const QJsonObject& body)
+{
+    if (ApiFields fields(body, {}); !fields.ok())
+        return ApiReply::Error(400, fields.problem());
+    parts_.control.Stop();
+    return NewState();
+}
+
+ApiReply ControlApi::Go(const QJsonObject& body)
+{
+    if (ApiFields fields(body, {}); !fields.ok())
+        return ApiReply::Error(400, fields.problem());
+    if (!parts_.control.PressGo())
+        return ApiReply::Error(409, QStringLiteral("Go has nothing to start: One-Shot is off and there is no pause"));
+    return NewState();
+}
+
+ApiReply ControlApi::Format(const QJsonObject& body)
+{
+    ApiFields fields(body, {"size", "rate"});
+    const auto size = fields.Word("size", words::ReadSize, words::SizesAccepted);
+    const auto rate = fields.Word("rate", words::ReadRate, words::RatesAccepted);
+    if (!fields.ok())
+        return ApiReply::Error(400, fields.problem());
+    if (!size && !rate)
+        return NewState();
+    // As the menus, which are there only while the copy is stopped: a format change ends a run.
+    if (parts_.engine.running())
+        return ApiReply::Error(409, QStringLiteral("the format changes only while the copy is stopped: stop it first"));
+    parts_.control.SelectFormat(size, rate);
+    return NewState();
+}
+
+ApiReply ControlApi::Playback(const QJsonObject& body)
+{
+    ApiFields fields(body, {"mode", "pause", "unit", "one_shot"});
+    const auto mode = fields.Word("mode", words::ReadMode, words::ModesAccepted);
+    const auto pause = fields.Number("pause", 0, kMaxPauseValue);
+    const auto unit = fields.Word("unit", words::ReadPauseUnit, [] { return QStringLiteral("seconds or frames"); });
+    const auto one_shot = fields.Flag("one_shot");
+    if (!fields.ok())
+        return ApiReply::Error(400, fields.problem());
+    if (mode)
+        parts_.control.SetPlayMode(*mode);
+    if (pause || unit)
+        parts_.control.SetPause({pause.value_or(parts_.playback.pause_value), unit.value_or(parts_.playback.pause_unit)});
+    if (one_shot)
+        parts_.control.SetOneShot(*one_shot);
+    return NewState();
+}
+
+void ControlApi::Overlay(const QJsonObject& body, ReplyTo reply)
+{
+    ApiFields fields(body, {"file", "on", "corner", "x", "y", "solid"});
+    const auto file = fields.Text("file");
+    OverlayChange change;
+    change.on = fields.Flag("on");
+    change.corner = fields.Word("corner", words::ReadCorner, words::CornersAccepted);
+    change.x = fields.Number("x", 0, kMaxXOffset);
+    change.y = fields.Number("y", 0, kMaxYOffset);
+    const auto solid = fields.Flag("solid");
+    if (!fields.ok())
+        return reply(ApiReply::Error(400, fields.problem()));
+    if (solid == false)
+        return reply(ApiReply::Error(400, QStringLiteral("solid takes only true: an opaque picture stays so until "
+                                                         "another is loaded")));
+    change.solid = solid.value_or(false);
+    if (file) {
+        if (const auto refusal = FileRefusal(*file))
+            return reply(*refusal);
+        return parts_.control.LoadOverlay(*file, [this, change, reply](const OverlayLoadResult& result) {
+            if (!result.failure.isEmpty())
+                return reply(ApiReply::Error(422, result.failure));
+            ApplyOverlay(change);
+            reply(NewState());
+        });
+    }
+    if ((change.on == true || change.solid) && !parts_.control.picture_loaded())
+        return reply(ApiReply::Error(409, QStringLiteral("no picture is loaded: give a file")));
+    ApplyOverlay(change);
+    reply(NewState());
+}
+
+// On last: the place is right from the first frame that shows the logo.
+void ControlApi::ApplyOverlay(const OverlayChange& change)
+{
+    if (change.corner)
+        parts_.control.SetCorner(*change.corner);
+    if (change.x || change.y)
+        parts_.control.SetOffsets(change.x.value_or(parts_.overlay.x_offset), change.y.value_or(parts_.overlay.y_offset));
+    if (change.solid)
+        parts_.control.MakeSolid();
+    if (change.on) {
+        parts_.control.SetOverlayOn(*change.on);
+        parts_.control.ConfirmOverlay();
+    }
+}
+
+std::optional<ApiReply> ControlApi::FileRefusal(const QString& path) const
+{
+    if (!QFileInfo(path).isAbsolute())
+        return ApiReply::Error(400, QStringLiteral("file takes an absolute path, not \"%1\"").arg(path));
+    if (!OpenRegularFile(path))
+        return ApiReply::Error(400, path + QStringLiteral(": ") + DescribeLoadFailure(path));
+    if (files_.anywhere && !files_.folder)
+        return std::nullopt;
+    if (!files_.folder)
+        return ApiReply::Error(403, QStringLiteral("loading files is off here: the copy was started without "
+                                                   "--control-files"));
+    // Links are followed first, so none leads out of the folder.
+    const QString inside = QFileInfo(path).canonicalFilePath();
+    if (!inside.startsWith(*files_.folder + u'/'))
+        return ApiReply::Error(403, QStringLiteral("%1 is outside %2, the only folder files load from")
+                                        .arg(path, *files_.folder));
+    return std::nullopt;
+}
+
+void ControlApi::OutputPicture(ReplyTo reply)
+{
+    waiting_for_picture_.push_back(std::move(reply));
+    if (waiting_for_picture_.size() > 1)
+        return;  // the picture on its way answers this one too
+    picture_deadline_.start();
+    parts_.engine.RequestSnapshot();
+}
+
+void ControlApi::DeliverPicture(const QImage& picture)
+{
+    picture_deadline_.stop();
+    ApiReply answer = ApiReply::Error(503, QStringLiteral("no picture of the output came"));
+    if (!picture.isNull()) {
+        QByteArray bytes;
+        QBuffer png(&bytes);
+        png.open(QIODevice::WriteOnly);
+        picture.save(&png, "PNG");
+        answer = {200, bytes, "image/png"};
+    }
+    for (const ReplyTo& reply : std::exchange(waiting_for_picture_, {}))
+        reply(answer);
+}
+
+}  // namespace vantor

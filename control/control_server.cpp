@@ -1,0 +1,168 @@
+#include "control/control_server.h"
+
+#include "control/connection_guard.h"
+#include "control/control_api.h"
+
+#include <QFile>
+#include <QJsonDocument>
+#include <QPointer>
+#include <QTcpSocket>
+#include <QUrl>
+
+#include <memory>
+
+namespace vantor {
+namespace {
+
+using Method = QHttpServerRequest::Method;
+using Status = QHttpServerResponder::StatusCode;
+
+struct PageFile {
+    const char* path;
+    const char* resource;
+    QByteArray type;
+};
+
+const PageFile kPage[] = {
+    {"/", ":/web/index.html", "text/html; charset=utf-8"},
+    {"/page.js", ":/web/page.js", "text/javascript; charset=utf-8"},
+    {"/page.css", ":/web/page.css", "text/css; charset=utf-8"},
+};
+
+void Write(QHttpServerResponder& responder, const ApiReply& reply)
+{
+    responder.write(reply.body, {{"Content-Type", reply.type}, {"Cache-Control", "no-store"}}, Status(reply.status));
+}
+
+// A responder kept for an answer that comes later. The socket may be gone by then (the client
+// gave up): the answer is then dropped.
+ReplyTo ReplyLater(QHttpServerResponder&& responder)
+{
+    auto held = std::make_shared<QHttpServerResponder>(std::move(responder));
+    QPointer<QTcpSocket> socket = held->socket();
+    socket->setProperty(kOwedAnswers, socket->property(kOwedAnswers).toInt() + 1);
+    return [held, socket](const ApiReply& reply) {
+        if (!socket)
+            return;
+        socket->setProperty(kOwedAnswers, socket->property(kOwedAnswers).toInt() - 1);
+        Write(*held, reply);
+    };
+}
+
+// The same whatever the token's first difference, so its letters cannot be found one by one.
+bool SameSecret(const QByteArray& given, const QByteArray& secret)
+{
+    unsigned char differs = given.size() != secret.size();
+    for (qsizetype i = 0; i < given.size(); ++i)
+        differs |= uchar(given[i]) ^ uchar(secret[i % std::max<qsizetype>(1, secret.size())]);
+    return differs == 0;
+}
+
+QString HostOf(const QByteArray& authority) { return QUrl(QStringLiteral("http://") + authority).host(); }
+
+bool LoopbackName(const QString& host)
+{
+    return host == QStringLiteral("localhost") || QHostAddress(host).isLoopback();
+}
+
+}  // namespace
+
+ControlServer::ControlServer(ControlApi& api, ControlEndpoint endpoint, std::optional<QString> token, QObject* parent)
+    : QObject(parent), api_(api), endpoint_(std::move(endpoint)), token_(std::move(token)),
+      guard_(new ConnectionGuard(&http_))
+{
+    routes_ = {
+        {QStringLiteral("/api/state"), Method::Get,
+         [this](const QJsonObject&, QHttpServerResponder&& responder) { Write(responder, ApiReply::Json(api_.State())); }},
+        {QStringLiteral("/api/output.png"), Method::Get,
+         [this](const QJsonObject&, QHttpServerResponder&& responder) {
+             api_.OutputPicture(ReplyLater(std::move(responder)));
+         }},
+        {QStringLiteral("/api/start"), Method::Post, AnsweredAtOnce(&ControlApi::Start)},
+        {QStringLiteral("/api/stop"), Method::Post, AnsweredAtOnce(&ControlApi::Stop)},
+        {QStringLiteral("/api/go"), Method::Post, AnsweredAtOnce(&ControlApi::Go)},
+        {QStringLiteral("/api/overlay"), Method::Post,
+         [this](const QJsonObject& body, QHttpServerResponder&& responder) {
+             api_.Overlay(body, ReplyLater(std::move(responder)));
+         }},
+        {QStringLiteral("/api/format"), Method::Post, AnsweredAtOnce(&ControlApi::Format)},
+        {QStringLiteral("/api/playback"), Method::Post, AnsweredAtOnce(&ControlApi::Playback)},
+    };
+    http_.setMissingHandler([this](const QHttpServerRequest& request, QHttpServerResponder&& responder) {
+        Answer(request, std::move(responder));
+    });
+}
+
+ControlServer::Handler ControlServer::AnsweredAtOnce(ApiReply (ControlApi::*request)(const QJsonObject&))
+{
+    ControlApi* api = &api_;
+    return [api, request](const QJsonObject& body, QHttpServerResponder&& responder) {
+        Write(responder, (api->*request)(body));
+    };
+}
+
+bool ControlServer::Listen(QString& why)
+{
+    if (!guard_->listen(endpoint_.address, endpoint_.port)) {
+        why = guard_->errorString();
+        return false;
+    }
+    http_.bind(guard_);
+    return true;
+}
+
+quint16 ControlServer::port() const { return guard_->serverPort(); }
+
+void ControlServer::Answer(const QHttpServerRequest& request, QHttpServerResponder&& responder)
+{
+    const QString path = request.url().path();
+    for (const PageFile& file : kPage) {
+        if (path != QLatin1StringView(file.path))
+            continue;
+        if (const auto refusal = Refusal(request, false))
+            return Write(responder, *refusal);
+        if (request.method() != Method::Get)
+            return Write(responder, ApiReply::Error(405, QStringLiteral("the page takes GET only")));
+        QFile resource(QString::fromLatin1(file.resource));
+        resource.open(QIODevice::ReadOnly);
+        return Write(responder, {200, resource.readAll(), file.type});
+    }
+    const auto route = std::find_if(routes_.begin(), routes_.end(), [&path](const ApiRoute& r) { return path == r.path; });
+    if (route == routes_.end())
+        return Write(responder, ApiReply::Error(404, QStringLiteral("no such request: %1").arg(path)));
+    if (const auto refusal = Refusal(request, true))
+        return Write(responder, *refusal);
+    if (request.method() != route->method)
+        return Write(responder, ApiReply::Error(405, QStringLiteral("%1 takes %2 only")
+                                                         .arg(path, route->method == Method::Get ? "GET" : "POST")));
+    QJsonObject body;
+    if (!request.body().trimmed().isEmpty()) {
+        QJsonParseError error;
+        const QJsonDocument document = QJsonDocument::fromJson(request.body(), &error);
+        if (!document.isObject())
+            return Write(responder, ApiReply::Error(400, QStringLiteral("the body is not a JSON object%1")
+                                                             .arg(error.error ? ": " + error.errorString() : "")));
+        body = document.object();
+    }
+    route->handle(body, std::move(responder));
+}
+
+std::optional<ApiReply> ControlServer::Refusal(const QHttpServerRequest& request, bool api) const
+{
+    const QByteArray host = request.value("host");
+    // A page elsewhere that names this machine's loopback address in its links, or a name that
+    // was made to point here, gets nothing from a copy that only this machine may reach.
+    if (endpoint_.loopback() && !LoopbackName(HostOf(host)))
+        return ApiReply::Error(403, QStringLiteral("this API answers to its own address only"));
+    // Browsers say which page a request comes from: only the copy's own page may drive it.
+    const QByteArray origin = request.value("origin");
+    if (!origin.isEmpty() && QUrl(QString::fromLatin1(origin)).authority() != QString::fromLatin1(host))
+        return ApiReply::Error(403, QStringLiteral("requests from other pages are refused"));
+    if (api && token_ && !SameSecret(request.value("authorization"), "Bearer " + token_->toUtf8()))
+        return ApiReply::Error(401, QStringLiteral("a token is needed: Authorization: Bearer <token>"));
+    if (request.body().size() > kMaxRequestBody)
+        return ApiReply::Error(413, QStringLiteral("the request is larger than 64 KB"));
+    return std::nullopt;
+}
+
+}  // namespace vantor

@@ -1,0 +1,103 @@
+#!/usr/bin/python3
+# The control page in a real browser (Debian's chromium through chromium-driver): the operator
+# presses Overlay On/Off on a phone-sized page, and a real ffmpeg receiver sees the logo appear
+# in the next frames. Takes the path of ndivantor-headless; leaves the page's picture beside it
+# as page_test_phone.png.
+import json
+import os
+import socket
+import subprocess
+import sys
+import tempfile
+import time
+import urllib.request
+
+from selenium import webdriver
+from selenium.webdriver.chrome.service import Service
+from selenium.webdriver.common.by import By
+from selenium.webdriver.support.ui import WebDriverWait
+
+WIDTH, HEIGHT = 640, 360
+BOUND_S = 20
+
+
+def free_port():
+    with socket.socket() as probe:
+        probe.bind(("127.0.0.1", 0))
+        return probe.getsockname()[1]
+
+
+def wait_for_line(copy, text):
+    deadline = time.time() + BOUND_S
+    while time.time() < deadline:
+        line = copy.stdout.readline()
+        if line.strip() == text:
+            return
+    sys.exit(f"the copy never said {text!r}")
+
+
+def top_right_pixel(port):
+    """The top right pixel of the next frame a real receiver decodes, as (r, g, b, a)."""
+    frame = subprocess.run(
+        ["ffmpeg", "-loglevel", "error", "-i", f"tcp://127.0.0.1:{port}", "-frames:v", "3",
+         "-f", "rawvideo", "-pix_fmt", "bgra", "-"],
+        capture_output=True, timeout=BOUND_S, check=True).stdout
+    last = frame[-WIDTH * HEIGHT * 4:]
+    b, g, r, a = last[(WIDTH - 1) * 4:WIDTH * 4]
+    return (r, g, b, a)
+
+
+def make_logo(path):
+    """A 40 x 20 green picture; its pixel (r, g, b, a) as the file holds it."""
+    subprocess.run(["ffmpeg", "-loglevel", "error", "-f", "lavfi", "-i", "color=c=0x14c828:s=40x20",
+                    "-frames:v", "1", "-pix_fmt", "rgba", path], check=True)
+    pixel = subprocess.run(["ffmpeg", "-loglevel", "error", "-i", path, "-f", "rawvideo", "-pix_fmt", "rgba", "-"],
+                           capture_output=True, check=True).stdout[:4]
+    return tuple(pixel)
+
+
+def main(headless):
+    work = tempfile.mkdtemp()
+    logo = os.path.join(work, "logo.png")
+    logo_pixel = make_logo(logo)
+    api = free_port()
+    environment = dict(os.environ, DBUS_SESSION_BUS_ADDRESS="unix:path=/nonexistent/bus",
+                       NDIVANTOR_RUNTIME="builtin", XDG_CONFIG_HOME=work)
+    copy = subprocess.Popen([headless, "--overlay", logo, "--size", f"{WIDTH}x{HEIGHT}",
+                             "--control", str(api)], stdout=subprocess.PIPE, text=True, env=environment)
+    options = webdriver.ChromeOptions()
+    options.binary_location = "/usr/bin/chromium"
+    for flag in ["--headless=new", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
+                 "--disable-background-networking", "--disable-component-update", "--disable-sync",
+                 "--window-size=390,844", f"--user-data-dir={work}/chromium"]:
+        options.add_argument(flag)
+    browser = None
+    try:
+        wait_for_line(copy, "Sending")
+        with urllib.request.urlopen(f"http://127.0.0.1:{api}/api/state", timeout=BOUND_S) as answer:
+            source_port = json.load(answer)["port"]
+        if top_right_pixel(source_port)[3] != 0:
+            sys.exit("the logo shows before it is switched on")
+
+        browser = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
+        browser.get(f"http://127.0.0.1:{api}/")
+        wait = WebDriverWait(browser, BOUND_S)
+        button = browser.find_element(By.ID, "on-off")
+        wait.until(lambda _: button.text == "Overlay OFF" and "logo.png" in browser.find_element(By.ID, "logo-file").text)
+        button.click()
+        wait.until(lambda _: button.text == "Overlay ON" and "on" in button.get_attribute("class").split())
+        seen = top_right_pixel(source_port)
+        if seen != logo_pixel:
+            sys.exit(f"after On the receiver sees {seen} in the top right corner, not the logo {logo_pixel}")
+        time.sleep(1)  # a picture of the output in the page, for whoever looks at the screenshot
+        browser.save_screenshot(os.path.join(os.path.dirname(os.path.abspath(headless)), "page_test_phone.png"))
+    finally:
+        if browser:
+            browser.quit()
+        copy.terminate()
+        copy.wait(BOUND_S)
+    print("the page's On/Off reached the output")
+
+
+if __name__ == "__main__":
+    main(sys.argv[1])
