@@ -62,13 +62,6 @@ private:
     QString role_key_;
 };
 
-// Quoted where reading would otherwise lose something at its ends.
-QString WrittenValue(const QString& value)
-{
-    const bool loses = value != value.trimmed() || value.startsWith(u'"');
-    return loses ? QLatin1Char('"') + value + QLatin1Char('"') : value;
-}
-
 }  // namespace
 
 std::optional<LaunchSettings> ReadSetupFile(const QString& path, QString& error)
@@ -102,32 +95,9 @@ std::optional<LaunchSettings> ReadSetupFile(const QString& path, QString& error)
 QString SetupFileText(const Setup& setup, const QString& comment)
 {
     QString text = QStringLiteral("# ") + comment + QLatin1Char('\n');
-    auto line = [&text](const char* key, const QString& value) {
-        text += QLatin1StringView(key) + QLatin1Char('=') + value + QLatin1Char('\n');
-    };
-    if (setup.overlay && !setup.overlay->contains(u'\n'))
-        line("overlay", WrittenValue(*setup.overlay));
-    if (setup.corner)
-        line("corner", words::CornerWord(*setup.corner));
-    if (setup.offset)
-        line("offset", words::OffsetWord(*setup.offset));
-    if (setup.on)
-        line("on", words::FlagWord(*setup.on));
-    if (setup.solid)
-        line("solid", words::FlagWord(*setup.solid));
-    if (setup.size)
-        line("size", words::SizeWord(*setup.size));
-    if (setup.rate)
-        line("rate", words::RateWord(*setup.rate));
-    if (setup.mode)
-        line("mode", words::ModeWord(*setup.mode));
-    if (setup.pause)
-        line("pause", words::PauseWord(*setup.pause));
-    if (setup.one_shot)
-        line("one-shot", words::FlagWord(*setup.one_shot));
-    if (setup.role)
-        line(*setup.role == SyncRole::kMaster ? "master" : *setup.role == SyncRole::kSlave ? "slave" : "no-sync",
-             words::FlagWord(true));
+    for (const SetupKey& key : SetupKeys())
+        if (const QString value = key.write ? key.write(setup) : QString(); !value.isEmpty())
+            text += QLatin1StringView(key.name) + QLatin1Char('=') + value + QLatin1Char('\n');
     return text;
 }
 

@@ -22,12 +22,30 @@ bool ReadItem(QStringView value, const QDir&, LaunchSettings& into)
     return read.has_value();
 }
 
+// Writes one item of the setup with its word writer; nothing when the setup does not name it.
+template <auto Field, auto Writer>
+QString WriteItem(const Setup& setup)
+{
+    return setup.*Field ? Writer(*(setup.*Field)) : QString();
+}
+
 bool ReadOverlay(QStringView value, const QDir& base, LaunchSettings& into)
 {
     if (value.isEmpty())
         return false;
     into.setup.overlay = QDir::cleanPath(base.absoluteFilePath(value.toString()));
     return true;
+}
+
+// Quoted where reading would otherwise lose something at its ends; a path with a line break
+// cannot stand on a line and is left out.
+QString WriteOverlay(const Setup& setup)
+{
+    if (!setup.overlay || setup.overlay->contains(u'\n'))
+        return {};
+    const QString& path = *setup.overlay;
+    const bool loses = path != path.trimmed() || path.startsWith(u'"');
+    return loses ? QLatin1Char('"') + path + QLatin1Char('"') : path;
 }
 
 // master=false or slave=false: the copy is not that, so it follows and leads nobody;
@@ -41,6 +59,13 @@ bool ReadRole(QStringView value, const QDir&, LaunchSettings& into)
     const SyncRole otherwise = Role == SyncRole::kNone ? SyncRole::kSlave : SyncRole::kNone;
     into.setup.role = *flag ? Role : otherwise;
     return true;
+}
+
+// The one key of the role in force.
+template <SyncRole Role>
+QString WriteRole(const Setup& setup)
+{
+    return setup.role == Role ? words::FlagWord(true) : QString();
 }
 
 QString AnyPath() { return QStringLiteral("the path of a picture file"); }
@@ -100,39 +125,48 @@ QString FolderAccepted() { return QStringLiteral("an existing folder"); }
 
 constexpr SetupKey kKeys[] = {
     {"overlay", "FILE", "The logo: a picture, or the first file of a numbered run, which is loaded whole.",
-     ReadOverlay, AnyPath, false},
+     ReadOverlay, AnyPath, false, WriteOverlay},
     {"corner", "CORNER", "The logo's corner: upper-left, upper-right, lower-left or lower-right.",
-     ReadItem<&Setup::corner, words::ReadCorner>, words::CornersAccepted, false},
+     ReadItem<&Setup::corner, words::ReadCorner>, words::CornersAccepted, false,
+     WriteItem<&Setup::corner, words::CornerWord>},
     {"offset", "X,Y", "The logo's distance in pixels from its corner's side and top or bottom edges.",
-     ReadItem<&Setup::offset, words::ReadOffset>, words::OffsetAccepted, false},
+     ReadItem<&Setup::offset, words::ReadOffset>, words::OffsetAccepted, false,
+     WriteItem<&Setup::offset, words::OffsetWord>},
     {"on", nullptr, "Switches the logo on (the house watermark goes).",
-     ReadItem<&Setup::on, words::ReadFlag>, words::FlagAccepted, false},
+     ReadItem<&Setup::on, words::ReadFlag>, words::FlagAccepted, false,
+     WriteItem<&Setup::on, words::FlagWord>},
     {"solid", nullptr, "Makes the logo's first picture opaque.",
-     ReadItem<&Setup::solid, words::ReadFlag>, words::FlagAccepted, false},
+     ReadItem<&Setup::solid, words::ReadFlag>, words::FlagAccepted, false,
+     WriteItem<&Setup::solid, words::FlagWord>},
     {"size", "WxH", "The output size, such as 1920x1080.",
-     ReadItem<&Setup::size, words::ReadSize>, words::SizesAccepted, false},
+     ReadItem<&Setup::size, words::ReadSize>, words::SizesAccepted, false,
+     WriteItem<&Setup::size, words::SizeWord>},
     {"rate", "RATE", "The frame rate: 25, 29.97, 30, 50 or 60.",
-     ReadItem<&Setup::rate, words::ReadRate>, words::RatesAccepted, false},
+     ReadItem<&Setup::rate, words::ReadRate>, words::RatesAccepted, false,
+     WriteItem<&Setup::rate, words::RateWord>},
     {"mode", "MODE", "How a run plays: forward, reverse, oscillate1 or oscillate2.",
-     ReadItem<&Setup::mode, words::ReadMode>, words::ModesAccepted, false},
+     ReadItem<&Setup::mode, words::ReadMode>, words::ModesAccepted, false,
+     WriteItem<&Setup::mode, words::ModeWord>},
     {"pause", "PAUSE", "The pause between passes, in seconds or frames: 5s, 12f.",
-     ReadItem<&Setup::pause, words::ReadPause>, words::PauseAccepted, false},
+     ReadItem<&Setup::pause, words::ReadPause>, words::PauseAccepted, false,
+     WriteItem<&Setup::pause, words::PauseWord>},
     {"one-shot", nullptr, "Plays one pass of a run each time Go is pressed.",
-     ReadItem<&Setup::one_shot, words::ReadFlag>, words::FlagAccepted, false},
+     ReadItem<&Setup::one_shot, words::ReadFlag>, words::FlagAccepted, false,
+     WriteItem<&Setup::one_shot, words::FlagWord>},
     {"master", nullptr, "This copy starts and stops the slave copies with it.",
-     ReadRole<SyncRole::kMaster>, words::FlagAccepted, true},
+     ReadRole<SyncRole::kMaster>, words::FlagAccepted, true, WriteRole<SyncRole::kMaster>},
     {"slave", nullptr, "This copy starts and stops with the master copy (the usual role).",
-     ReadRole<SyncRole::kSlave>, words::FlagAccepted, true},
+     ReadRole<SyncRole::kSlave>, words::FlagAccepted, true, WriteRole<SyncRole::kSlave>},
     {"no-sync", nullptr, "This copy neither leads nor follows other copies.",
-     ReadRole<SyncRole::kNone>, words::FlagAccepted, true},
+     ReadRole<SyncRole::kNone>, words::FlagAccepted, true, WriteRole<SyncRole::kNone>},
     {"control", "[ADDRESS:]PORT", "Answers the HTTP control API and its web page there (127.0.0.1 unless given).",
-     ReadEndpoint, words::EndpointAccepted, false},
+     ReadEndpoint, words::EndpointAccepted, false, nullptr},
     {"control-token", "TOKEN", "The token every API request must carry (needed beyond 127.0.0.1).",
-     ReadToken, TokenAccepted, false},
+     ReadToken, TokenAccepted, false, nullptr},
     {"control-token-file", "FILE", "Reads the API token from the first line of a file.",
-     ReadTokenFile, TokenFileAccepted, false},
+     ReadTokenFile, TokenFileAccepted, false, nullptr},
     {"control-files", "DIR", "The only folder the API loads pictures from (needed beyond 127.0.0.1).",
-     ReadFilesDir, FolderAccepted, false},
+     ReadFilesDir, FolderAccepted, false, nullptr},
 };
 
 }  // namespace

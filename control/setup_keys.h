@@ -22,6 +22,9 @@ struct SetupKey {
     bool (*read)(QStringView value, const QDir& base, LaunchSettings& into);
     QString (*accepted)();
     bool is_role;            // master, slave and no-sync exclude each other
+    // The value a remembered setup holds for the key; empty when it has none. Null for the keys
+    // a copy never writes down: how it is reached, and its secret.
+    QString (*write)(const Setup& setup);
 };
 
 std::span<const SetupKey> SetupKeys();

@@ -4,6 +4,7 @@
 
 #include "copy_process.h"
 #include "stream_client.h"
+#include "test_images.h"
 #include "support/qt_printers.h"
 
 #include <QImage>
@@ -76,14 +77,7 @@ protected:
         return {out.mid(end + 1).toInt(), out.left(end)};
     }
 
-    QString Picture(const QString& name, QRgb colour)
-    {
-        QImage picture(40, 20, QImage::Format_ARGB32);
-        picture.fill(colour);
-        const QString path = dir_.filePath(name);
-        EXPECT_TRUE(picture.save(path));
-        return path;
-    }
+    QString Picture(const QString& name, QRgb colour) { return test::SaveSolidPicture(dir_.filePath(name), 40, 20, colour); }
 
     std::vector<QByteArray> Frames(int count)
     {

@@ -4,6 +4,7 @@
 
 #include "copy_process.h"
 #include "stream_client.h"
+#include "test_images.h"
 #include "support/qt_printers.h"
 
 #include <QImage>
@@ -29,14 +30,7 @@ uint32_t PixelAt(const QByteArray& frame, int width, int x, int y)
 
 class Launch : public ::testing::Test {
 protected:
-    QString Picture(const QString& name, QRgb colour)
-    {
-        QImage picture(40, 20, QImage::Format_ARGB32);
-        picture.fill(colour);
-        const QString path = dir_.filePath(name);
-        EXPECT_TRUE(picture.save(path));
-        return path;
-    }
+    QString Picture(const QString& name, QRgb colour) { return test::SaveSolidPicture(dir_.filePath(name), 40, 20, colour); }
 
     CopyProcess& Start(const QStringList& arguments)
     {
@@ -132,7 +126,7 @@ TEST_F(Launch, BadInputIsOneLineAndExitCodeTwoBeforeAnythingStarts)
         {"file twice", {}, "size=1920x1080\n\nsize=1280x720\n", "%1:3: size is given twice (first on line 1)"},
         {"file key", {}, "colour=red\n",
          "%1:1: unknown key \"colour\"; the keys are overlay, corner, offset, on, solid, size, rate, mode, pause, "
-         "one-shot, master, slave, no-sync"},
+         "one-shot, master, slave, no-sync, control, control-token, control-token-file, control-files"},
         {"bad file and good options", {"--corner", "lower-left"}, "mode=sideways\n",
          "%1:1: mode takes forward, reverse, oscillate1 or oscillate2, not \"sideways\""},
     };
@@ -151,7 +145,9 @@ TEST_F(Launch, BadInputIsOneLineAndExitCodeTwoBeforeAnythingStarts)
         EXPECT_FALSE(copy.EndedCleanly());
         EXPECT_EQ(copy.exit_code(), 2);
         // The runtime names itself when it starts, before any port is taken: it never did.
-        EXPECT_EQ(copy.Errors(), QStringLiteral("ndivantor-headless: ") + QString::fromUtf8(bad.expected).arg(file) + u'\n');
+        const QString expected = QString::fromUtf8(bad.expected);
+        EXPECT_EQ(copy.Errors(),
+                  QStringLiteral("ndivantor-headless: ") + (bad.file ? expected.arg(file) : expected) + u'\n');
         EXPECT_TRUE(copy.Lines().isEmpty());
     }
 }

@@ -62,6 +62,15 @@ void WriteBytes(const QString& path, const QByteArray& bytes)
     file.write(bytes);
 }
 
+QString SaveSolidPicture(const QString& path, int w, int h, QRgb colour)
+{
+    QImage picture(w, h, QImage::Format_ARGB32);
+    picture.fill(colour);
+    if (!picture.save(path))
+        qFatal("cannot write %s", qPrintable(path));
+    return path;
+}
+
 QByteArray GifWithTransparentColour()
 {
     QByteArray gif("GIF89a", 6);

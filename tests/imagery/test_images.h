@@ -14,6 +14,9 @@ QImage GradientPicture(int w, int h, bool with_alpha);
 
 void WriteBytes(const QString& path, const QByteArray& bytes);
 
+// A w x h PNG of one colour at `path`, which is returned.
+QString SaveSolidPicture(const QString& path, int w, int h, QRgb colour);
+
 // A 4 x 2 GIF89a of palette colours 0 (red), 1 (green), 2 (blue), with 1 as transparent colour.
 QByteArray GifWithTransparentColour();
 
