@@ -115,7 +115,7 @@ void OLSetup::OnInitDialog()
         vantor::DrawThumbnail(thumbnail_static_, first);
         ShowPictureDetails(first);
     } else {
-        overlay_.overlay_on = 0;
+        control_.SetOverlayOn(false);
     }
     on_off_button_->InstallStateColours();
     on_off_button_->press_index = 0;
@@ -153,7 +153,7 @@ void OLSetup::accept()
 
 void OLSetup::reject()
 {
-    overlay_.overlay_on = 0;
+    control_.SetOverlayOn(false);
     QDialog::reject();
 }
 
