@@ -1,15 +1,20 @@
 // What bounds the runtime's memory: buffers grow by an eighth, never by doubling; packets a
 // burst left idle give their storage back; the hand-over ring has a budget of bytes in flight
 // and only the entry handed back last keeps large storage; a receiver's share of the stream
-// is counted over the last two seconds only.
+// is counted over the last two seconds only, from when its join has gone out, and its queue
+// is held for no longer than the stall limit allows.
 
 #include "ndi/byte_buffer.h"
 #include "ndi/frame_mailbox.h"
 #include "ndi/packet_pool.h"
+#include "ndi/receiver.h"
 #include "ndi/recent_bytes.h"
 
 #include <gtest/gtest.h>
 
+#include <sys/socket.h>
+
+#include <array>
 #include <memory>
 #include <set>
 #include <vector>
@@ -143,6 +148,64 @@ TEST(RecentBytes, CountsTheLastTwoSecondsOnly)
     EXPECT_EQ(taken.Total(start + 10 * kSecond), 0u);
     taken.Add(5, start + 10 * kSecond);
     EXPECT_EQ(taken.Total(start + 10 * kSecond), 5u) << "nothing older comes back after a long pause";
+}
+
+// A receiver on one end of a socket pair; the test reads the other end, as slowly as it likes.
+struct PairedReceiver {
+    static constexpr int64_t kSecond = 1'000'000'000;
+    static std::array<int, 2> MakePair()
+    {
+        std::array<int, 2> fds{-1, -1};
+        ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0, fds.data());
+        return fds;
+    }
+    static Packet Bytes(size_t count)
+    {
+        auto packet = std::make_shared<ByteBuffer>();
+        packet->Append(std::vector<uint8_t>(count, 7));
+        return packet;
+    }
+    size_t Read(size_t at_most)
+    {
+        std::vector<uint8_t> scrap(at_most);
+        return size_t(std::max<ssize_t>(0, ::recv(peer.get(), scrap.data(), at_most, 0)));
+    }
+    const std::array<int, 2> fds = MakePair();
+    UniqueFd peer{fds[1]};
+    Receiver receiver{UniqueFd(fds[0]), {}, 0};
+};
+
+TEST(ReceiverShare, CountsFromWhenItsJoinHasGoneOutThoughItNeverCatchesUp)
+{
+    constexpr size_t kJoin = 1 << 20;  // more than the socket holds
+    PairedReceiver pair;
+    pair.receiver.Enqueue(PairedReceiver::Bytes(kJoin), 0);
+    pair.receiver.EndJoin();
+    ASSERT_TRUE(pair.receiver.WriteSome(0));
+    EXPECT_EQ(pair.receiver.TakenRecently(0), 0u) << "the join counted";
+    size_t read = 0;
+    for (int64_t t = 1; t < 300; ++t) {  // a packet queued for every 16 kB read: it falls behind
+        pair.receiver.Enqueue(PairedReceiver::Bytes(64 << 10), t);
+        ASSERT_TRUE(pair.receiver.WriteSome(t));
+        read += pair.Read(16 << 10);
+    }
+    ASSERT_TRUE(pair.receiver.HasOutput());
+    EXPECT_GE(pair.receiver.TakenRecently(300), read - kJoin);
+}
+
+// After an idle spell, the stall limit counts from when output began to wait again.
+TEST(ReceiverShare, AQueueStartedAfterAnIdleSpellIsGivenTheWholeStallLimit)
+{
+    PairedReceiver pair;
+    const std::vector<uint8_t> filler(1 << 16, 1);
+    while (::send(pair.receiver.fd(), filler.data(), filler.size(), MSG_DONTWAIT) > 0) {
+    }
+    const int64_t later = 5 * PairedReceiver::kSecond;
+    pair.receiver.Enqueue(PairedReceiver::Bytes(100), later);
+    ASSERT_TRUE(pair.receiver.WriteSome(later));
+    constexpr int64_t kLimit = 2 * PairedReceiver::kSecond;
+    EXPECT_FALSE(pair.receiver.StalledLongerThan(kLimit, later + kLimit));
+    EXPECT_TRUE(pair.receiver.StalledLongerThan(kLimit, later + kLimit + 1));
 }
 
 }  // namespace
