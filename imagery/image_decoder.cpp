@@ -23,7 +23,23 @@ QImage ToArgb32(const QImage& image)
     return image.convertToFormat(QImage::Format_ARGB32);
 }
 
+// Whether the machine can give the peak of loading the picture the reader declares.
+bool RoomToLoad(const QImageReader& reader, QSize declared, const MemoryGauge& memory)
+{
+    return RoomFor(memory, LoadPeakBytes(declared.width(), declared.height(), reader.imageFormat()));
+}
+
 }  // namespace
+
+int64_t LoadPeakBytes(int64_t w, int64_t h, QImage::Format decoded_format)
+{
+    // A reader that does not say how it decodes is taken to decode 32-bit pixels of another kind.
+    const int64_t decoded_bits =
+        decoded_format == QImage::Format_Invalid ? 32 : QImage::toPixelFormat(decoded_format).bitsPerPixel();
+    const int64_t decoded = (w * decoded_bits + 31) / 32 * 4 * h;  // rows padded to 4 bytes
+    const int64_t conversion = decoded_format == QImage::Format_ARGB32 ? 0 : w * h * 4;
+    return decoded + conversion + 2 * (w * h * 4);
+}
 
 std::optional<int32_t> PixelBytes(int64_t w, int64_t h)
 {
@@ -35,7 +51,7 @@ std::optional<int32_t> PixelBytes(int64_t w, int64_t h)
     return static_cast<int32_t>(w * h * 4);
 }
 
-QImage DecodeImageFile(const QString& path)
+QImage DecodeImageFile(const QString& path, const MemoryGauge& memory)
 {
     const std::unique_ptr<QFile> file = OpenRegularFile(path);
     if (!file)
@@ -44,7 +60,8 @@ QImage DecodeImageFile(const QString& path)
     reader.setAutoTransform(false);
     reader.setAllocationLimit(kDecodeLimitMegabytes);
     const QSize declared = reader.size();
-    if (declared.isValid() && !PixelBytes(declared.width(), declared.height()))
+    if (declared.isValid() &&
+        (!PixelBytes(declared.width(), declared.height()) || !RoomToLoad(reader, declared, memory)))
         return {};
     const bool is_gif = reader.format() == "gif";
     QImage image;
@@ -59,7 +76,7 @@ QImage DecodeImageFile(const QString& path)
     return argb;
 }
 
-QString DescribeLoadFailure(const QString& path)
+QString DescribeLoadFailure(const QString& path, const MemoryGauge& memory)
 {
     const QFileInfo info(path);
     if (!info.exists())
@@ -79,6 +96,8 @@ QString DescribeLoadFailure(const QString& path)
     const QSize declared = reader.size();
     if (declared.isValid() && !PixelBytes(declared.width(), declared.height()))
         return QString::fromLatin1(kFailureTooLarge).arg(declared.width()).arg(declared.height());
+    if (declared.isValid() && !RoomToLoad(reader, declared, memory))
+        return QString::fromLatin1(kFailureNoMemory).arg(declared.width()).arg(declared.height());
     return QString::fromLatin1(kFailureDamaged);
 }
 

@@ -2,6 +2,8 @@
 // Decoding of image files and built-in bitmaps into 32-bit BGRA pictures (QImage::Format_ARGB32,
 // which is blue, green, red, alpha in memory here), with every size checked before use.
 
+#include "imagery/memory_gauge.h"
+
 #include <QImage>
 #include <QString>
 
@@ -14,14 +16,20 @@ namespace vantor {
 // fits a signed 32-bit value; nothing otherwise.
 std::optional<int32_t> PixelBytes(int64_t w, int64_t h);
 
+// Bytes a load of a w x h picture that the reader decodes in `decoded_format` holds at its
+// peak, counted as if all lived at once: the decoded picture, its conversion to 32-bit pixels
+// unless it comes so, the pixels kept and the thumbnail's opaque copy.
+int64_t LoadPeakBytes(int64_t w, int64_t h, QImage::Format decoded_format);
+
 // The file as a Format_ARGB32 picture: the file's straight alpha where it has an alpha channel,
 // alpha 0 everywhere else (and always for GIF). A null image when the file is missing,
-// unreadable, of an unknown format, or too large to hold.
-QImage DecodeImageFile(const QString& path);
+// unreadable, of an unknown format, too large to hold, or when `memory` says the machine could
+// not give its load's peak (measured from the size the file declares, before decoding).
+QImage DecodeImageFile(const QString& path, const MemoryGauge& memory = AvailableMemoryBytes);
 
-// Why a file did not load as a picture, in a sentence for the operator. Never opens anything
-// but a regular file.
-QString DescribeLoadFailure(const QString& path);
+// Why a file did not load as a picture, in a sentence for the operator, `memory` being the
+// gauge the load used. Never opens anything but a regular file.
+QString DescribeLoadFailure(const QString& path, const MemoryGauge& memory = AvailableMemoryBytes);
 
 // A picture compiled into the program, by its bitmap resource id, as Format_ARGB32 with the
 // alpha stored in it. A null image when there is no such resource.

@@ -32,9 +32,9 @@ bool RgbaImage::AllocatePixels(int32_t w, int32_t h)
     return true;
 }
 
-bool RgbaImage::LoadFromFile(const QString& path)
+bool RgbaImage::LoadFromFile(const QString& path, const MemoryGauge& memory)
 {
-    const QImage decoded = DecodeImageFile(path);
+    const QImage decoded = DecodeImageFile(path, memory);
     if (decoded.isNull())
         return false;
     if (!AllocatePixels(decoded.width(), decoded.height()))

@@ -2,6 +2,8 @@
 // One picture as 32-bit pixels: blue, green, red, alpha bytes, straight alpha, rows without
 // gaps, top row first. The same layout as the output frame, so a pixel is copied unchanged.
 
+#include "imagery/memory_gauge.h"
+
 #include <QImage>
 #include <QString>
 
@@ -51,9 +53,10 @@ public:
     std::unique_ptr<uint8_t[]> pixels;
     bool ready = false;
 
-    // Decodes an image file. Undecodable or missing: false, picture unchanged. Out of memory:
+    // Decodes an image file. Undecodable, missing, or more than `memory` says the machine can
+    // give: false, picture unchanged (DescribeLoadFailure says why). Out of memory all the same:
     // false, picture empty. Never throws.
-    bool LoadFromFile(const QString& path);
+    bool LoadFromFile(const QString& path, const MemoryGauge& memory = AvailableMemoryBytes);
     // Loads one of the pictures compiled into the program, by its bitmap resource id.
     bool LoadFromResource(int resource_id);
     bool FillSolid(int32_t w, int32_t h, int red, int green, int blue);

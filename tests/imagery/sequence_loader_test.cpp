@@ -278,23 +278,19 @@ TEST_F(SequenceLoading, AFifoInTheRunEndsItWithoutBlocking)
     EXPECT_EQ(overlay_.frames.first.image.file_title, QStringLiteral("spin0001.png"));
 }
 
-// When the machine could not give the next frame with a reserve left, the load ends as when
-// memory runs out, and keeps the frames it has.
-TEST_F(SequenceLoading, ASequenceOverTheMemoryBudgetEndsItsLoadKeepingItsFrames)
+// A larger file later in a run is measured before it is decoded: more than the machine could
+// give with a reserve left, it does not load, and the load ends keeping the frames it has.
+TEST_F(SequenceLoading, ALargerFileOverTheMemoryBudgetEndsTheLoadKeepingItsFrames)
 {
     MakeRun("spin", 1, 10, 4);
-    const MemoryGauge budget = [this] {
-        int frames = 0;
-        for (const SequenceFrame* f = &overlay_.frames.first; f; f = f->next)
-            ++frames;
-        return std::optional<int64_t>(kMemoryReserveBytes + (frames < 3 ? 2 * 6 * 4 * 4 : 2 * 6 * 4 * 4 - 1));
-    };
+    WritePicture(QStringLiteral("spin0004.png"), 4, 60, 40);
+    const MemoryGauge budget = [] { return kMemoryReserveBytes + 3 * 60 * 40 * 4 - 1; };
     SequenceLoader loader(overlay_, {is_sequence_, send_current_, preview_current_}, host_, AllocateNode, budget);
     host_.pick_path = PathOf(QStringLiteral("spin0001.png"));
     loader.LoadOverlay();
     test::RunPendingSteps(loader, host_);
     EXPECT_THAT(ListNumbers(), ElementsAre(1, 2, 3));
-    EXPECT_THAT(LogTail(4), ElementsAre("message : Sequence load failed\n\nOut of memory",
+    EXPECT_THAT(LogTail(4), ElementsAre("failed spin0004.png",
                                         "message Sequence detection: Final image number 3\n\nSequence length = 3",
                                         "hide progress", "overlay label Overlay OFF"));
     EXPECT_TRUE(is_sequence_) << "the frames loaded play";
@@ -343,6 +339,16 @@ TEST_F(SequenceReloading, APickedFileThatDoesNotLoadIsReportedAndChangesNothing)
     EXPECT_EQ(first.file_title, QStringLiteral("run01.png")) << "the names stay with the picture sent";
     EXPECT_TRUE(first.IsCompositable());
     EXPECT_EQ(first.pixels[0], 1) << "still the picture of run01.png";
+}
+
+TEST_F(SequenceReloading, APickedFileOverTheMemoryBudgetIsReportedAndChangesNothing)
+{
+    WritePicture(QStringLiteral("big.png"), 9, 400, 300);
+    host_.memory = [] { return kMemoryReserveBytes + 3 * 400 * 300 * 4 - 1; };
+    Pick(QStringLiteral("big.png"));
+    EXPECT_THAT(Log(), ElementsAre("choose", "failed big.png", "overlay label Overlay ON"));
+    ExpectRunIntact();
+    EXPECT_EQ(overlay_.frames.first.image.pixels[0], 1) << "still the picture of run01.png";
 }
 
 TEST_F(SequenceReloading, ANewPictureResetsTheListAndBothCurrentFrames)
