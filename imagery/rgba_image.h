@@ -63,6 +63,9 @@ public:
     // Sets every pixel to these four bytes; nothing without pixels.
     void Fill(uint8_t blue, uint8_t green, uint8_t red, uint8_t alpha);
     void MakeSolid();
+    // Makes `copy` this picture, names and thumbnail view included; false, and `copy` empty,
+    // without memory for it or without pixels to copy.
+    bool CopyTo(RgbaImage& copy) const;
     void Release();
 
     // Places the picture relative to a corner of a W x H frame of BGRA pixels and copies
@@ -79,6 +82,8 @@ public:
 private:
     void MakeEmpty();
     bool AllocatePixels(int32_t w, int32_t h);
+    // decoded_bitmap as a view of the pixels.
+    void ViewPixels();
 };
 
 }  // namespace vantor

@@ -24,8 +24,6 @@
 #include <QScreen>
 #include <QSignalBlocker>
 
-#include <mutex>
-
 namespace vantor {
 namespace {
 
@@ -234,11 +232,11 @@ void OLSetup::OnOff()
     ShowOverlayButton();
 }
 
-// The send thread may be drawing the first picture: its alpha changes under the list's guard.
+// The send thread may be drawing the first picture: an opaque copy takes its place.
 void OLSetup::MakeSolid()
 {
-    std::lock_guard lock(overlay_.frames.guard);
-    overlay_.frames.first.image.MakeSolid();
+    if (!MakeFirstPictureSolid(overlay_.frames))
+        vantor::ShowMessage(this, QString(), QString::fromLatin1(kSolidOutOfMemoryText));
 }
 
 void OLSetup::OffsetsChanged()
