@@ -22,11 +22,9 @@ namespace {
 
 QString Address(uint16_t port) { return QStringLiteral("tcp://127.0.0.1:%1").arg(port); }
 
-// Runs a client to its end; its standard output, or nothing when it failed or overran.
-std::optional<QByteArray> Run(const QString& program, const QStringList& args, int timeout_ms)
+// A started client's standard output once it has ended, or nothing when it failed or overran.
+std::optional<QByteArray> Finish(QProcess& process, int timeout_ms)
 {
-    QProcess process;
-    process.start(program, args);
     if (!process.waitForFinished(timeout_ms)) {
         process.kill();
         process.waitForFinished(1000);
@@ -37,9 +35,18 @@ std::optional<QByteArray> Run(const QString& program, const QStringList& args, i
     return process.readAllStandardOutput();
 }
 
+// Runs a client to its end.
+std::optional<QByteArray> Run(const QString& program, const QStringList& args, int timeout_ms)
+{
+    QProcess process;
+    process.start(program, args);
+    return Finish(process, timeout_ms);
+}
+
 constexpr uint16_t kFirstSourcePort = 5960;
 constexpr uint16_t kLastSourcePort = 5999;
 constexpr char kListenState[] = "0A";
+constexpr char kEstablishedState[] = "01";
 
 // Inodes of the sockets the process holds open (links "socket:[12345]" in its fd folder).
 QSet<QString> SocketInodes(qint64 pid)
@@ -55,20 +62,24 @@ QSet<QString> SocketInodes(qint64 pid)
     return inodes;
 }
 
-// Lines of /proc/net/tcp and tcp6: "sl local_address rem_address st ... uid timeout inode".
-std::optional<uint16_t> ListeningPort(const QString& table, const QSet<QString>& inodes)
+// The local port of the first socket in /proc/net/tcp and tcp6 ("sl local_address rem_address
+// st ... uid timeout inode") in that state, among those inodes when given, within the range.
+std::optional<uint16_t> FindPort(const char* state, const QSet<QString>* inodes, uint16_t first, uint16_t last)
 {
-    QFile file(table);
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    file.readLine();  // the heading
-    while (!file.atEnd()) {
-        const QStringList fields = QString::fromLatin1(file.readLine()).split(QLatin1Char(' '), Qt::SkipEmptyParts);
-        if (fields.size() < 10 || fields[3] != QLatin1String(kListenState) || !inodes.contains(fields[9]))
+    for (const char* table : {"/proc/net/tcp6", "/proc/net/tcp"}) {
+        QFile file(QString::fromLatin1(table));
+        if (!file.open(QIODevice::ReadOnly))
             continue;
-        const uint port = fields[1].section(QLatin1Char(':'), -1).toUInt(nullptr, 16);
-        if (port >= kFirstSourcePort && port <= kLastSourcePort)
-            return static_cast<uint16_t>(port);
+        file.readLine();  // the heading
+        while (!file.atEnd()) {
+            const QStringList fields =
+                QString::fromLatin1(file.readLine()).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+            if (fields.size() < 10 || fields[3] != QLatin1String(state) || (inodes && !inodes->contains(fields[9])))
+                continue;
+            const uint port = fields[1].section(QLatin1Char(':'), -1).toUInt(nullptr, 16);
+            if (port >= first && port <= last)
+                return static_cast<uint16_t>(port);
+        }
     }
     return std::nullopt;
 }
@@ -115,12 +126,24 @@ std::optional<StreamInfo> ProbeStream(uint16_t port, int timeout_ms)
 
 std::vector<QByteArray> GrabFrames(uint16_t port, int count, int width, int height, int timeout_ms)
 {
-    const auto out = Run(QStringLiteral("ffmpeg"),
-                         {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-i"), Address(port),
-                          QStringLiteral("-frames:v"), QString::number(count), QStringLiteral("-f"),
-                          QStringLiteral("rawvideo"), QStringLiteral("-pix_fmt"), QStringLiteral("bgra"),
-                          QStringLiteral("-")},
-                         timeout_ms);
+    return ReceivedFrames(*StartReceiving(port, count), width, height, timeout_ms);
+}
+
+std::unique_ptr<QProcess> StartReceiving(uint16_t port, int count, bool as_sent)
+{
+    QStringList args = {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-i"), Address(port)};
+    if (as_sent)
+        args << QStringLiteral("-fps_mode") << QStringLiteral("passthrough");
+    args << QStringLiteral("-frames:v") << QString::number(count) << QStringLiteral("-f") << QStringLiteral("rawvideo")
+         << QStringLiteral("-pix_fmt") << QStringLiteral("bgra") << QStringLiteral("-");
+    auto receiver = std::make_unique<QProcess>();
+    receiver->start(QStringLiteral("ffmpeg"), args);
+    return receiver;
+}
+
+std::vector<QByteArray> ReceivedFrames(QProcess& receiver, int width, int height, int timeout_ms)
+{
+    const auto out = Finish(receiver, timeout_ms);
     std::vector<QByteArray> frames;
     const qsizetype frame_bytes = qsizetype(width) * height * 4;
     for (qsizetype at = 0; out && at + frame_bytes <= out->size(); at += frame_bytes)
@@ -133,9 +156,12 @@ std::optional<uint16_t> SourcePortOf(qint64 pid)
     const QSet<QString> inodes = SocketInodes(pid);
     if (inodes.isEmpty())
         return std::nullopt;
-    if (auto port = ListeningPort(QStringLiteral("/proc/net/tcp6"), inodes))
-        return port;
-    return ListeningPort(QStringLiteral("/proc/net/tcp"), inodes);
+    return FindPort(kListenState, &inodes, kFirstSourcePort, kLastSourcePort);
+}
+
+bool IsConnected(uint16_t port)
+{
+    return FindPort(kEstablishedState, nullptr, port, port).has_value();
 }
 
 }  // namespace vantor::test
