@@ -97,8 +97,8 @@ void SourceNetwork::AcceptReceivers(int64_t now_ns)
 std::vector<Receiver>::iterator SourceNetwork::MakingWay(const PeerAddress& newcomer, int64_t now_ns)
 {
     const auto places_of = [&](const PeerAddress& peer) {
-        return std::count_if(receivers_.begin(), receivers_.end(), [&](const Receiver& r) { return r.peer() == peer; }) +
-               (peer == newcomer ? 1 : 0);
+        const auto of_peer = [&](const Receiver& r) { return r.peer() == peer; };
+        return std::count_if(receivers_.begin(), receivers_.end(), of_peer) + (peer == newcomer ? 1 : 0);
     };
     std::ptrdiff_t most = 0;
     for (const Receiver& r : receivers_)

@@ -150,62 +150,53 @@ TEST(RecentBytes, CountsTheLastTwoSecondsOnly)
     EXPECT_EQ(taken.Total(start + 10 * kSecond), 5u) << "nothing older comes back after a long pause";
 }
 
-// A receiver on one end of a socket pair; the test reads the other end, as slowly as it likes.
-struct PairedReceiver {
-    static constexpr int64_t kSecond = 1'000'000'000;
-    static std::array<int, 2> MakePair()
-    {
-        std::array<int, 2> fds{-1, -1};
-        ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0, fds.data());
-        return fds;
-    }
+// A receiver on one end of a socket pair; the test reads the other end as slowly as it likes.
+class ReceiverShare : public ::testing::Test {
+protected:
     static Packet Bytes(size_t count)
     {
         auto packet = std::make_shared<ByteBuffer>();
         packet->Append(std::vector<uint8_t>(count, 7));
         return packet;
     }
-    size_t Read(size_t at_most)
-    {
-        std::vector<uint8_t> scrap(at_most);
-        return size_t(std::max<ssize_t>(0, ::recv(peer.get(), scrap.data(), at_most, 0)));
-    }
-    const std::array<int, 2> fds = MakePair();
-    UniqueFd peer{fds[1]};
-    Receiver receiver{UniqueFd(fds[0]), {}, 0};
+    std::array<int, 2> fds_ = [] {
+        std::array<int, 2> fds{-1, -1};
+        ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0, fds.data());
+        return fds;
+    }();
+    UniqueFd peer_{fds_[1]};
+    Receiver receiver_{UniqueFd(fds_[0]), {}, 0};
 };
 
-TEST(ReceiverShare, CountsFromWhenItsJoinHasGoneOutThoughItNeverCatchesUp)
+TEST_F(ReceiverShare, CountsFromWhenItsJoinHasGoneOutThoughItNeverCatchesUp)
 {
     constexpr size_t kJoin = 1 << 20;  // more than the socket holds
-    PairedReceiver pair;
-    pair.receiver.Enqueue(PairedReceiver::Bytes(kJoin), 0);
-    pair.receiver.EndJoin();
-    ASSERT_TRUE(pair.receiver.WriteSome(0));
-    EXPECT_EQ(pair.receiver.TakenRecently(0), 0u) << "the join counted";
+    receiver_.Enqueue(Bytes(kJoin), 0);
+    receiver_.EndJoin();
+    ASSERT_TRUE(receiver_.WriteSome(0));
+    EXPECT_EQ(receiver_.TakenRecently(0), 0u) << "the join counted";
     size_t read = 0;
+    std::vector<uint8_t> scrap(16 << 10);
     for (int64_t t = 1; t < 300; ++t) {  // a packet queued for every 16 kB read: it falls behind
-        pair.receiver.Enqueue(PairedReceiver::Bytes(64 << 10), t);
-        ASSERT_TRUE(pair.receiver.WriteSome(t));
-        read += pair.Read(16 << 10);
+        receiver_.Enqueue(Bytes(64 << 10), t);
+        ASSERT_TRUE(receiver_.WriteSome(t));
+        read += size_t(std::max<ssize_t>(0, ::recv(peer_.get(), scrap.data(), scrap.size(), 0)));
     }
-    ASSERT_TRUE(pair.receiver.HasOutput());
-    EXPECT_GE(pair.receiver.TakenRecently(300), read - kJoin);
+    ASSERT_TRUE(receiver_.HasOutput());
+    EXPECT_GE(receiver_.TakenRecently(300), read - kJoin);
 }
 
 // After an idle spell, the stall limit counts from when output began to wait again.
-TEST(ReceiverShare, AQueueStartedAfterAnIdleSpellIsGivenTheWholeStallLimit)
+TEST_F(ReceiverShare, AQueueStartedAfterAnIdleSpellIsGivenTheWholeStallLimit)
 {
-    PairedReceiver pair;
-    const std::vector<uint8_t> filler(1 << 16, 1);
-    while (::send(pair.receiver.fd(), filler.data(), filler.size(), MSG_DONTWAIT) > 0) {
+    const std::vector<uint8_t> filler(1 << 16);
+    while (::send(receiver_.fd(), filler.data(), filler.size(), MSG_DONTWAIT) > 0) {
     }
-    const int64_t later = 5 * PairedReceiver::kSecond;
-    pair.receiver.Enqueue(PairedReceiver::Bytes(100), later);
-    ASSERT_TRUE(pair.receiver.WriteSome(later));
-    constexpr int64_t kLimit = 2 * PairedReceiver::kSecond;
-    EXPECT_FALSE(pair.receiver.StalledLongerThan(kLimit, later + kLimit));
-    EXPECT_TRUE(pair.receiver.StalledLongerThan(kLimit, later + kLimit + 1));
+    constexpr int64_t kLater = 5'000'000'000, kLimit = 2'000'000'000;
+    receiver_.Enqueue(Bytes(100), kLater);
+    ASSERT_TRUE(receiver_.WriteSome(kLater));
+    EXPECT_FALSE(receiver_.StalledLongerThan(kLimit, kLater + kLimit));
+    EXPECT_TRUE(receiver_.StalledLongerThan(kLimit, kLater + kLimit + 1));
 }
 
 }  // namespace

@@ -46,7 +46,6 @@ std::optional<QByteArray> Run(const QString& program, const QStringList& args, i
 constexpr uint16_t kFirstSourcePort = 5960;
 constexpr uint16_t kLastSourcePort = 5999;
 constexpr char kListenState[] = "0A";
-constexpr char kEstablishedState[] = "01";
 
 // Inodes of the sockets the process holds open (links "socket:[12345]" in its fd folder).
 QSet<QString> SocketInodes(qint64 pid)
@@ -62,24 +61,20 @@ QSet<QString> SocketInodes(qint64 pid)
     return inodes;
 }
 
-// The local port of the first socket in /proc/net/tcp and tcp6 ("sl local_address rem_address
-// st ... uid timeout inode") in that state, among those inodes when given, within the range.
-std::optional<uint16_t> FindPort(const char* state, const QSet<QString>* inodes, uint16_t first, uint16_t last)
+// Lines of /proc/net/tcp and tcp6: "sl local_address rem_address st ... uid timeout inode".
+std::optional<uint16_t> ListeningPort(const QString& table, const QSet<QString>& inodes)
 {
-    for (const char* table : {"/proc/net/tcp6", "/proc/net/tcp"}) {
-        QFile file(QString::fromLatin1(table));
-        if (!file.open(QIODevice::ReadOnly))
+    QFile file(table);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    file.readLine();  // the heading
+    while (!file.atEnd()) {
+        const QStringList fields = QString::fromLatin1(file.readLine()).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        if (fields.size() < 10 || fields[3] != QLatin1String(kListenState) || !inodes.contains(fields[9]))
             continue;
-        file.readLine();  // the heading
-        while (!file.atEnd()) {
-            const QStringList fields =
-                QString::fromLatin1(file.readLine()).split(QLatin1Char(' '), Qt::SkipEmptyParts);
-            if (fields.size() < 10 || fields[3] != QLatin1String(state) || (inodes && !inodes->contains(fields[9])))
-                continue;
-            const uint port = fields[1].section(QLatin1Char(':'), -1).toUInt(nullptr, 16);
-            if (port >= first && port <= last)
-                return static_cast<uint16_t>(port);
-        }
+        const uint port = fields[1].section(QLatin1Char(':'), -1).toUInt(nullptr, 16);
+        if (port >= kFirstSourcePort && port <= kLastSourcePort)
+            return static_cast<uint16_t>(port);
     }
     return std::nullopt;
 }
@@ -134,8 +129,8 @@ std::unique_ptr<QProcess> StartReceiving(uint16_t port, int count, bool as_sent)
     QStringList args = {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-i"), Address(port)};
     if (as_sent)
         args << QStringLiteral("-fps_mode") << QStringLiteral("passthrough");
-    args << QStringLiteral("-frames:v") << QString::number(count) << QStringLiteral("-f") << QStringLiteral("rawvideo")
-         << QStringLiteral("-pix_fmt") << QStringLiteral("bgra") << QStringLiteral("-");
+    args << QStringLiteral("-frames:v") << QString::number(count) << QStringLiteral("-f")
+         << QStringLiteral("rawvideo") << QStringLiteral("-pix_fmt") << QStringLiteral("bgra") << QStringLiteral("-");
     auto receiver = std::make_unique<QProcess>();
     receiver->start(QStringLiteral("ffmpeg"), args);
     return receiver;
@@ -156,12 +151,9 @@ std::optional<uint16_t> SourcePortOf(qint64 pid)
     const QSet<QString> inodes = SocketInodes(pid);
     if (inodes.isEmpty())
         return std::nullopt;
-    return FindPort(kListenState, &inodes, kFirstSourcePort, kLastSourcePort);
-}
-
-bool IsConnected(uint16_t port)
-{
-    return FindPort(kEstablishedState, nullptr, port, port).has_value();
+    if (auto port = ListeningPort(QStringLiteral("/proc/net/tcp6"), inodes))
+        return port;
+    return ListeningPort(QStringLiteral("/proc/net/tcp"), inodes);
 }
 
 }  // namespace vantor::test

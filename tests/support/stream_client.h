@@ -38,8 +38,6 @@ std::vector<QByteArray> ReceivedFrames(QProcess& receiver, int width, int height
 
 // Whether something accepts connections on 127.0.0.1:port.
 bool IsListening(uint16_t port);
-// Whether a connection to the port has been made (a receiver has joined the source there).
-bool IsConnected(uint16_t port);
 
 // The port from 5960 to 5999 on which the process listens, found through its open sockets
 // (ports are taken first come, first served, also by sources of other programs).
