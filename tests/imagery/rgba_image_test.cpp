@@ -1,4 +1,4 @@
-#include "imagery/image_decoder.h"
+#include "imagery/memory_gauge.h"
 #include "imagery/rgba_image.h"
 #include "test_images.h"
 
@@ -178,34 +178,6 @@ TEST_F(RgbaImageLoad, PicturesTooLargeToHoldAreRefusedBeforeAnyAllocation)
     }
 }
 
-// A load needs its peak with the reserve left, measured before decoding: the decoded picture
-// (rows padded to 4 bytes), its conversion unless it comes as 32-bit ARGB, the kept pixels and
-// the thumbnail's copy. One byte less, and the picture stays as it was and the failure says why.
-TEST_F(RgbaImageLoad, APictureLoadsOnlyWithRoomForItsPeakAndTheReserve)
-{
-    const struct {
-        const char* name;
-        QImage picture;
-        int64_t peak;
-    } files[] = {
-        {"alpha.png", GradientPicture(300, 200, true), 3 * 4 * 300 * 200},
-        {"grey.png", GradientPicture(301, 200, false).convertToFormat(QImage::Format_Grayscale8),
-         304 * 200 + 3 * 4 * 301 * 200},
-    };
-    for (const auto& file : files) {
-        const QString path = Saved(file.name, file.picture, "PNG");
-        const MemoryGauge short_by_one = [&] { return kMemoryReserveBytes + file.peak - 1; };
-        RgbaImage image;
-        LoadPrevious(image);
-        EXPECT_FALSE(image.LoadFromFile(path, short_by_one)) << file.name;
-        ExpectStillPrevious(image);
-        EXPECT_EQ(DescribeLoadFailure(path, short_by_one),
-                  QStringLiteral("There is not enough memory for a picture of %1 x 200 pixels.")
-                      .arg(file.picture.width()));
-        EXPECT_TRUE(image.LoadFromFile(path, [&] { return kMemoryReserveBytes + file.peak; })) << file.name;
-    }
-}
-
 // The machine's room and the control group's: the smaller counts. The group's is read from the
 // program's own group and every group above it.
 TEST(MemoryGauge, TheSmallerRoomOfTheMachineAndTheProgramsControlGroupCounts)
@@ -213,13 +185,10 @@ TEST(MemoryGauge, TheSmallerRoomOfTheMachineAndTheProgramsControlGroupCounts)
     EXPECT_EQ(SmallerKnown(500, 300), 300);
     EXPECT_EQ(SmallerKnown(std::nullopt, 400), 400);
     QTemporaryDir root;
-    const std::tuple<const char*, const char*, const char*> groups[] = {
-        {"a", "9000", "1000"}, {"a/b", "max", "500"}, {"a/b/c", "1500", "1000"}};
-    for (const auto& [group, max, current] : groups) {
-        ASSERT_TRUE(QDir(root.path()).mkpath(QString::fromLatin1(group)));
-        WriteBytes(root.filePath(QString::fromLatin1(group) + QStringLiteral("/memory.max")), max);
-        WriteBytes(root.filePath(QString::fromLatin1(group) + QStringLiteral("/memory.current")), current);
-    }
+    ASSERT_TRUE(QDir(root.path()).mkpath(QStringLiteral("a/b/c")));
+    for (const auto& [file, text] : {std::pair{"a/memory.max", "9000"}, {"a/memory.current", "1000"},
+                                     {"a/b/c/memory.max", "1500"}, {"a/b/c/memory.current", "1000"}})
+        WriteBytes(root.filePath(QString::fromLatin1(file)), text);
     EXPECT_EQ(GroupRoom(root.path().toStdString(), "/"), std::nullopt);
     EXPECT_EQ(GroupRoom(root.path().toStdString(), "/a/b"), 8000) << "a limit above the group holds";
     EXPECT_EQ(GroupRoom(root.path().toStdString(), "/a/b/c"), 500) << "the group's own limit holds";
