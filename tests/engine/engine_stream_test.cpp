@@ -98,7 +98,7 @@ TEST_F(EngineStream, AnnouncesItsNameMetadataSizeAndRateAndAutoStartsWithTheWate
 
     // A receiver from the first moment (it joins within the 1.5 seconds before the start) sees
     // the frame sent stopped, then the running ones: the same pixels, the watermark copied.
-    const auto receiver = test::StartReceiving(port, 4, true);
+    const auto receiver = test::StartReceiving(port, 4);
     engine.ScheduleAutoStart();
     SpinFor(1500);
     EXPECT_FALSE(engine.running()) << "started before its two seconds";

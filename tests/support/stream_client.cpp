@@ -124,15 +124,14 @@ std::vector<QByteArray> GrabFrames(uint16_t port, int count, int width, int heig
     return ReceivedFrames(*StartReceiving(port, count), width, height, timeout_ms);
 }
 
-std::unique_ptr<QProcess> StartReceiving(uint16_t port, int count, bool as_sent)
+std::unique_ptr<QProcess> StartReceiving(uint16_t port, int count)
 {
-    QStringList args = {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-i"), Address(port)};
-    if (as_sent)
-        args << QStringLiteral("-fps_mode") << QStringLiteral("passthrough");
-    args << QStringLiteral("-frames:v") << QString::number(count) << QStringLiteral("-f")
-         << QStringLiteral("rawvideo") << QStringLiteral("-pix_fmt") << QStringLiteral("bgra") << QStringLiteral("-");
     auto receiver = std::make_unique<QProcess>();
-    receiver->start(QStringLiteral("ffmpeg"), args);
+    receiver->start(QStringLiteral("ffmpeg"),
+                    {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-i"), Address(port),
+                     QStringLiteral("-fps_mode"), QStringLiteral("passthrough"), QStringLiteral("-frames:v"),
+                     QString::number(count), QStringLiteral("-f"), QStringLiteral("rawvideo"),
+                     QStringLiteral("-pix_fmt"), QStringLiteral("bgra"), QStringLiteral("-")});
     return receiver;
 }
 

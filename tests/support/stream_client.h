@@ -25,15 +25,11 @@ struct StreamInfo {
 
 std::optional<StreamInfo> ProbeStream(uint16_t port, int timeout_ms = 10000);
 
-// The next `count` decoded frames of the source, each width * height * 4 bytes of BGRA.
+// The next `count` decoded frames of the source, each width * height * 4 bytes of BGRA, each
+// frame once as sent (no copies fill a pause between two).
 std::vector<QByteArray> GrabFrames(uint16_t port, int count, int width, int height, int timeout_ms = 15000);
-
-// A receiver that goes on watching while the test does other things: ffmpeg decoding the next
-// `count` frames of the source to its standard output, which the event loop collects. As sent:
-// each frame once, without the copies that fill a gap in time (at a constant rate, a frame sent
-// before a pause shows again until the next one comes).
-std::unique_ptr<QProcess> StartReceiving(uint16_t port, int count, bool as_sent = false);
-// What it decoded, as GrabFrames, once it has ended.
+// The same in two steps, the receiver watching while the test does other things.
+std::unique_ptr<QProcess> StartReceiving(uint16_t port, int count);
 std::vector<QByteArray> ReceivedFrames(QProcess& receiver, int width, int height, int timeout_ms = 15000);
 
 // Whether something accepts connections on 127.0.0.1:port.
