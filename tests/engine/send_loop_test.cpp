@@ -98,17 +98,6 @@ TEST_F(SendLoop, StopEndsTheRunAndStartBeginsAFreshOne)
     EXPECT_EQ(LampsOf(sending), (std::vector<int>{1, 0, 1, 0}));
 }
 
-// A start while the Overlay setup is open (the automatic one, a master's) must not freeze the
-// preview under the operator's eyes.
-TEST_F(SendLoop, AStartWhileTheOverlaySetupIsOpenLeavesThePreviewLive)
-{
-    engine.SelectResolution(k640x360);
-    engine.OverlaySetupOpened();
-    engine.FollowMaster(true);
-    SpinFor(kPreviewAfterStart_ms + 500);
-    EXPECT_TRUE(engine.preview_live());
-}
-
 TEST_F(SendLoop, AMasterTellsItsSlavesOnStartStopAndEveryFormatChange)
 {
     master = true;

@@ -178,20 +178,11 @@ TEST_F(RgbaImageLoad, PicturesTooLargeToHoldAreRefusedBeforeAnyAllocation)
     }
 }
 
-// The machine's room and the control group's: the smaller counts. The group's is read from the
-// program's own group and every group above it.
+// Of the machine's room and the control group's, the smaller counts.
 TEST(MemoryGauge, TheSmallerRoomOfTheMachineAndTheProgramsControlGroupCounts)
 {
     EXPECT_EQ(SmallerKnown(500, 300), 300);
     EXPECT_EQ(SmallerKnown(std::nullopt, 400), 400);
-    QTemporaryDir root;
-    ASSERT_TRUE(QDir(root.path()).mkpath(QStringLiteral("a/b/c")));
-    for (const auto& [file, text] : {std::pair{"a/memory.max", "9000"}, {"a/memory.current", "1000"},
-                                     {"a/b/c/memory.max", "1500"}, {"a/b/c/memory.current", "1000"}})
-        WriteBytes(root.filePath(QString::fromLatin1(file)), text);
-    EXPECT_EQ(GroupRoom(root.path().toStdString(), "/"), std::nullopt);
-    EXPECT_EQ(GroupRoom(root.path().toStdString(), "/a/b"), 8000) << "a limit above the group holds";
-    EXPECT_EQ(GroupRoom(root.path().toStdString(), "/a/b/c"), 500) << "the group's own limit holds";
 }
 
 TEST(RgbaImage, StartsEmptyAndReleaseEmptiesIt)
