@@ -23,6 +23,19 @@ QImage ToArgb32(const QImage& image)
     return image.convertToFormat(QImage::Format_ARGB32);
 }
 
+// Bytes a load of a w x h picture that the reader decodes in `decoded_format` holds at its
+// peak, counted as if all lived at once: the decoded picture, its conversion to 32-bit pixels
+// unless it comes so, the pixels kept and the thumbnail's opaque copy. A reader that does not
+// say how it decodes is taken to decode 32-bit pixels of another kind.
+int64_t LoadPeakBytes(int64_t w, int64_t h, QImage::Format decoded_format)
+{
+    const int64_t decoded_bits =
+        decoded_format == QImage::Format_Invalid ? 32 : QImage::toPixelFormat(decoded_format).bitsPerPixel();
+    const int64_t decoded = (w * decoded_bits + 31) / 32 * 4 * h;  // rows padded to 4 bytes
+    const int64_t conversion = decoded_format == QImage::Format_ARGB32 ? 0 : w * h * 4;
+    return decoded + conversion + 2 * (w * h * 4);
+}
+
 // Whether the machine can give the peak of loading the picture the reader declares.
 bool RoomToLoad(const QImageReader& reader, QSize declared, const MemoryGauge& memory)
 {
@@ -30,16 +43,6 @@ bool RoomToLoad(const QImageReader& reader, QSize declared, const MemoryGauge& m
 }
 
 }  // namespace
-
-int64_t LoadPeakBytes(int64_t w, int64_t h, QImage::Format decoded_format)
-{
-    // A reader that does not say how it decodes is taken to decode 32-bit pixels of another kind.
-    const int64_t decoded_bits =
-        decoded_format == QImage::Format_Invalid ? 32 : QImage::toPixelFormat(decoded_format).bitsPerPixel();
-    const int64_t decoded = (w * decoded_bits + 31) / 32 * 4 * h;  // rows padded to 4 bytes
-    const int64_t conversion = decoded_format == QImage::Format_ARGB32 ? 0 : w * h * 4;
-    return decoded + conversion + 2 * (w * h * 4);
-}
 
 std::optional<int32_t> PixelBytes(int64_t w, int64_t h)
 {
