@@ -175,29 +175,28 @@ void ControlApi::Overlay(const QJsonObject& body, ReplyTo reply)
         return parts_.control.LoadOverlay(*file, [this, change, reply](const OverlayLoadResult& result) {
             if (!result.failure.isEmpty())
                 return reply(ApiReply::Error(422, result.failure));
-            ApplyOverlay(change);
-            reply(NewState());
+            reply(ApplyOverlay(change));
         });
     }
     if ((change.on == true || change.solid) && !parts_.control.picture_loaded())
         return reply(ApiReply::Error(409, QStringLiteral("no picture is loaded: give a file")));
-    ApplyOverlay(change);
-    reply(NewState());
+    reply(ApplyOverlay(change));
 }
 
 // On last: the place is right from the first frame that shows the logo.
-void ControlApi::ApplyOverlay(const OverlayChange& change)
+ApiReply ControlApi::ApplyOverlay(const OverlayChange& change)
 {
+    if (change.solid && !parts_.control.MakeSolid())
+        return ApiReply::Error(503, QStringLiteral("there is no memory to make the picture solid"));
     if (change.corner)
         parts_.control.SetCorner(*change.corner);
     if (change.x || change.y)
         parts_.control.SetOffsets(change.x.value_or(parts_.overlay.x_offset), change.y.value_or(parts_.overlay.y_offset));
-    if (change.solid)
-        parts_.control.MakeSolid();
     if (change.on) {
         parts_.control.SetOverlayOn(*change.on);
         parts_.control.ConfirmOverlay();
     }
+    return NewState();
 }
 
 std::optional<ApiReply> ControlApi::FileRefusal(const QString& path) const

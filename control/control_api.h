@@ -63,7 +63,7 @@ private:
     // Why the file may not load; nothing when it may.
     std::optional<ApiReply> FileRefusal(const QString& path) const;
     struct OverlayChange;
-    void ApplyOverlay(const OverlayChange& change);
+    ApiReply ApplyOverlay(const OverlayChange& change);
     ApiReply NewState() const { return ApiReply::Json(State()); }
     void DeliverPicture(const QImage& picture);
 

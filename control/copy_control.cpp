@@ -6,8 +6,6 @@
 #include "engine/playback_state.h"
 #include "imagery/overlay_state.h"
 
-#include <mutex>
-
 namespace vantor {
 namespace {
 
@@ -75,14 +73,13 @@ void CopyControl::SetOffsets(int32_t x, int32_t y)
     emit changed();
 }
 
-// The send thread may be drawing the first picture: its alpha changes under the list's guard.
-void CopyControl::MakeSolid()
+// The send thread may be drawing the first picture: an opaque copy takes its place.
+bool CopyControl::MakeSolid()
 {
-    {
-        std::lock_guard lock(overlay_.frames.guard);
-        overlay_.frames.first.image.MakeSolid();
-    }
+    if (!MakeFirstPictureSolid(overlay_.frames))
+        return false;
     emit changed();
+    return true;
 }
 
 void CopyControl::ChooseFormat(std::optional<int> size_id, std::optional<int> rate_id)

@@ -41,7 +41,8 @@ public:
     void ConfirmOverlay();
     void SetCorner(int32_t corner_code);
     void SetOffsets(int32_t x, int32_t y);
-    void MakeSolid();
+    // False, and nothing changes, when there is no memory for the opaque copy.
+    bool MakeSolid();
 
     // The format: chosen alone it is applied with the next application of the output format
     // (a copy's first comes when it takes its number); selected, at once, as the menus do.

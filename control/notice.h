@@ -13,6 +13,7 @@ struct Notice {
 
 inline constexpr char kLogoNotLoaded[] = "Logo not loaded";
 inline constexpr char kLogoRunCut[] = "Logo run cut short";
+inline constexpr char kLogoNotSolid[] = "Logo not solid";
 inline constexpr char kSetupNotRestored[] = "Setup not restored";
 inline constexpr char kSetupNotRemembered[] = "Setup not saved";
 inline constexpr char kControlOff[] = "Control API off";

@@ -80,8 +80,8 @@ void SetupLaunch::Apply(const Setup& setup)
 
 void SetupLaunch::SwitchOverlay(const Setup& setup)
 {
-    if (setup.solid.value_or(false) && control_.picture_loaded())
-        control_.MakeSolid();
+    if (setup.solid.value_or(false) && control_.picture_loaded() && !control_.MakeSolid())
+        report_({kLogoNotSolid, QStringLiteral("there is no memory to make the logo solid")});
     if (!setup.on.value_or(false))
         return;
     if (control_.SetOverlayOn(true))

@@ -90,14 +90,13 @@ bool Engine::OpenSource()
 {
     frame_.Describe(format_);
     painter_.ClearAll();
-    if (watermark_on_)
-        builder_.DrawWatermark(watermark_, frame_.height(), kCompositeBlend);
+    if (watermark_on_)  // copied, as the running loop does: receivers see the same pixels
+        builder_.DrawWatermark(watermark_, frame_.height(), kCompositeCopy);
     if (overlay_.overlay_on)
         builder_.DrawOverlayStill(kCompositeCopy);
     if (!sender_.CreateSender(instance_number_)) {
-        // The runtime has said so on standard error; the window says so where the format shows.
-        if (sender_.found_no_free_port())
-            emit infoTextChanged(QString::fromLatin1(kNoFreePortText));
+        // Said on standard error already; the window says so where the format shows.
+        emit infoTextChanged(QString::fromLatin1(sender_.found_no_free_port() ? kNoFreePortText : kNoSourceText));
         return false;
     }
     sender_.Send(frame_.record(), painter_.TakeChanges());
@@ -117,9 +116,9 @@ bool Engine::StartSending()
     if (exit_confirmed_ || !frame_.Allocated() || !runtime_ready_)
         return false;
     if (!sender_.exists()) {
-        // Only a source that found every port taken is tried again: one may have come free
-        // since. A copy without a number (not yet, or a ninth) has no source to open.
-        if (!sender_.found_no_free_port() || !OpenSource())
+        // Only a source whose creation failed is tried again: a port, or whatever it lacked,
+        // may have come free since. A copy without a number (not yet, or a ninth) has none.
+        if (!sender_.create_failed() || !OpenSource())
             return false;
         emit infoTextChanged(QString::fromStdString(InfoText(format_)));
     }
@@ -135,7 +134,8 @@ bool Engine::StartSending()
     if (send_thread_.joinable())
         ShowLamp(kLampRed);
     emit sendingChanged(true);
-    preview_off_timer_.start(kPreviewAfterStart_ms);
+    if (!overlay_setup_open_)  // the dialog keeps it live until it closes
+        preview_off_timer_.start(kPreviewAfterStart_ms);
     return true;
 }
 
@@ -185,12 +185,14 @@ void Engine::TogglePreview() { preview_live_ = !preview_live_; }
 // start must not freeze it under the operator's eyes.
 void Engine::OverlaySetupOpened()
 {
+    overlay_setup_open_ = true;
     preview_off_timer_.stop();
     preview_live_ = true;
 }
 
 void Engine::OverlaySetupClosed()
 {
+    overlay_setup_open_ = false;
     RetireWatermarkIfOverlayOn();
     preview_off_timer_.start(kPreviewAfterOverlaySetup_ms);
 }

@@ -66,7 +66,7 @@ public:
     void ChooseFrameRate(int menu_id);
     void ApplyOutputFormat();
 
-    // Starts the send loop, creating the source first when every port was taken before; false
+    // Starts the send loop, creating the source first when its creation failed before; false
     // (and nothing changes) when there is no output frame, runtime or source, since the loop
     // would then run unpaced, or once the exit has been confirmed.
     bool StartSending();
@@ -81,8 +81,9 @@ public:
     void AutoStart();      // two seconds after launch
     void PreviewOff();     // the preview freezes on its last picture
     void TogglePreview();  // a click on the preview box
-    // Around the Overlay setup dialog: the preview follows the output while it is open and
-    // for five seconds after; an overlay switched on removes the house watermark for good.
+    // Around the Overlay setup dialog: the preview follows the output while it is open (a start
+    // meanwhile does not switch it off) and for five seconds after; an overlay switched on
+    // removes the house watermark for good.
     void OverlaySetupOpened();
     void OverlaySetupClosed();
     // An overlay that is on takes the house watermark's place for good.
@@ -156,6 +157,7 @@ private:
     bool runtime_ready_ = false;
     bool shut_down_ = false;
     bool exit_confirmed_ = false;  // user-interface thread only
+    bool overlay_setup_open_ = false;  // user-interface thread only
 
     std::atomic<bool> running_{false};       // UI writes; the send thread polls it every frame
     std::atomic<bool> preview_live_{false};  // UI writes; the send thread reads it every frame

@@ -10,6 +10,7 @@ inline constexpr char kCannotRunNdiMessage[] = "Cannot run NDI.";
 inline constexpr char kFrameCreationProblemMessage[] = "NDI_frame creation problem";
 // In place of the output info when the source could not listen: short, for the info line.
 inline constexpr char kNoFreePortText[] = "No free port 5960-5999";
+inline constexpr char kNoSourceText[] = "NDI source not created";
 
 inline constexpr int kWatermarkBitmap = 139;
 inline constexpr int kLampIdle = 131;   // grey

@@ -21,12 +21,14 @@ void FrameBuilder::DrawOverlayStill(int32_t mode)
     painter_.Draw(node->image, overlay_.x_offset, overlay_.y_offset, overlay_.corner_code, mode);
 }
 
+// The clear (35 MB at 4096 x 2160) and the watermark need nothing of the list: only the still
+// is drawn under its guard.
 void FrameBuilder::DrawStart(const RgbaImage& watermark, bool watermark_on, int32_t frame_height)
 {
-    std::lock_guard lock(overlay_.frames.guard);
     painter_.ClearAll();
     if (watermark_on)
         DrawWatermark(watermark, frame_height, kCompositeCopy);
+    std::lock_guard lock(overlay_.frames.guard);
     if (overlay_.overlay_on && playback_.one_shot)
         DrawOverlayStill(kCompositeCopy);
 }

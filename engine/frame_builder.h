@@ -19,7 +19,7 @@ public:
     // otherwise the first, which then becomes current.
     void DrawOverlayStill(int32_t mode);
     // The frame a run starts from: cleared, the watermark while it is on, and in one-shot mode
-    // the still that shows until Go. Takes the list's guard.
+    // the still that shows until Go. Takes the list's guard for the still.
     void DrawStart(const RgbaImage& watermark, bool watermark_on, int32_t frame_height);
     // One frame: the stepper's tick and, on draw, the cleared frame with the node's picture.
     // Takes the list's guard for both, so the list cannot change between them.

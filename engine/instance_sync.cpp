@@ -63,7 +63,7 @@ void InstanceSync::ChooseNumber()
         engine_.SetInstanceNumber(0);  // a renumbering copy keeps sending under its old number
     number_pending_ = false;
     const int32_t candidate = FindCandidate();
-    if (candidate == kMaxCopies) {
+    if (candidate >= kMaxCopies) {
         renumbering_ = false;
         emit exitRequested();
         return;

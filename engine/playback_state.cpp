@@ -1,9 +1,22 @@
 #include "engine/playback_state.h"
 
+#include <limits>
+
 namespace vantor {
 namespace {
 
 constexpr TickResult kHold{false, nullptr, false};
+
+// Truncated; outside the range of the count, its nearest end.
+int32_t ClampedToInt32(float value)
+{
+    constexpr float kTwoTo31 = 2147483648.0f;
+    if (value >= kTwoTo31)
+        return std::numeric_limits<int32_t>::max();
+    if (value < -kTwoTo31)
+        return std::numeric_limits<int32_t>::min();
+    return static_cast<int32_t>(value);
+}
 
 }  // namespace
 
@@ -27,15 +40,15 @@ const char* PlaybackState::SetPlayMode(int32_t mode)
 }
 
 // Seconds become frames in single precision, product first, truncated: 99 s at 29.97p
-// (30000/1001) is 2967 frames.
+// (30000/1001) is 2967 frames. A pause too long for the count is held at the longest one.
 void PlaybackState::SetPause(int32_t value, int32_t unit, int32_t frame_rate_N, int32_t frame_rate_D)
 {
     pause_value = value;
     pause_unit = unit;
     const int32_t frames = unit == kPauseInFrames
         ? value
-        : static_cast<int32_t>(static_cast<float>(value) * static_cast<float>(frame_rate_N) /
-                               static_cast<float>(frame_rate_D));
+        : ClampedToInt32(static_cast<float>(value) * static_cast<float>(frame_rate_N) /
+                         static_cast<float>(frame_rate_D));
     pause_frames = frames;
     int32_t left = pause_countdown;
     while (left > frames && !pause_countdown.compare_exchange_weak(left, frames)) {

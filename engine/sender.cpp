@@ -61,7 +61,10 @@ bool Sender::CreateSender(int instance_number)
     settings.clock_video = true;
     settings.clock_audio = false;
     handle_ = NDIlib_send_create(&settings);
-    found_no_free_port_ = !handle_ && NDIlib_send_create_found_no_free_port();
+    create_failed_ = !handle_;
+    found_no_free_port_ = create_failed_ && NDIlib_send_create_found_no_free_port();
+    if (create_failed_ && !found_no_free_port_)
+        std::fprintf(stderr, "NDI: the runtime gave no source \"%s\"\n", name.data());
     if (!handle_)
         return false;
     std::string text(ProductMetadata());  // the runtime takes a mutable buffer; it copies it
@@ -81,7 +84,7 @@ int32_t Sender::receiver_count() const
 
 void Sender::DestroySender()
 {
-    found_no_free_port_ = false;
+    create_failed_ = found_no_free_port_ = false;
     if (!handle_)
         return;
     NDIlib_send_destroy(handle_);

@@ -30,10 +30,14 @@ public:
     Sender& operator=(const Sender&) = delete;
     ~Sender() { DestroySender(); }
 
-    // Creates the source and offers it the metadata; false when the runtime gave no handle.
+    // Creates the source and offers it the metadata; false when the runtime gave no handle,
+    // which, unless every port was taken (the runtime says that itself), it says on standard
+    // error.
     bool CreateSender(int instance_number);
     void DestroySender();
     bool exists() const { return handle_ != nullptr; }
+    // The last create gave no handle, and none was made or destroyed since.
+    bool create_failed() const { return create_failed_; }
     // After a create that gave no handle: whether every port of the built-in runtime was taken.
     bool found_no_free_port() const { return found_no_free_port_; }
     // Receivers of the source now; -1 without a source or when the runtime does not say.
@@ -49,6 +53,7 @@ private:
 
     NDIlib_send_instance_t handle_ = nullptr;
     bool takes_hints_ = false;  // the runtime's answer, asked when the sender is created
+    bool create_failed_ = false;
     bool found_no_free_port_ = false;
 };
 

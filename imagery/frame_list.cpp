@@ -1,5 +1,7 @@
 #include "imagery/frame_list.h"
 
+#include <utility>
+
 namespace vantor {
 
 // Iterative, so a long sequence cannot exhaust the stack.
@@ -29,6 +31,21 @@ SequenceFrame* AppendFrame(FrameList& frames, std::unique_ptr<SequenceFrame> fra
     frames.last->next = linked;
     frames.last = linked;
     return linked;
+}
+
+bool MakeFirstPictureSolid(FrameList& frames)
+{
+    if (!frames.first.image.pixels)
+        return true;
+    RgbaImage solid;
+    if (!frames.first.image.CopyTo(solid))
+        return false;
+    solid.MakeSolid();
+    {
+        std::lock_guard lock(frames.guard);
+        std::swap(frames.first.image, solid);
+    }
+    return true;  // the picture replaced goes with `solid`, outside the guard
 }
 
 }  // namespace vantor

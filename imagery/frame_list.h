@@ -93,4 +93,10 @@ FrameChain DetachAfterFirst(FrameList& frames);
 // Links a frame after the last one; the caller holds `guard`. Returns the linked frame.
 SequenceFrame* AppendFrame(FrameList& frames, std::unique_ptr<SequenceFrame> frame);
 
+// Makes the first picture opaque without holding up the send thread: an opaque copy is made
+// aside, only the swap happens under `guard`, and the old pixels are freed after it. Called by
+// the thread that changes the list. False, and nothing changes, when there is no memory for
+// the copy; true also when there is no picture.
+bool MakeFirstPictureSolid(FrameList& frames);
+
 }  // namespace vantor

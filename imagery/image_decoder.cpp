@@ -23,6 +23,25 @@ QImage ToArgb32(const QImage& image)
     return image.convertToFormat(QImage::Format_ARGB32);
 }
 
+// Bytes a load of a w x h picture that the reader decodes in `decoded_format` holds at its
+// peak, counted as if all lived at once: the decoded picture, its conversion to 32-bit pixels
+// unless it comes so, the pixels kept and the thumbnail's opaque copy. A reader that does not
+// say how it decodes is taken to decode 32-bit pixels of another kind.
+int64_t LoadPeakBytes(int64_t w, int64_t h, QImage::Format decoded_format)
+{
+    const int64_t decoded_bits =
+        decoded_format == QImage::Format_Invalid ? 32 : QImage::toPixelFormat(decoded_format).bitsPerPixel();
+    const int64_t decoded = (w * decoded_bits + 31) / 32 * 4 * h;  // rows padded to 4 bytes
+    const int64_t conversion = decoded_format == QImage::Format_ARGB32 ? 0 : w * h * 4;
+    return decoded + conversion + 2 * (w * h * 4);
+}
+
+// Whether the machine can give the peak of loading the picture the reader declares.
+bool RoomToLoad(const QImageReader& reader, QSize declared, const MemoryGauge& memory)
+{
+    return RoomFor(memory, LoadPeakBytes(declared.width(), declared.height(), reader.imageFormat()));
+}
+
 }  // namespace
 
 std::optional<int32_t> PixelBytes(int64_t w, int64_t h)
@@ -35,7 +54,7 @@ std::optional<int32_t> PixelBytes(int64_t w, int64_t h)
     return static_cast<int32_t>(w * h * 4);
 }
 
-QImage DecodeImageFile(const QString& path)
+QImage DecodeImageFile(const QString& path, const MemoryGauge& memory)
 {
     const std::unique_ptr<QFile> file = OpenRegularFile(path);
     if (!file)
@@ -44,7 +63,8 @@ QImage DecodeImageFile(const QString& path)
     reader.setAutoTransform(false);
     reader.setAllocationLimit(kDecodeLimitMegabytes);
     const QSize declared = reader.size();
-    if (declared.isValid() && !PixelBytes(declared.width(), declared.height()))
+    if (declared.isValid() &&
+        (!PixelBytes(declared.width(), declared.height()) || !RoomToLoad(reader, declared, memory)))
         return {};
     const bool is_gif = reader.format() == "gif";
     QImage image;
@@ -59,7 +79,7 @@ QImage DecodeImageFile(const QString& path)
     return argb;
 }
 
-QString DescribeLoadFailure(const QString& path)
+QString DescribeLoadFailure(const QString& path, const MemoryGauge& memory)
 {
     const QFileInfo info(path);
     if (!info.exists())
@@ -79,6 +99,8 @@ QString DescribeLoadFailure(const QString& path)
     const QSize declared = reader.size();
     if (declared.isValid() && !PixelBytes(declared.width(), declared.height()))
         return QString::fromLatin1(kFailureTooLarge).arg(declared.width()).arg(declared.height());
+    if (declared.isValid() && !RoomToLoad(reader, declared, memory))
+        return QString::fromLatin1(kFailureNoMemory).arg(declared.width()).arg(declared.height());
     return QString::fromLatin1(kFailureDamaged);
 }
 

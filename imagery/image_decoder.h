@@ -2,6 +2,8 @@
 // Decoding of image files and built-in bitmaps into 32-bit BGRA pictures (QImage::Format_ARGB32,
 // which is blue, green, red, alpha in memory here), with every size checked before use.
 
+#include "imagery/memory_gauge.h"
+
 #include <QImage>
 #include <QString>
 
@@ -16,12 +18,13 @@ std::optional<int32_t> PixelBytes(int64_t w, int64_t h);
 
 // The file as a Format_ARGB32 picture: the file's straight alpha where it has an alpha channel,
 // alpha 0 everywhere else (and always for GIF). A null image when the file is missing,
-// unreadable, of an unknown format, or too large to hold.
-QImage DecodeImageFile(const QString& path);
+// unreadable, of an unknown format, too large to hold, or when `memory` says the machine could
+// not give its load's peak (measured from the size the file declares, before decoding).
+QImage DecodeImageFile(const QString& path, const MemoryGauge& memory = AvailableMemoryBytes);
 
-// Why a file did not load as a picture, in a sentence for the operator. Never opens anything
-// but a regular file.
-QString DescribeLoadFailure(const QString& path);
+// Why a file did not load as a picture, in a sentence for the operator, `memory` being the
+// gauge the load used. Never opens anything but a regular file.
+QString DescribeLoadFailure(const QString& path, const MemoryGauge& memory = AvailableMemoryBytes);
 
 // A picture compiled into the program, by its bitmap resource id, as Format_ARGB32 with the
 // alpha stored in it. A null image when there is no such resource.

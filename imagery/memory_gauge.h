@@ -1,10 +1,11 @@
 #pragma once
-// How much memory the machine can still give this program, so that a long sequence ends its
-// load with a message before the kernel's out-of-memory killer ends the program.
+// How much memory the machine can still give this program, so that a picture too large for it
+// fails to load with a message before the kernel's out-of-memory killer ends the program.
 
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <string>
 
 namespace vantor {
 
@@ -15,10 +16,17 @@ inline constexpr int64_t kMemoryReserveBytes = int64_t{256} << 20;
 // may still take; nothing when neither can be read.
 std::optional<int64_t> AvailableMemoryBytes();
 
+// The smaller of two figures where both are known, the one known otherwise.
+std::optional<int64_t> SmallerKnown(std::optional<int64_t> a, std::optional<int64_t> b);
+
+// What the control group `group` (a path as /proc/self/cgroup names it) and every group above it
+// still let their processes take, read from the cgroup v2 hierarchy mounted at `hierarchy`;
+// nothing when none of them has a limit.
+std::optional<int64_t> GroupRoom(const std::string& hierarchy, const std::string& group);
+
 using MemoryGauge = std::function<std::optional<int64_t>()>;
 
-// Whether a picture of `picture_bytes` can be decoded and kept (the decoder's buffer and the
-// kept pixels, briefly both) with the reserve left over. True when the gauge cannot tell.
-bool RoomForPicture(const MemoryGauge& gauge, int64_t picture_bytes);
+// Whether `peak_bytes` can be taken with the reserve left over. True when the gauge cannot tell.
+bool RoomFor(const MemoryGauge& gauge, int64_t peak_bytes);
 
 }  // namespace vantor

@@ -32,16 +32,35 @@ bool RgbaImage::AllocatePixels(int32_t w, int32_t h)
     return true;
 }
 
-bool RgbaImage::LoadFromFile(const QString& path)
+bool RgbaImage::LoadFromFile(const QString& path, const MemoryGauge& memory)
 {
-    const QImage decoded = DecodeImageFile(path);
+    const QImage decoded = DecodeImageFile(path, memory);
     if (decoded.isNull())
         return false;
     if (!AllocatePixels(decoded.width(), decoded.height()))
         return false;
     CopyRows(decoded, pixels.get());
-    decoded_bitmap = QImage(static_cast<const uchar*>(pixels.get()), width, height, width * 4, QImage::Format_ARGB32);
+    ViewPixels();
     ready = true;
+    return true;
+}
+
+void RgbaImage::ViewPixels()
+{
+    decoded_bitmap = QImage(static_cast<const uchar*>(pixels.get()), width, height, width * 4, QImage::Format_ARGB32);
+}
+
+bool RgbaImage::CopyTo(RgbaImage& copy) const
+{
+    if (!pixels || !copy.AllocatePixels(width, height))
+        return false;
+    std::memcpy(copy.pixels.get(), pixels.get(), static_cast<size_t>(byte_count));
+    copy.bits_per_pixel = bits_per_pixel;
+    copy.file_title = file_title;
+    copy.file_path = file_path;
+    if (!decoded_bitmap.isNull())
+        copy.ViewPixels();
+    copy.ready = ready;
     return true;
 }
 

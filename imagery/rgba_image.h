@@ -2,6 +2,8 @@
 // One picture as 32-bit pixels: blue, green, red, alpha bytes, straight alpha, rows without
 // gaps, top row first. The same layout as the output frame, so a pixel is copied unchanged.
 
+#include "imagery/memory_gauge.h"
+
 #include <QImage>
 #include <QString>
 
@@ -52,15 +54,19 @@ public:
     bool ready = false;
     bool made_solid = false;     // MakeSolid has made every pixel opaque
 
-    // Decodes an image file. Undecodable or missing: false, picture unchanged. Out of memory:
+    // Decodes an image file. Undecodable, missing, or more than `memory` says the machine can
+    // give: false, picture unchanged (DescribeLoadFailure says why). Out of memory all the same:
     // false, picture empty. Never throws.
-    bool LoadFromFile(const QString& path);
+    bool LoadFromFile(const QString& path, const MemoryGauge& memory = AvailableMemoryBytes);
     // Loads one of the pictures compiled into the program, by its bitmap resource id.
     bool LoadFromResource(int resource_id);
     bool FillSolid(int32_t w, int32_t h, int red, int green, int blue);
     // Sets every pixel to these four bytes; nothing without pixels.
     void Fill(uint8_t blue, uint8_t green, uint8_t red, uint8_t alpha);
     void MakeSolid();
+    // Makes `copy` this picture, names and thumbnail view included; false, and `copy` empty,
+    // without memory for it or without pixels to copy.
+    bool CopyTo(RgbaImage& copy) const;
     void Release();
 
     // Places the picture relative to a corner of a W x H frame of BGRA pixels and copies
@@ -77,6 +83,8 @@ public:
 private:
     void MakeEmpty();
     bool AllocatePixels(int32_t w, int32_t h);
+    // decoded_bitmap as a view of the pixels.
+    void ViewPixels();
 };
 
 }  // namespace vantor

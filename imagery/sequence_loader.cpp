@@ -93,13 +93,6 @@ bool SequenceLoader::LoadSequenceStep()
         host_.HideProgress();  // another load has taken the list over
         return false;
     }
-    // The next frame is taken to be the size of the last: when the machine could not give it
-    // (with a reserve left), the load ends here and keeps what it has.
-    if (!RoomForPicture(memory_, frames_.last->image.byte_count)) {
-        host_.ShowMessage(QString(), QString::fromLatin1(kSequenceOutOfMemory));
-        frames_.loading = false;
-        return EndLoadStep();
-    }
     std::unique_ptr<SequenceFrame> node = allocate_node_();
     if (!node) {
         DropAllButFirst();
@@ -111,9 +104,10 @@ bool SequenceLoader::LoadSequenceStep()
     const QString number_text = SequenceNumberText(frames_.name, node->number);
     node->image.file_path = SequenceFramePath(frames_.name, node->number);
     node->image.file_title = QFileInfo(node->image.file_path).fileName();
-    if (!node->image.LoadFromFile(node->image.file_path)) {
+    if (!node->image.LoadFromFile(node->image.file_path, memory_)) {
         // A run normally ends at the first number that is missing; a file that is there but
-        // does not load is worth a word before the closing message.
+        // does not load (damaged, or more than the machine can give) is worth a word before the
+        // closing message. The frames loaded stay.
         if (QFileInfo::exists(node->image.file_path))
             host_.ReportLoadFailure(node->image.file_path);
         frames_.loading = false;
@@ -203,7 +197,7 @@ void SequenceLoader::DropFile(const QString& path)
     RgbaImage dropped;
     dropped.file_path = path;
     dropped.file_title = QFileInfo(path).fileName();
-    if (dropped.LoadFromFile(path)) {
+    if (dropped.LoadFromFile(path, memory_)) {
         InstallFirstPicture(dropped);
         host_.ShowLoadedPicture(frames_.first.image);
     } else {

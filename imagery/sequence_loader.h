@@ -61,8 +61,9 @@ std::unique_ptr<SequenceFrame> AllocateNode();
 
 class SequenceLoader {
 public:
-    // memory: what the machine can still give; a sequence that would take more ends its load
-    // before the next frame, as when memory runs out.
+    // memory: what the machine can still give, for the files the loader decodes (the host
+    // decodes the picked one); a file that needs more does not load, and a sequence ends its
+    // load there, keeping its frames.
     SequenceLoader(OverlayState& overlay, PlaybackBindings playback, SequenceLoaderHost& host,
                    NodeAllocator allocate_node = AllocateNode, MemoryGauge memory = AvailableMemoryBytes);
 

@@ -21,6 +21,7 @@ inline constexpr char kFailureEmpty[] = "The file is empty.";
 inline constexpr char kFailureNotAPicture[] =
     "This is not a picture in a format the program reads (BMP, GIF, JPEG, PNG, TIFF).";
 inline constexpr char kFailureTooLarge[] = "The picture is too large to hold: %1 x %2 pixels.";
+inline constexpr char kFailureNoMemory[] = "There is not enough memory for a picture of %1 x %2 pixels.";
 inline constexpr char kFailureDamaged[] = "The picture is damaged or incomplete.";
 
 }  // namespace vantor

@@ -61,12 +61,24 @@ Listener::Listener()
     }
 }
 
-UniqueFd Listener::Accept() const
+Connection Listener::Accept() const
 {
-    UniqueFd connection(::accept4(socket_.get(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC));
-    if (connection.valid()) {
-        const int on = 1;
-        ::setsockopt(connection.get(), IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    sockaddr_storage address{};
+    socklen_t length = sizeof address;
+    Connection connection;
+    connection.socket = UniqueFd(
+        ::accept4(socket_.get(), reinterpret_cast<sockaddr*>(&address), &length, SOCK_NONBLOCK | SOCK_CLOEXEC));
+    if (!connection.socket.valid()) {
+        connection.error = errno;
+        return connection;
+    }
+    const int on = 1;
+    ::setsockopt(connection.socket.get(), IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    if (address.ss_family == AF_INET6) {
+        std::memcpy(connection.peer.data(), &reinterpret_cast<const sockaddr_in6&>(address).sin6_addr, 16);
+    } else if (address.ss_family == AF_INET) {
+        connection.peer[10] = connection.peer[11] = 0xff;
+        std::memcpy(connection.peer.data() + 12, &reinterpret_cast<const sockaddr_in&>(address).sin_addr, 4);
     }
     return connection;
 }

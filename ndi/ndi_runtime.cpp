@@ -52,9 +52,8 @@ void NDIlib_destroy()
 
 const char* NDIlib_version()
 {
-    const auto* v = Vendor();
-    const char* text = v ? v->version() : builtin::Version();
-    return text ? text : "";  // a vendor's null must not reach the About box's formatting
+    // Never null: a vendor's null must not reach the About box's formatting.
+    return vendor ? vendor->Version() : builtin::Version();
 }
 
 NDIlib_send_instance_t NDIlib_send_create(const NDIlib_send_create_t* p_create_settings)

@@ -2,12 +2,13 @@
 
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <cerrno>
 
 namespace vantor::ndi {
 
-Receiver::Receiver(UniqueFd socket, int64_t now_ns)
-    : socket_(std::move(socket)), last_progress_ns_(now_ns)
+Receiver::Receiver(UniqueFd socket, const PeerAddress& peer, int64_t now_ns)
+    : socket_(std::move(socket)), peer_(peer), last_progress_ns_(now_ns)
 {
 }
 
@@ -46,6 +47,15 @@ void Receiver::DropBacklog()
         queue_[back].reset();
         --count_;
     }
+    join_left_bytes_ = std::min(join_left_bytes_, queued_bytes_ - front_sent_bytes_);
+}
+
+void Receiver::EndJoin()
+{
+    if (join_queued_)
+        return;
+    join_queued_ = true;
+    join_left_bytes_ = queued_bytes_ - front_sent_bytes_;
 }
 
 bool Receiver::WriteSome(int64_t now_ns)
@@ -56,13 +66,15 @@ bool Receiver::WriteSome(int64_t now_ns)
         if (sent < 0)
             return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR;
         last_progress_ns_ = now_ns;
-        if (joined_)
-            taken_.Add(uint64_t(sent), now_ns);
+        if (join_queued_) {
+            const size_t of_join = std::min(size_t(sent), join_left_bytes_);
+            join_left_bytes_ -= of_join;
+            taken_.Add(uint64_t(size_t(sent) - of_join), now_ns);
+        }
         front_sent_bytes_ += size_t(sent);
         if (front_sent_bytes_ == queue_[front_]->size())
             PopFront();
     }
-    joined_ = true;
     return true;
 }
 
@@ -75,6 +87,9 @@ bool Receiver::DiscardInput()
             return false;
         if (got < 0)
             return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR;
+        input_bytes_ += size_t(got);
+        if (input_bytes_ > kInputLimitBytes)
+            return false;
     }
     return true;
 }

@@ -2,6 +2,7 @@
 // One receiver's connection: a bounded queue of whole stream packets, written as fast as the
 // receiver reads them and never waited for. Used by the network thread only.
 
+#include "ndi/listener.h"
 #include "ndi/packet_pool.h"
 #include "ndi/recent_bytes.h"
 #include "ndi/unique_fd.h"
@@ -16,10 +17,13 @@ class Receiver {
 public:
     static constexpr size_t kQueuePackets = 8;
     static constexpr size_t kQueueBytes = 64u << 20;  // one whole 4096 x 2160 frame at a time
+    // Receivers send nothing; a peer that sends more than this is not one.
+    static constexpr size_t kInputLimitBytes = 8192;
 
-    Receiver(UniqueFd socket, int64_t now_ns);
+    Receiver(UniqueFd socket, const PeerAddress& peer, int64_t now_ns);
 
     int fd() const { return socket_.get(); }
+    const PeerAddress& peer() const { return peer_; }
 
     // True until the receiver has been given a key frame of the current stream.
     bool needs_key_frame = true;
@@ -35,27 +39,34 @@ public:
 
     // Writes what the connection takes now. False when the connection has failed.
     bool WriteSome(int64_t now_ns);
-    // Reads and forgets whatever the receiver sent. False when it has gone.
+    // Reads and forgets whatever the receiver sent. False when it has gone, or has sent more
+    // than kInputLimitBytes in all.
     bool DiscardInput();
     // Output has been waiting for longer than `limit_ns` without a byte going out.
     bool StalledLongerThan(int64_t limit_ns, int64_t now_ns) const;
-    // Bytes of the stream the connection took lately, counted from when it had first taken all
-    // it was given at joining: a receiver that reads takes every frame, one that does not takes
-    // nothing once its buffers are full, and one that has just joined has taken little yet.
+    // Everything queued so far (its header and first key frame) is the receiver's join: bytes
+    // written after the join has gone out count as taken. Only the first call counts.
+    void EndJoin();
+    // Bytes of the stream the connection took lately, after its join: a receiver that reads
+    // takes every frame, however far behind, one that does not takes nothing once its buffers
+    // are full, and one that has just joined has taken little yet.
     uint64_t TakenRecently(int64_t now_ns) const { return taken_.Total(now_ns); }
 
 private:
     void PopFront();
 
     UniqueFd socket_;
+    PeerAddress peer_;
     std::array<Packet, kQueuePackets> queue_;
     size_t front_ = 0;
     size_t count_ = 0;
     size_t queued_bytes_ = 0;
     size_t front_sent_bytes_ = 0;
     int64_t last_progress_ns_;  // last byte out, or when output began to wait
-    bool joined_ = false;       // what it was given at joining has gone out
-    RecentBytes taken_;         // counted once joined
+    bool join_queued_ = false;  // EndJoin was called
+    size_t join_left_bytes_ = 0;  // of the join, still to go out
+    size_t input_bytes_ = 0;    // read from the peer in all
+    RecentBytes taken_;         // counted after the join
 };
 
 }  // namespace vantor::ndi

@@ -26,7 +26,7 @@ public:
         const int64_t now = now_ns / kPeriodNs;
         uint64_t total = 0;
         for (int64_t p = now - int64_t{kPeriods} + 1; p <= now; ++p)
-            if (p > latest_ - int64_t{kPeriods} && p <= latest_)
+            if (p >= 0 && p > latest_ - int64_t{kPeriods} && p <= latest_)
                 total += periods_[size_t(p % int64_t{kPeriods})];
         return total;
     }

@@ -27,14 +27,18 @@ constexpr Place kPlaces[] = {
     {nullptr, "libndi.so.5"},
 };
 
+// A relative folder is refused: the library would be taken from wherever the program was started.
 std::vector<std::string> Candidates()
 {
     std::vector<std::string> files;
     for (const Place& place : kPlaces) {
-        if (!place.folder_variable)
+        if (!place.folder_variable) {
             files.emplace_back(place.file);
-        else if (const char* folder = std::getenv(place.folder_variable); folder && *folder)
+        } else if (const char* folder = std::getenv(place.folder_variable); folder && *folder == '/') {
             files.push_back(std::string(folder) + "/" + place.file);
+        } else if (folder && *folder) {
+            std::fprintf(stderr, "%s=%s is not an absolute folder: not searched\n", place.folder_variable, folder);
+        }
     }
     return files;
 }
@@ -85,7 +89,8 @@ RuntimeChoice ChooseRuntime()
     }
     Search found = FindVendor();
     if (found.library) {
-        Say(found.library->path() + " (" + found.library->symbols().version() + ")");
+        const std::string version = found.library->Version();
+        Say(found.library->path() + " (" + (version.empty() ? "no version text" : version) + ")");
         return {true, std::move(found.library)};
     }
     if (mode == kVendorMode) {

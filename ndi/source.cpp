@@ -78,7 +78,7 @@ void Source::Take(const NDIlib_video_frame_v2_t& frame, int64_t slot)
 {
     if (mailbox_.TakeWholeFrameRequest())
         resend_whole_ = true;
-    const RowBand whole_rows = sweep_.Next();
+    const RowBand whole_rows = sweep_.Next(slot);
     FrameEvent* event = mailbox_.WriteSlot();
     if (!event || !TryPublish(frame, slot, whole_rows, *event)) {
         // Kept all the same (this cannot fail), so that the next hint holds; it goes whole next.

@@ -9,12 +9,21 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <new>
 
 namespace vantor::ndi {
 namespace {
 
 constexpr int kPollIntervalMs = 100;  // how often stalls are checked while nothing happens
+// How long the listener is left alone after an accept failed for want of descriptors or
+// memory: the connection still waits, and would wake every poll at once.
+constexpr int64_t kListenerRestNs = 250'000'000;
+
+bool LacksResources(int error)
+{
+    return error == EMFILE || error == ENFILE || error == ENOBUFS || error == ENOMEM;
+}
 
 }  // namespace
 
@@ -46,9 +55,10 @@ void SourceNetwork::Wake()
 void SourceNetwork::Run()
 {
     while (!stopping_) {
+        const bool listener_resting = PacingClock::NowNs() < listener_rest_until_ns_;
         poll_set_.clear();
         poll_set_.push_back({wake_.get(), POLLIN, 0});
-        poll_set_.push_back({listener_.fd(), POLLIN, 0});
+        poll_set_.push_back({listener_resting ? -1 : listener_.fd(), POLLIN, 0});  // -1: left out
         for (const Receiver& r : receivers_)
             poll_set_.push_back({r.fd(), short(POLLIN | (r.HasOutput() ? POLLOUT : 0)), 0});
         ::poll(poll_set_.data(), poll_set_.size(), kPollIntervalMs);
@@ -68,12 +78,15 @@ void SourceNetwork::Run()
 void SourceNetwork::AcceptReceivers(int64_t now_ns)
 {
     for (int accepted = 0; accepted < kAcceptsPerPass; ++accepted) {
-        UniqueFd connection = listener_.Accept();
-        if (!connection.valid())
+        Connection connection = listener_.Accept();
+        if (!connection.socket.valid()) {
+            if (LacksResources(connection.error))
+                listener_rest_until_ns_ = now_ns + kListenerRestNs;
             return;
+        }
         if (receivers_.size() == kMaxReceivers)
-            receivers_.erase(MakingWay(now_ns));
-        Receiver& receiver = receivers_.emplace_back(std::move(connection), now_ns);
+            receivers_.erase(MakingWay(connection.peer, now_ns));
+        Receiver& receiver = receivers_.emplace_back(std::move(connection.socket), connection.peer, now_ns);
         if (header_)
             receiver.Enqueue(header_, now_ns);
         if (have_frame_)
@@ -82,13 +95,23 @@ void SourceNetwork::AcceptReceivers(int64_t now_ns)
     }
 }
 
-std::vector<Receiver>::iterator SourceNetwork::MakingWay(int64_t now_ns)
+std::vector<Receiver>::iterator SourceNetwork::MakingWay(const PeerAddress& newcomer, int64_t now_ns)
 {
+    const auto places_of = [&](const PeerAddress& peer) {
+        const auto of_peer = [&](const Receiver& r) { return r.peer() == peer; };
+        return std::count_if(receivers_.begin(), receivers_.end(), of_peer) + (peer == newcomer ? 1 : 0);
+    };
+    std::ptrdiff_t most = 0;
+    for (const Receiver& r : receivers_)
+        most = std::max(most, places_of(r.peer()));
     // From the back, as receivers_ is in the order they connected: on equal terms the latest.
-    const auto least = std::min_element(receivers_.rbegin(), receivers_.rend(), [now_ns](const Receiver& a, const Receiver& b) {
-        return a.TakenRecently(now_ns) < b.TakenRecently(now_ns);
-    });
-    return std::next(least).base();
+    auto making_way = receivers_.end();
+    for (auto it = receivers_.end(); it-- != receivers_.begin();) {
+        if (places_of(it->peer()) == most &&
+            (making_way == receivers_.end() || it->TakenRecently(now_ns) < making_way->TakenRecently(now_ns)))
+            making_way = it;
+    }
+    return making_way;
 }
 
 void SourceNetwork::TakeFrames(int64_t now_ns)
@@ -207,6 +230,8 @@ void SourceNetwork::GiveKeyFrame(Receiver& receiver, int64_t now_ns)
     try {
         Packet key = KeyFrameCluster();
         receiver.needs_key_frame = !(key && receiver.Enqueue(std::move(key), now_ns));
+        if (!receiver.needs_key_frame)
+            receiver.EndJoin();
     } catch (const std::bad_alloc&) {
         ReportOutOfMemory();  // it stays in need of one; the next frame tries again
     }

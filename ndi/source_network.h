@@ -5,12 +5,16 @@
 // that fail, vanish or stay stalled. The caller never waits on any of it.
 //
 // Places: up to kMaxReceivers connections are served. When all are taken, a new connection
-// still gets the stream at once: the connection that has taken the least of the stream in the
-// last two seconds gives its place up (one that does not read takes nothing once its buffers
-// are full; one that joined lately has taken less than those watching for longer), and on
-// equal terms the latest connected. So no set of connections keeps a new receiver out, and a
-// flood of connections displaces its own, never a receiver that was watching before it.
-// Connections are accepted a few at a time between frames, so a flood never holds frames up.
+// still gets the stream at once. The peer address that holds the most places, the new
+// connection counted, gives one up, so a peer that opens connections again and again displaces
+// only its own, however new the receivers of other peers are. Of that address's connections
+// (of all, when every address holds as many) the one that has taken the least of the stream in
+// the last two seconds goes (what a receiver took counts from when its join, the header and
+// first key frame, has gone out: one that does not read takes nothing once its buffers are
+// full, one that joined lately has taken less than those watching for longer), and on equal
+// terms the latest connected. Connections are accepted a few at a time between frames, so a
+// flood never holds frames up; an accept that fails for want of descriptors or memory leaves
+// the listener alone for a while instead of waking the thread again and again.
 //
 // Memory running short skips the frame for receivers, who go on from a key frame; a stream
 // the muxer can no longer write starts afresh, and a picture lost with a restart is asked of
@@ -62,8 +66,8 @@ public:
 private:
     void Run();
     void AcceptReceivers(int64_t now_ns);
-    // The receiver that gives its place up to a new one.
-    std::vector<Receiver>::iterator MakingWay(int64_t now_ns);
+    // The receiver that gives its place up to a new one from `newcomer`.
+    std::vector<Receiver>::iterator MakingWay(const PeerAddress& newcomer, int64_t now_ns);
     void TakeFrames(int64_t now_ns);
     void TakeFrame(FrameEvent& frame, int64_t now_ns);
     // Starts the muxer's stream and gives every receiver its header; false when it cannot.
@@ -85,6 +89,7 @@ private:
     // The rest belongs to the network thread alone.
     std::vector<Receiver> receivers_;
     std::vector<pollfd> poll_set_;
+    int64_t listener_rest_until_ns_ = 0;  // the listener is not polled before then
     PacketPool pool_;
     MatroskaMuxer muxer_;
     StreamDescription description_;  // of the current stream

@@ -39,6 +39,12 @@ VendorLibrary::VendorLibrary(Handle handle, const VendorSymbols& symbols, std::s
 {
 }
 
+const char* VendorLibrary::Version() const
+{
+    const char* text = symbols_.version();
+    return text ? text : "";
+}
+
 VendorLibrary::Opening VendorLibrary::Open(const std::string& file)
 {
     // Local: the vendor's symbols never stand in for anyone else's.

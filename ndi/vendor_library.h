@@ -28,6 +28,8 @@ public:
     VendorLibrary(Handle handle, const VendorSymbols& symbols, std::string path);
 
     const VendorSymbols& symbols() const { return symbols_; }
+    // The library's version text; empty where the library answers null.
+    const char* Version() const;
     const std::string& path() const { return path_; }  // where the loader found it
 
 private:

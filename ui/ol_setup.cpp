@@ -229,7 +229,11 @@ void OLSetup::OnOff()
         control_.SetOverlayOn(true);
 }
 
-void OLSetup::MakeSolid() { control_.MakeSolid(); }
+void OLSetup::MakeSolid()
+{
+    if (!control_.MakeSolid())
+        vantor::ShowMessage(this, QString(), QString::fromLatin1(kSolidOutOfMemoryText));
+}
 
 void OLSetup::OffsetsChanged()
 {

@@ -9,5 +9,6 @@ inline constexpr char kPixelSizeText[] = "(%d x %d, %dbpp)";
 inline constexpr char kPreviewCanvasText[] = "PV bg %dx%d";
 inline constexpr char kPreviewStoppedText[] = "Preview Stopped";
 inline constexpr char kNothingToPlayText[] = "No picture to play: load one first";
+inline constexpr char kSolidOutOfMemoryText[] = "Make solid failed\n\nOut of memory";
 
 }  // namespace vantor

@@ -1,6 +1,6 @@
-// The send thread's draw against the user-interface thread's loads, drops and resets of the
-// overlay's pictures. Built with AddressSanitizer (CI) or ThreadSanitizer (VANTOR_TSAN), a
-// draw that touches a frame or pixels being freed or replaced is reported.
+// The send thread's draw against the user-interface thread's loads, drops, resets and Make
+// solid of the overlay's pictures. Built with AddressSanitizer (CI) or ThreadSanitizer
+// (VANTOR_TSAN), a draw that touches a frame or pixels being freed or replaced is reported.
 
 #include "engine/playback_state.h"
 #include "imagery/sequence_loader.h"
@@ -123,6 +123,7 @@ TEST_F(FrameGuard, DrawsNeverMeetFramesOrPixelsBeingFreedOrReplaced)
         playback_.SetPlayMode(round % 4);
         WaitForSequenceDraws(drawing, 20);
         loader_.DropFile(dir_.filePath(QStringLiteral("drop.png")));
+        ASSERT_TRUE(MakeFirstPictureSolid(overlay_.frames));
         WaitForSequenceDraws(drawing, 5);
         loader_.DropFile(dir_.filePath(QStringLiteral("run01.png")));
     }

@@ -93,12 +93,16 @@ TEST_F(FramePainterTest, WhatItReportsAsChangedCoversEveryPixelThatChangedSinceT
         [&] { painter_.ClearDrawn(); },
         [&] { painter_.Draw(logo, 0, 0, kCornerCentre, kCompositeCopy); painter_.Draw(wide, 3, 3, kCornerLowerRight, kCompositeCopy); },
         [&] { painter_.ClearDrawn(); painter_.Draw(logo, 5000, 0, kCornerUpperLeft, kCompositeCopy); },
+        [&] {  // more rectangles than it names: the last step, and the only one that changes all
+            for (int32_t i = 0; i <= int32_t(FrameChanges::kMaxRects); ++i)
+                painter_.Draw(logo, i * 30, 100, kCornerUpperLeft, kCompositeCopy);
+        },
     };
     for (size_t i = 0; i < std::size(steps); ++i) {
         const std::vector<uint8_t> sent(frame_.pixels(), frame_.pixels() + frame_.used_bytes());
         steps[i]();
         const FrameChanges changes = painter_.TakeChanges();
-        EXPECT_FALSE(changes.all()) << "step " << i;
+        EXPECT_EQ(changes.all(), i + 1 == std::size(steps)) << "step " << i;
         EXPECT_TRUE(ChangesCover(sent, frame_, changes)) << "step " << i;
     }
     EXPECT_TRUE(painter_.TakeChanges().rects().empty()) << "a held frame changed something";

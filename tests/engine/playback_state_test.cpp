@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <memory>
 #include <string>
 
@@ -111,6 +112,8 @@ TEST(PauseLength, SecondsBecomeWholeFramesAtEachRate)
     EXPECT_EQ(playback.pause_frames, 2967);
     EXPECT_EQ(playback.pause_value, 99);
     EXPECT_EQ(playback.pause_unit, kPauseInSeconds);
+    playback.SetPause(std::numeric_limits<int32_t>::max(), kPauseInSeconds, 60000, 1000);
+    EXPECT_EQ(playback.pause_frames, std::numeric_limits<int32_t>::max()) << "held at the longest count";
     playback.SetPause(99, kPauseInFrames, kRateN30000, kRateD2997p);
     EXPECT_EQ(playback.pause_frames, 99);
     EXPECT_EQ(playback.pause_unit, kPauseInFrames);

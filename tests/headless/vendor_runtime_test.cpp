@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstring>
 
 namespace vantor::test {
 namespace {
@@ -53,8 +54,9 @@ TEST_F(HeadlessBesideFakeVendor, RunsOnTheVendorsRuntimeWithTheEnginesCallsInThe
     EXPECT_EQ(calls[0], "initialize from=" + library_);
     EXPECT_EQ(calls[1], "send_create name=Kelo Vantor 1 groups=(null) clock_video=1 clock_audio=0");
     const size_t text_at = calls[2].find(" text=<ndi_product long_name=") + 6;
-    EXPECT_TRUE(calls[2].starts_with("metadata length=" + std::to_string(calls[2].size() - text_at) + " "))
-        << "the length counts the text's bytes: " << calls[2];
+    const size_t text_length = std::strlen(calls[2].c_str() + text_at);
+    EXPECT_TRUE(calls[2].starts_with("metadata length=" + std::to_string(text_length) + " "))
+        << "the length counts the text's bytes, without a terminating zero: " << calls[2];
     for (size_t i = 3; i < calls.size() - 2; ++i)
         EXPECT_EQ(calls[i], "send_video 1280x720 FourCC=BGRA rate=30000/1200 aspect=1.77778 format=1 "
                             "timecode=9223372036854775807 p_data=set stride=5120 p_metadata=(null) timestamp=0");

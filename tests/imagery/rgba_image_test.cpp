@@ -1,3 +1,4 @@
+#include "imagery/memory_gauge.h"
 #include "imagery/rgba_image.h"
 #include "test_images.h"
 
@@ -175,6 +176,13 @@ TEST_F(RgbaImageLoad, PicturesTooLargeToHoldAreRefusedBeforeAnyAllocation)
         EXPECT_FALSE(image.LoadFromFile(path)) << bomb.name;
         ExpectStillPrevious(image);
     }
+}
+
+// Of the machine's room and the control group's, the smaller counts.
+TEST(MemoryGauge, TheSmallerRoomOfTheMachineAndTheProgramsControlGroupCounts)
+{
+    EXPECT_EQ(SmallerKnown(500, 300), 300);
+    EXPECT_EQ(SmallerKnown(std::nullopt, 400), 400);
 }
 
 TEST(RgbaImage, StartsEmptyAndReleaseEmptiesIt)

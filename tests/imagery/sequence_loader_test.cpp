@@ -1,3 +1,4 @@
+#include "imagery/image_decoder.h"
 #include "imagery/sequence_loader.h"
 #include "recording_loader_host.h"
 #include "test_images.h"
@@ -278,23 +279,23 @@ TEST_F(SequenceLoading, AFifoInTheRunEndsItWithoutBlocking)
     EXPECT_EQ(overlay_.frames.first.image.file_title, QStringLiteral("spin0001.png"));
 }
 
-// When the machine could not give the next frame with a reserve left, the load ends as when
-// memory runs out, and keeps the frames it has.
-TEST_F(SequenceLoading, ASequenceOverTheMemoryBudgetEndsItsLoadKeepingItsFrames)
+// A larger file later in a run is measured before it is decoded: its peak (a grey picture: one
+// byte a pixel, rows padded to 4 bytes, converted, kept and copied for the thumbnail at 4 bytes)
+// more than the machine could give with a reserve left, it does not load, and the load ends
+// keeping the frames it has.
+TEST_F(SequenceLoading, ALargerFileOverTheMemoryBudgetEndsTheLoadKeepingItsFrames)
 {
     MakeRun("spin", 1, 10, 4);
-    const MemoryGauge budget = [this] {
-        int frames = 0;
-        for (const SequenceFrame* f = &overlay_.frames.first; f; f = f->next)
-            ++frames;
-        return std::optional<int64_t>(kMemoryReserveBytes + (frames < 3 ? 2 * 6 * 4 * 4 : 2 * 6 * 4 * 4 - 1));
-    };
+    QImage grey(61, 40, QImage::Format_Grayscale8);
+    grey.fill(4);
+    ASSERT_TRUE(grey.save(PathOf(QStringLiteral("spin0004.png"))));
+    const MemoryGauge budget = [] { return kMemoryReserveBytes + 64 * 40 + 3 * 61 * 40 * 4 - 1; };
     SequenceLoader loader(overlay_, {is_sequence_, send_current_, preview_current_}, host_, AllocateNode, budget);
     host_.pick_path = PathOf(QStringLiteral("spin0001.png"));
     loader.LoadOverlay();
     test::RunPendingSteps(loader, host_);
     EXPECT_THAT(ListNumbers(), ElementsAre(1, 2, 3));
-    EXPECT_THAT(LogTail(4), ElementsAre("message : Sequence load failed\n\nOut of memory",
+    EXPECT_THAT(LogTail(4), ElementsAre("failed spin0004.png",
                                         "message Sequence detection: Final image number 3\n\nSequence length = 3",
                                         "hide progress", "overlay label Overlay OFF"));
     EXPECT_TRUE(is_sequence_) << "the frames loaded play";
@@ -343,6 +344,21 @@ TEST_F(SequenceReloading, APickedFileThatDoesNotLoadIsReportedAndChangesNothing)
     EXPECT_EQ(first.file_title, QStringLiteral("run01.png")) << "the names stay with the picture sent";
     EXPECT_TRUE(first.IsCompositable());
     EXPECT_EQ(first.pixels[0], 1) << "still the picture of run01.png";
+}
+
+TEST_F(SequenceReloading, APickedFileOverTheMemoryBudgetIsReportedAndChangesNothing)
+{
+    WritePicture(QStringLiteral("big.png"), 9, 400, 300);
+    host_.memory = [] { return kMemoryReserveBytes + 3 * 400 * 300 * 4 - 1; };  // decoded as ARGB
+    Pick(QStringLiteral("big.png"));
+    EXPECT_THAT(Log(), ElementsAre("choose", "failed big.png", "overlay label Overlay ON"));
+    ExpectRunIntact();
+    EXPECT_EQ(overlay_.frames.first.image.pixels[0], 1) << "still the picture of run01.png";
+    EXPECT_EQ(DescribeLoadFailure(PathOf(QStringLiteral("big.png")), host_.memory),
+              QStringLiteral("There is not enough memory for a picture of 400 x 300 pixels."));
+    host_.memory = [] { return kMemoryReserveBytes + 3 * 400 * 300 * 4; };
+    Pick(QStringLiteral("big.png"));
+    EXPECT_EQ(overlay_.frames.first.image.width, 400);
 }
 
 TEST_F(SequenceReloading, ANewPictureResetsTheListAndBothCurrentFrames)

@@ -55,6 +55,7 @@ TEST(SequenceNameAnalysis, ANameWithoutTrailingDigitsHasNoNumber)
     EXPECT_EQ(name.digits, 0);
     EXPECT_EQ(name.stem_name, QStringLiteral("logo2b"));
     EXPECT_EQ(name.stem_path, QStringLiteral("/x/logo2b"));
+    EXPECT_EQ(Analysed(QStringLiteral("/x/logo\u0663.png"), false).digits, 0) << "only ASCII digits number a file";
 }
 
 TEST(SequenceNameAnalysis, ANewAnalysisForgetsTheNumberOfThePreviousOne)

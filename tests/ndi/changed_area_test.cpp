@@ -151,31 +151,37 @@ TEST(HintedTaking, HintsBeforeOneFrameAddUpUntilForgotten)
 
 struct SweepCase {
     int32_t height, rate_N, rate_D;
+    int64_t slot_step;  // 1: a frame in every slot; more: a late machine sending every so many
 };
 
 class Sweep : public ::testing::TestWithParam<SweepCase> {};
 
-TEST_P(Sweep, EveryRowIsComparedWholeWithinOneSecondOfFramesAndAgainInTheNext)
+TEST_P(Sweep, EveryRowIsComparedWholeWithinEachSecondOfSlots)
 {
     const SweepCase c = GetParam();
     RowSweep sweep;
     sweep.Restart(c.height, c.rate_N, c.rate_D);
-    const int32_t frames_per_second = (c.rate_N + c.rate_D - 1) / c.rate_D;
-    for (int second = 0; second < 2; ++second) {
+    const int64_t slots_per_second = c.rate_N / c.rate_D;  // whole slots within one second
+    int64_t slot = 0;
+    for (int second = 0; second < 3; ++second) {
         std::vector<int> seen(size_t(c.height), 0);
-        for (int32_t f = 0; f < frames_per_second; ++f) {
-            const RowBand band = sweep.Next();
-            for (int32_t y = band.top; y < band.end; ++y)
-                ++seen[size_t(y)];
+        // The frames from the first after the last second's up to the first at or past its end.
+        const int64_t last_slot = slot + slots_per_second - 1;
+        for (bool ended = false; !ended; slot += c.slot_step) {
+            ended = slot >= last_slot;
+            const RowBand band = sweep.Next(slot);
+            for (int32_t y = 0; y < c.height; ++y)
+                seen[size_t(y)] += band.Contains(y);
         }
         EXPECT_EQ(std::count(seen.begin(), seen.end(), 0), 0) << "second " << second;
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, Sweep,
-                         ::testing::Values(SweepCase{2160, 60000, 1000}, SweepCase{720, 30000, 1200},
-                                           SweepCase{1080, 30000, 1001}, SweepCase{18, 60000, 1000},
-                                           SweepCase{541, 60000, 1200}));
+                         ::testing::Values(SweepCase{2160, 60000, 1000, 1}, SweepCase{720, 30000, 1200, 1},
+                                           SweepCase{1080, 30000, 1001, 1}, SweepCase{18, 60000, 1000, 1},
+                                           SweepCase{541, 60000, 1200, 1}, SweepCase{2160, 30000, 1001, 3},
+                                           SweepCase{1080, 60000, 1001, 7}, SweepCase{720, 30000, 1200, 40}));
 
 }  // namespace
 }  // namespace vantor::ndi

@@ -1,14 +1,17 @@
 // What bounds the runtime's memory: buffers grow by an eighth, never by doubling; packets a
 // burst left idle give their storage back; the hand-over ring has a budget of bytes in flight
 // and only the entry handed back last keeps large storage; a receiver's share of the stream
-// is counted over the last two seconds only.
+// is counted over the last two seconds only, and its queue waits no longer than the stall limit.
 
 #include "ndi/byte_buffer.h"
 #include "ndi/frame_mailbox.h"
 #include "ndi/packet_pool.h"
+#include "ndi/receiver.h"
 #include "ndi/recent_bytes.h"
 
 #include <gtest/gtest.h>
+
+#include <sys/socket.h>
 
 #include <memory>
 #include <set>
@@ -143,6 +146,26 @@ TEST(RecentBytes, CountsTheLastTwoSecondsOnly)
     EXPECT_EQ(taken.Total(start + 10 * kSecond), 0u);
     taken.Add(5, start + 10 * kSecond);
     EXPECT_EQ(taken.Total(start + 10 * kSecond), 5u) << "nothing older comes back after a long pause";
+}
+
+// After an idle spell, the stall limit counts from when output began to wait again: a receiver
+// whose socket is full (the test filled it) is not dropped the moment a packet is queued.
+TEST(ReceiverQueue, AQueueStartedAfterAnIdleSpellIsGivenTheWholeStallLimit)
+{
+    int fds[2];
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0, fds), 0);
+    const UniqueFd peer(fds[1]);
+    Receiver receiver(UniqueFd(fds[0]), {}, 0);
+    const std::vector<uint8_t> filler(1 << 16);
+    while (::send(receiver.fd(), filler.data(), filler.size(), MSG_DONTWAIT) > 0) {
+    }
+    constexpr int64_t kLater = 5'000'000'000, kLimit = 2'000'000'000;
+    auto packet = std::make_shared<ByteBuffer>();
+    packet->Append(filler);
+    receiver.Enqueue(packet, kLater);
+    ASSERT_TRUE(receiver.WriteSome(kLater));
+    EXPECT_FALSE(receiver.StalledLongerThan(kLimit, kLater + kLimit));
+    EXPECT_TRUE(receiver.StalledLongerThan(kLimit, kLater + kLimit + 1));
 }
 
 }  // namespace

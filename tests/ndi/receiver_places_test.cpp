@@ -1,7 +1,7 @@
 // Places for receivers: with all sixteen taken, whatever the connections holding them do, a new
-// receiver gets the stream, in the place of the connection that has taken the least of it
-// lately (on equal terms, the latest connected); and a flood of connections holds up no frame of
-// a receiver already watching.
+// receiver gets the stream, in the place of a connection of the peer that holds the most
+// places, the one that has taken the least of it lately (on equal terms, the latest connected);
+// and a flood of connections holds up no frame of a receiver already watching.
 
 #include "child_process.h"
 #include "tcp_client.h"
@@ -138,25 +138,25 @@ TEST(ReceiverPlaces, AConnectionThatStopsReadingMakesWayBeforeLaterConnectedOnes
         EXPECT_TRUE(StillOpen(readers[i].get())) << "receiver " << i << " was closed";
 }
 
-// Connects again and again from a few threads, each holding its latest connections open
-// without reading, so that every place keeps turning over.
+// Connects again and again from a few threads (from one peer address when given, a connection
+// every `interval` each), each holding its latest connections open without reading, so that
+// every place keeps turning over.
 class ConnectionFlood {
 public:
-    static constexpr int kThreads = 2;
-    static constexpr size_t kHeldEach = kPlaces;
-
-    explicit ConnectionFlood(uint16_t port)
+    explicit ConnectionFlood(uint16_t port, int threads = 2, size_t held_each = kPlaces, const char* from = nullptr,
+                             std::chrono::milliseconds interval = {})
     {
-        for (int t = 0; t < kThreads; ++t)
-            threads_.emplace_back([this, port] {
+        for (int t = 0; t < threads; ++t)
+            threads_.emplace_back([=, this] {
                 std::deque<ndi::UniqueFd> held;
                 while (!stop_) {
-                    if (ndi::UniqueFd c = ConnectTo(port); c.valid()) {
+                    if (ndi::UniqueFd c = ConnectTo(port, from); c.valid()) {
                         held.push_back(std::move(c));
                         ++made_;
                     }
-                    if (held.size() > kHeldEach)
+                    if (held.size() > held_each)
                         held.pop_front();
+                    std::this_thread::sleep_for(interval);
                 }
             });
     }
@@ -199,6 +199,27 @@ TEST(ReceiverPlaces, AFloodOfConnectionsHoldsUpNoFrameOfAReceiverWatching)
     const auto decoded = SplitFrames(ReadFile(raw), kW, kH);
     EXPECT_EQ(decoded.size(), size_t(kFrames));
     EXPECT_TRUE(AreConsecutiveSentFrames(decoded, kW, kH, DrawNoise)) << "frames were held up";
+}
+
+// A peer that opens a connection every frame interval would, were a newcomer's join not
+// counted, displace each newcomer before its first frame: its own connections make way instead.
+TEST(ReceiverPlaces, ANewcomerGetsTheStreamWhileAnotherPeerOpensAConnectionEveryFrame)
+{
+    constexpr int32_t kW = 96, kH = 54;
+    constexpr int kFrames = 50;
+    SourceHandle source = MakeSource("Kelo Vantor 1");
+    ASSERT_TRUE(source);
+    FrameSender sending(source.get(), kW, kH, 30000, 1200, DrawMovingBox);
+    ConnectionFlood flood(PortOf(source), 1, 4 * kPlaces, "127.0.0.2", std::chrono::milliseconds(40));
+    while (flood.made() < 2 * kPlaces)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+
+    TempDir dir;
+    ChildProcess receiver(FfmpegReceiver(PortOf(source), kFrames, dir.Path("frames.raw")), dir.Path("out"));
+    ASSERT_EQ(receiver.Wait(kClientTimeoutMs), 0) << receiver.Errors();
+    const auto decoded = SplitFrames(ReadFile(dir.Path("frames.raw")), kW, kH);
+    EXPECT_EQ(decoded.size(), size_t(kFrames));
+    EXPECT_TRUE(AreConsecutiveSentFrames(decoded, kW, kH, DrawMovingBox));
 }
 
 }  // namespace

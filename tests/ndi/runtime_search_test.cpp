@@ -35,6 +35,8 @@ struct SearchCase {
     const char* initialised;  // the copy whose NDIlib_initialize ran, or null
     bool vendor_runs;         // and the process runs on it
     std::string said;         // part of the one line on standard error, "{dir}/" for the folder
+    const char* version = kFakeVersion;  // what the program reads as the vendor's version
+    bool relative_folders = false;       // the folder variables name v6 and v5 in the current folder
 };
 void PrintTo(const SearchCase& c, std::ostream* os) { *os << c.name; }
 
@@ -60,6 +62,13 @@ const SearchCase kCases[] = {
      "v6/libndi.so.6", false, "NDI runtime: built-in ({dir}/v6/libndi.so.6: its NDIlib_initialize failed)\n"},
     {"VendorAskedAndNoneFoundCannotRun", {}, "vendor", 1, nullptr, false,
      std::string("NDI runtime: NDIVANTOR_RUNTIME=vendor, but no vendor runtime found ({dir}/v6/libndi.so.6") + kNotFound},
+    {"ANullVersionTextIsSaidAsNoneAndRuns", {{"v6/libndi.so.6", FakeVariant::kNullVersion}}, nullptr, 0,
+     "v6/libndi.so.6", true, "NDI runtime: {dir}/v6/libndi.so.6 (no version text)\n", ""},
+    {"RelativeFoldersAreRefused", {{"v6/libndi.so.6", kComplete}, {"lib/libndi.so.6", kComplete}}, nullptr, 0,
+     "lib/libndi.so.6", true,
+     "NDI_RUNTIME_DIR_V6=v6 is not an absolute folder: not searched\nNDI_RUNTIME_DIR_V5=v5 is not an absolute "
+     "folder: not searched\nNDI runtime: {dir}/lib/libndi.so.6 (",
+     kFakeVersion, true},
     {"AnUnknownModeCannotRun", {{"v6/libndi.so.6", kComplete}}, "vendro", 1, nullptr, false,
      "NDI runtime: NDIVANTOR_RUNTIME is \"vendro\"; it can be builtin or vendor\n"},
 };
@@ -75,9 +84,10 @@ TEST_P(RuntimeSearch, ChoosesAndSaysWhichRuntimeRuns)
         InstallFakeRuntime(variant, path.substr(0, path.rfind('/')), path.substr(path.rfind('/') + 1));
     }
     const std::string log = dir.Path("calls.log");
-    std::vector<std::string> argv = {"env", "-u", "NDIVANTOR_RUNTIME", "NDI_RUNTIME_DIR_V6=" + dir.Path("v6"),
-                                     "NDI_RUNTIME_DIR_V5=" + dir.Path("v5"), "LD_LIBRARY_PATH=" + dir.Path("lib"),
-                                     std::string(kFakeLogVariable) + "=" + log};
+    const std::string folders = c.relative_folders ? "" : dir.Path("");
+    std::vector<std::string> argv = {"env", "-C", dir.Path(""), "-u", "NDIVANTOR_RUNTIME",
+                                     "NDI_RUNTIME_DIR_V6=" + folders + "v6", "NDI_RUNTIME_DIR_V5=" + folders + "v5",
+                                     "LD_LIBRARY_PATH=" + dir.Path("lib"), std::string(kFakeLogVariable) + "=" + log};
     if (c.mode)
         argv.push_back(std::string("NDIVANTOR_RUNTIME=") + c.mode);
     argv.push_back(RUNTIME_PROBE);
@@ -101,7 +111,7 @@ TEST_P(RuntimeSearch, ChoosesAndSaysWhichRuntimeRuns)
 
     const std::string out = ReadFile(dir.Path("probe.out"));
     if (c.exit_code == 0) {
-        EXPECT_EQ(out.starts_with(kFakeVersion), c.vendor_runs) << out;
+        EXPECT_EQ(out.substr(0, out.find('\n')) == c.version, c.vendor_runs) << out;
         EXPECT_EQ(out.substr(out.find('\n') + 1),
                   c.vendor_runs ? "extensions=0 mapped=1\nport=0\n" : "extensions=1 mapped=0\nport=1\n");
     }

@@ -83,7 +83,7 @@ TEST(SenderConnections, AReceiverThatStaysStalledIsDropped)
     EXPECT_TRUE(ReadUntilClosed(never_reads.get(), 10000).has_value());
 }
 
-TEST(SenderConnections, ReceiversThatSendGarbageOrLeaveMidFrameDisturbNoOne)
+TEST(SenderConnections, PeersThatSendGarbageAreDroppedAndTheyOrReceiversLeavingMidFrameDisturbNoOne)
 {
     constexpr int32_t kW = 96, kH = 54;
     SourceHandle source = MakeSource("Kelo Vantor 1");
@@ -95,6 +95,7 @@ TEST(SenderConnections, ReceiversThatSendGarbageOrLeaveMidFrameDisturbNoOne)
     for (int i = 0; i < 5; ++i) {
         ndi::UniqueFd talker = ConnectTo(PortOf(source));
         ::send(talker.get(), garbage.data(), garbage.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+        EXPECT_TRUE(ReadUntilClosed(talker.get(), 3000).has_value()) << "a peer that talks is no receiver";
         ndi::UniqueFd leaver = ConnectTo(PortOf(source));
         char some[100];
         ASSERT_TRUE(Readable(leaver.get(), 5000));

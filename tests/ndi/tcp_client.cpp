@@ -9,10 +9,14 @@
 
 namespace vantor::test {
 
-ndi::UniqueFd ConnectTo(uint16_t port)
+ndi::UniqueFd ConnectTo(uint16_t port, const char* from)
 {
     ndi::UniqueFd s(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
     sockaddr_in address{};
+    address.sin_family = AF_INET;
+    if (from && (::inet_pton(AF_INET, from, &address.sin_addr) != 1 ||
+                 ::bind(s.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0))
+        return ndi::UniqueFd();
     address.sin_family = AF_INET;
     address.sin_port = htons(port);
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);

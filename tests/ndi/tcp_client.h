@@ -9,8 +9,9 @@
 
 namespace vantor::test {
 
-// Connected to 127.0.0.1:port, or invalid when the connection is refused.
-ndi::UniqueFd ConnectTo(uint16_t port);
+// Connected to 127.0.0.1:port, from another loopback address when one is given (a peer of its
+// own to the source), or invalid when the connection is refused.
+ndi::UniqueFd ConnectTo(uint16_t port, const char* from = nullptr);
 
 // Bytes read until the sender closed the connection, or nothing when it was still open after
 // `timeout_ms`.

@@ -20,7 +20,7 @@ bool RecordingLoaderHost::ChooseAndLoad(RgbaImage& image)
         return false;
     image.file_path = pick_path;
     image.file_title = QFileInfo(pick_path).fileName();
-    return image.LoadFromFile(pick_path);
+    return image.LoadFromFile(pick_path, memory);
 }
 
 bool RecordingLoaderHost::AskOkCancel(const QString& caption, const QString& text)

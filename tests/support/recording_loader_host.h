@@ -17,6 +17,7 @@ public:
     QString pick_path;                  // the file the operator picks; empty: cancelled
     bool answer_ok = true;              // the answer to the question
     std::function<void()> on_question;  // runs while the question is open
+    MemoryGauge memory = AvailableMemoryBytes;  // what the picked file's load may take
 
     // True once per scheduled step: the test then runs the step, as the dialog's timer would.
     bool TakePendingStep();

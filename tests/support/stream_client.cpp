@@ -22,11 +22,9 @@ namespace {
 
 QString Address(uint16_t port) { return QStringLiteral("tcp://127.0.0.1:%1").arg(port); }
 
-// Runs a client to its end; its standard output, or nothing when it failed or overran.
-std::optional<QByteArray> Run(const QString& program, const QStringList& args, int timeout_ms)
+// A started client's standard output once it has ended, or nothing when it failed or overran.
+std::optional<QByteArray> Finish(QProcess& process, int timeout_ms)
 {
-    QProcess process;
-    process.start(program, args);
     if (!process.waitForFinished(timeout_ms)) {
         process.kill();
         process.waitForFinished(1000);
@@ -35,6 +33,14 @@ std::optional<QByteArray> Run(const QString& program, const QStringList& args, i
     if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
         return std::nullopt;
     return process.readAllStandardOutput();
+}
+
+// Runs a client to its end.
+std::optional<QByteArray> Run(const QString& program, const QStringList& args, int timeout_ms)
+{
+    QProcess process;
+    process.start(program, args);
+    return Finish(process, timeout_ms);
 }
 
 constexpr uint16_t kFirstSourcePort = 5960;
@@ -115,12 +121,23 @@ std::optional<StreamInfo> ProbeStream(uint16_t port, int timeout_ms)
 
 std::vector<QByteArray> GrabFrames(uint16_t port, int count, int width, int height, int timeout_ms)
 {
-    const auto out = Run(QStringLiteral("ffmpeg"),
-                         {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-i"), Address(port),
-                          QStringLiteral("-frames:v"), QString::number(count), QStringLiteral("-f"),
-                          QStringLiteral("rawvideo"), QStringLiteral("-pix_fmt"), QStringLiteral("bgra"),
-                          QStringLiteral("-")},
-                         timeout_ms);
+    return ReceivedFrames(*StartReceiving(port, count), width, height, timeout_ms);
+}
+
+std::unique_ptr<QProcess> StartReceiving(uint16_t port, int count)
+{
+    auto receiver = std::make_unique<QProcess>();
+    receiver->start(QStringLiteral("ffmpeg"),
+                    {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-i"), Address(port),
+                     QStringLiteral("-fps_mode"), QStringLiteral("passthrough"), QStringLiteral("-frames:v"),
+                     QString::number(count), QStringLiteral("-f"), QStringLiteral("rawvideo"),
+                     QStringLiteral("-pix_fmt"), QStringLiteral("bgra"), QStringLiteral("-")});
+    return receiver;
+}
+
+std::vector<QByteArray> ReceivedFrames(QProcess& receiver, int width, int height, int timeout_ms)
+{
+    const auto out = Finish(receiver, timeout_ms);
     std::vector<QByteArray> frames;
     const qsizetype frame_bytes = qsizetype(width) * height * 4;
     for (qsizetype at = 0; out && at + frame_bytes <= out->size(); at += frame_bytes)

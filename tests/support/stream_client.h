@@ -3,9 +3,11 @@
 // frames as BGRA. Every call is bounded in time.
 
 #include <QByteArray>
+#include <QProcess>
 #include <QString>
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -23,8 +25,12 @@ struct StreamInfo {
 
 std::optional<StreamInfo> ProbeStream(uint16_t port, int timeout_ms = 10000);
 
-// The next `count` decoded frames of the source, each width * height * 4 bytes of BGRA.
+// The next `count` decoded frames of the source, each width * height * 4 bytes of BGRA, each
+// frame once as sent (no copies fill a pause between two).
 std::vector<QByteArray> GrabFrames(uint16_t port, int count, int width, int height, int timeout_ms = 15000);
+// The same in two steps, the receiver watching while the test does other things.
+std::unique_ptr<QProcess> StartReceiving(uint16_t port, int count);
+std::vector<QByteArray> ReceivedFrames(QProcess& receiver, int width, int height, int timeout_ms = 15000);
 
 // Whether something accepts connections on 127.0.0.1:port.
 bool IsListening(uint16_t port);

@@ -185,6 +185,15 @@ TEST_F(OverlaySetup, TypingAnOffsetMovesItDigitByDigit)
 
 TEST_F(OverlaySetup, AnOffsetOutOfRangeIsStoredAndKeepsOkFromClosing)
 {
+    QLineEdit* y = Control<QLineEdit>(1035);
+    y->selectAll();
+    answers.Press(QMessageBox::Ok);
+    QTest::keyClicks(y, QStringLiteral("1101"));
+    EXPECT_EQ(answers.seen, QStringList{AppName() + QStringLiteral(": Please enter an integer between 0 and 1100.")});
+    y->selectAll();
+    QTest::keyClicks(y, QStringLiteral("0"));
+    answers.seen.clear();
+
     QLineEdit* x = Control<QLineEdit>(1034);
     x->selectAll();
     answers.Press(QMessageBox::Ok);

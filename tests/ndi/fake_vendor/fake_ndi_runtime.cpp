@@ -2,7 +2,7 @@
 // seven operations as plain C symbols. It reads every record at the byte offsets that C gives the
 // vendor's records on x86-64, independently of our header, and writes what it read, one line a
 // call, to the file named by FAKE_NDI_LOG. Variants: FAKE_NDI_WITHOUT_SEND_VIDEO lacks one symbol;
-// FAKE_NDI_INITIALIZE_FAILS cannot run.
+// FAKE_NDI_INITIALIZE_FAILS cannot run; FAKE_NDI_NULL_VERSION answers its version with null.
 
 #include "fake_vendor.h"
 
@@ -58,7 +58,11 @@ bool NDIlib_initialize()
 
 void NDIlib_destroy() { Record("destroy"); }
 
+#ifdef FAKE_NDI_NULL_VERSION
+const char* NDIlib_version() { return nullptr; }
+#else
 const char* NDIlib_version() { return vantor::test::kFakeVersion; }
+#endif
 
 void* NDIlib_send_create(const void* settings)
 {

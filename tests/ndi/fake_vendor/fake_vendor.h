@@ -7,7 +7,7 @@
 
 namespace vantor::test {
 
-enum class FakeVariant { kComplete, kWithoutSendVideo, kInitializeFails };
+enum class FakeVariant { kComplete, kWithoutSendVideo, kInitializeFails, kNullVersion };
 
 inline constexpr char kFakeLogVariable[] = "FAKE_NDI_LOG";  // names the file of recorded calls
 inline constexpr char kFakeVersion[] = "Fake vendor NDI runtime 6.1.2";
