@@ -1,5 +1,6 @@
 #include "engine_fixture.h"
 
+#include <QImage>
 #include <QSignalSpy>
 
 namespace vantor {
@@ -168,6 +169,32 @@ TEST_F(SendLoop, ExitWhileStoppedShutsDownAtOnce)
     QSignalSpy finished(&engine, &Engine::finished);
     engine.ExitConfirmed();
     EXPECT_EQ(finished.count(), 1);
+}
+
+// The control API's picture: asks made before it comes share one, a stop while one is asked for
+// still answers it, and stopped it comes at once; every one shows the frame sent.
+TEST_F(SendLoop, PicturesOfTheOutputComeOnceForTheAsksBeforeThemRunningOrStopped)
+{
+    engine.SelectResolution(k640x360);
+    QSignalSpy pictures(&engine, &Engine::snapshotReady);
+    const auto latest = [&pictures] { return pictures.last().at(0).value<QImage>(); };
+    ASSERT_TRUE(engine.StartSending());
+    engine.RequestSnapshot();
+    engine.RequestSnapshot();
+    ASSERT_TRUE(SpinUntil([&] { return pictures.count() >= 1; }, 5000));
+    SpinFor(200);
+    EXPECT_EQ(pictures.count(), 1);
+    EXPECT_EQ(latest().size(), QSize(640, 360));
+    EXPECT_NE(qAlpha(latest().pixel(380, 95)), 0) << "the watermark, 480 x 184 from 20 pixels in";
+
+    engine.RequestSnapshot();
+    engine.StopSending();
+    ASSERT_TRUE(SpinUntil([&] { return pictures.count() >= 2; }, 5000));
+    engine.RequestSnapshot();
+    EXPECT_EQ(pictures.count(), 3) << "stopped, at once";
+    EXPECT_EQ(latest().size(), QSize(640, 360));
+    SpinFor(100);
+    EXPECT_EQ(pictures.count(), 3);
 }
 
 }  // namespace
