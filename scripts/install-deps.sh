@@ -8,4 +8,4 @@ apt-get install -y -qq --no-install-recommends \
   qt6-base-dev qt6-image-formats-plugins libgl-dev \
   libavformat-dev libavcodec-dev libavutil-dev ffmpeg \
   libgtest-dev libgmock-dev libbenchmark-dev \
-  dbus dbus-daemon fonts-dejavu-core fonts-liberation2 >/dev/null
+  dbus dbus-daemon libdbus-1-dev fonts-dejavu-core fonts-liberation2 >/dev/null
