@@ -4,7 +4,6 @@
 
 #include <QDBusArgument>
 #include <QDBusMessage>
-#include <QDBusReply>
 #include <QMetaType>
 #include <QSet>
 
@@ -14,12 +13,6 @@ namespace vantor::test {
 namespace {
 
 const QString kConnectionName = QStringLiteral("sync-test-client");
-
-QDBusMessage BusCall(const QString& interface, const QString& method)
-{
-    return QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"),
-                                          QStringLiteral("/org/freedesktop/DBus"), interface, method);
-}
 
 }  // namespace
 
@@ -67,18 +60,11 @@ std::optional<std::vector<qint64>> BusClient::Barrier(size_t copies, int timeout
     return replies;
 }
 
-qint64 BusClient::ProcessOf(const QString& connection) const
-{
-    QDBusMessage call = BusCall(QStringLiteral("org.freedesktop.DBus"), QStringLiteral("GetConnectionUnixProcessID"));
-    call << connection;
-    const QDBusReply<uint> reply = bus_.call(call);
-    return reply.isValid() ? qint64(reply.value()) : 0;
-}
-
 QMap<QString, QStringList> BusClient::MatchRules() const
 {
-    const QDBusMessage reply =
-        bus_.call(BusCall(QStringLiteral("org.freedesktop.DBus.Debug.Stats"), QStringLiteral("GetAllMatchRules")));
+    const QDBusMessage reply = bus_.call(QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+        QStringLiteral("org.freedesktop.DBus.Debug.Stats"), QStringLiteral("GetAllMatchRules")));
     QMap<QString, QStringList> rules;
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().size() != 1)
         return rules;

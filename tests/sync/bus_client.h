@@ -1,7 +1,7 @@
 #pragma once
 // The test's own connection to the copies' bus: it posts the copies' message in any shape, well
 // formed or not, hears every message the copies post and every frame position they send, and
-// asks the bus who is behind a connection and what it delivers to whom.
+// asks the bus what it delivers to whom.
 
 #include <QDBusConnection>
 #include <QList>
@@ -46,6 +46,7 @@ public:
     ~BusClient() override;
 
     bool connected() const { return connected_; }
+    QString name() const { return bus_.baseService(); }
 
     // A well-formed message: code unsigned, payload signed, both 64 bits.
     void Post(quint64 code, qint64 payload) const;
@@ -56,9 +57,6 @@ public:
     const std::vector<HeardMessage>& heard() const { return heard_; }
     // Every well-formed frame position since the client connected.
     const std::vector<HeardMessage>& positions() const { return positions_; }
-
-    // The process id behind a connection to the bus; 0 when the bus does not say.
-    qint64 ProcessOf(const QString& connection) const;
     // Every connection's match rules as the bus holds them: what it delivers to whom.
     QMap<QString, QStringList> MatchRules() const;
 
