@@ -2,8 +2,9 @@
 
 #include "support/spin_until.h"
 
-#include <QDBusArgument>
+#include <QDBusMetaType>
 #include <QDBusMessage>
+#include <QDBusReply>
 #include <QMetaType>
 #include <QSet>
 
@@ -18,6 +19,7 @@ const QString kConnectionName = QStringLiteral("sync-test-client");
 
 BusClient::BusClient(const QString& address) : bus_(QDBusConnection::connectToBus(address, kConnectionName))
 {
+    qDBusRegisterMetaType<QMap<QString, QStringList>>();  // the bus's answer to MatchRules
     const auto subscribe = [this](const char* member, const char* slot) {
         return bus_.connect(QString(), QString::fromLatin1(kSyncPath), QString::fromLatin1(kSyncInterface),
                             QString::fromLatin1(member), this, slot);
@@ -62,24 +64,10 @@ std::optional<std::vector<qint64>> BusClient::Barrier(size_t copies, int timeout
 
 QMap<QString, QStringList> BusClient::MatchRules() const
 {
-    const QDBusMessage reply = bus_.call(QDBusMessage::createMethodCall(
+    const QDBusReply<QMap<QString, QStringList>> rules = bus_.call(QDBusMessage::createMethodCall(
         QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
         QStringLiteral("org.freedesktop.DBus.Debug.Stats"), QStringLiteral("GetAllMatchRules")));
-    QMap<QString, QStringList> rules;
-    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().size() != 1)
-        return rules;
-    const QDBusArgument map = reply.arguments().front().value<QDBusArgument>();
-    map.beginMap();
-    while (!map.atEnd()) {
-        QString connection;
-        QStringList of_connection;
-        map.beginMapEntry();
-        map >> connection >> of_connection;
-        map.endMapEntry();
-        rules.insert(connection, of_connection);
-    }
-    map.endMap();
-    return rules;
+    return rules.value();
 }
 
 std::optional<HeardMessage> BusClient::WellFormed(const QDBusMessage& message) const
