@@ -138,6 +138,11 @@ bool LineReader::WaitFor(const std::string& line, int timeout_ms)
     }
 }
 
+bool LineReader::SawLineStarting(const std::string& prefix) const
+{
+    return std::any_of(seen_.begin(), seen_.end(), [&](const std::string& line) { return line.starts_with(prefix); });
+}
+
 double ProcessCpuSeconds()
 {
     rusage usage{};

@@ -47,6 +47,8 @@ public:
     // Waits until a line equal to `line` has arrived, now or before; false at the timeout or
     // the pipe's end. Lines taken by ReadAvailable are not seen here.
     bool WaitFor(const std::string& line, int timeout_ms);
+    // Whether WaitFor has read a line that starts with `prefix`.
+    bool SawLineStarting(const std::string& prefix) const;
 
 private:
     int fd_;

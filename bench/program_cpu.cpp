@@ -16,6 +16,8 @@ namespace {
 constexpr int kStartBound_ms = 15000;
 constexpr int kSettle_ms = 3000;  // from the receivers' start to the window
 constexpr int kSequenceLength = 4;
+// What a copy says when it finds another copy sending under the number it took.
+constexpr char kRenumbered[] = "Another copy also took";
 
 void SleepMs(int ms)
 {
@@ -144,17 +146,19 @@ CopiesFigures MeasureCopies(const ProgramCase& c, int copies, bool on_bus, const
         return {};
     const std::string address = bus ? bus->address() : "unix:path=/nonexistent";
     std::vector<std::unique_ptr<ProgramCopy>> running;
+    bool numbered_at_once = true;
     for (int n = 1; n <= copies; ++n) {
         running.push_back(std::make_unique<ProgramCopy>(c, setup, address));
-        if (!running.back()->lines.WaitFor(Title(n), kStartBound_ms))
-            return {};  // copies number themselves in turn: one at a time
+        LineReader& lines = running.back()->lines;
+        // In turn, so that each finds the ones before it numbered and sending.
+        if (!lines.WaitFor(Title(n), kStartBound_ms) || !lines.WaitFor("Sending", kStartBound_ms))
+            return {};
+        numbered_at_once = numbered_at_once && !lines.SawLineStarting(kRenumbered);
     }
     std::vector<pid_t> pids;
     std::vector<std::unique_ptr<StreamWatch>> watches;
     for (const auto& copy : running) {
         if (c.sequence && !copy->lines.WaitFor("Overlay on", kStartBound_ms))
-            return {};
-        if (!copy->lines.WaitFor("Sending", kStartBound_ms))
             return {};
         const auto port = test::SourcePortOf(copy->process.pid());
         if (!port)
@@ -164,7 +168,9 @@ CopiesFigures MeasureCopies(const ProgramCase& c, int copies, bool on_bus, const
         if (!watches.back())
             return {};
     }
-    return MeasureWindow(pids, watches, c, setup, bus ? bus->pid() : 0);
+    CopiesFigures figures = MeasureWindow(pids, watches, c, setup, bus ? bus->pid() : 0);
+    figures.numbered_at_once = numbered_at_once;
+    return figures;
 }
 
 ProcessFigures MeasureFfmpegJob(const ProgramCase& c, const ProgramSetup& setup)

@@ -39,6 +39,7 @@ struct CopiesFigures {
     std::vector<ProcessFigures> copies;
     double bus_cpu_s = -1;         // the session bus daemon, over the same window; -1 without one
     double bare_p99_late_ms = -1;  // a bare clock_nanosleep loop at the rate, in the same window
+    bool numbered_at_once = true;  // no copy had to give up a number it took first
 };
 
 // One copy of ndivantor-headless on the bus at `bus_address` (an address that leads nowhere:
@@ -57,8 +58,9 @@ std::unique_ptr<StreamWatch> ConnectedWatch(uint16_t port);
 // Makes the four pictures of the sequence in `folder` and names them in `setup`.
 bool MakeSequencePictures(const std::string& folder, ProgramSetup& setup);
 
-// On a bus, copies number themselves 1, 2, ... and post their frame positions to each other;
-// without one, a single copy runs alone, as under a service manager with no session.
+// On a bus, copies number themselves 1, 2, ... and post their frame positions; each is launched
+// once the ones before it send. Without a bus, a single copy runs alone, as under a service
+// manager with no session.
 CopiesFigures MeasureCopies(const ProgramCase& c, int copies, bool on_bus, const ProgramSetup& setup);
 ProcessFigures MeasureFfmpegJob(const ProgramCase& c, const ProgramSetup& setup);
 

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# The load of the frame positions that running copies post to each other: eight copies of
-# ndivantor-headless at 1280 x 720 60p on a private session bus post 8 x 60 = 480 messages a
-# second, each delivered to all eight. Prints the CPU share of the bus daemon and of each copy
-# over a 10 s window (from /proc/<pid>/stat), the message rate a bus monitor then sees, and,
-# for comparison, the copies' CPU share when they run without a bus and so post nothing.
+# The load of the frame positions that running copies post: eight copies of ndivantor-headless
+# at 1280 x 720 60p on a private session bus post 8 x 60 = 480 messages a second, on a signal no
+# copy subscribes to. Prints the CPU share of the bus daemon and of each copy over a 10 s window
+# (from /proc/<pid>/stat), the position rate a bus monitor then sees, and, for comparison, the
+# copies' CPU share when they run without a bus and so post nothing.
 #
 #     bench/sync_load.sh [path/to/ndivantor-headless]    (default: the release build)
 set -euo pipefail
@@ -89,7 +89,7 @@ measure() {
 echo "machine: $(nproc) cores, load average $(cut -d' ' -f1-3 /proc/loadavg)"
 echo "CPU share of one core over ${window_s} s, eight copies at 1280 x 720 60p"
 
-# With the bus: the daemon routes every position to every copy.
+# With the bus: the daemon takes every position and hands it to nobody but a monitor.
 bus_info=$(dbus-daemon --session --fork --print-address=1 --print-pid=1)
 address=$(sed -n 1p <<<"$bus_info")
 daemon_pid=$(sed -n 2p <<<"$bus_info")
@@ -98,9 +98,9 @@ names=(bus-daemon)
 for n in $(seq "$copies"); do names+=("copy$n"); done
 measure "positions on the bus" "$daemon_pid" "${pids[@]}"
 seen=$(timeout "$monitor_s" dbus-monitor --address "$address" \
-           "type='signal',interface='Kelo.UK.NDI.VTR',member='SyncMessage'" 2>/dev/null |
-       grep -c 'member=SyncMessage' || true)
-echo "messages a bus monitor sees: $((seen / monitor_s)) a second"
+           "type='signal',interface='Kelo.UK.NDI.VTR',member='FramePosition'" 2>/dev/null |
+       grep -c 'member=FramePosition' || true)
+echo "positions a bus monitor sees: $((seen / monitor_s)) a second"
 end_copies
 kill -TERM "$daemon_pid"
 daemon_pid=

@@ -4,15 +4,6 @@
 #include "engine/engine_constants.h"
 
 namespace vantor {
-namespace {
-
-// Bus names of one bus (":1.7", ":1.12") grow with each connection: a longer name is later.
-bool LaterBusName(const QString& a, const QString& b)
-{
-    return a.size() != b.size() ? a.size() > b.size() : a > b;
-}
-
-}  // namespace
 
 QString WindowTitle(int32_t instance_number)
 {
@@ -87,7 +78,7 @@ void InstanceSync::ApplyNumber(int32_t number)
     emit duplicateNumberResolved(old_number, number);
 }
 
-void InstanceSync::OnSyncMessage(uintptr_t code, intptr_t payload, const QString& sender)
+void InstanceSync::OnSyncMessage(uintptr_t code, intptr_t payload)
 {
     switch (code) {
     case kSyncStartStop:
@@ -102,22 +93,16 @@ void InstanceSync::OnSyncMessage(uintptr_t code, intptr_t payload, const QString
         if (payload >= 0 && payload < intptr_t(taken_.size()))
             taken_[size_t(payload)] = true;
         break;
-    case kSyncPosition:
-        OnPosition(payload, sender);
-        break;
     default:
         break;
     }
 }
 
-// Two copies launched within the same 100 ms can take the same number. The first frame
-// position that another copy sends under this copy's number shows it; of the two, the copy
-// with the later bus name takes a new number, so no two sources keep one name.
-void InstanceSync::OnPosition(intptr_t payload, const QString& sender)
+// Of two copies that took one number, the one that claimed it later takes a new number, so no
+// two sources keep one name; a run it had started goes on under the new one.
+void InstanceSync::NumberHeldElsewhere(int32_t instance_number)
 {
-    if (sender == own_sender_ || number_pending_ || renumbering_ || payload < 0)
-        return;
-    if (payload / 64 != engine_.instance_number() || !LaterBusName(own_sender_, sender))
+    if (number_pending_ || renumbering_ || instance_number != engine_.instance_number())
         return;
     renumbering_ = true;
     BeginNumbering();

@@ -36,11 +36,11 @@ public:
     // When the wait ends: takes the lowest free number, names the source and applies the
     // output format; or, as a ninth copy, asks to exit.
     void ChooseNumber();
-    // One message from any copy. `sender` names the copy's connection to the bus; it decides
-    // which of two copies that took the same number gives it up.
-    void OnSyncMessage(uintptr_t code, intptr_t payload, const QString& sender);
-    // This copy's own name on the bus; messages from it are this copy's own.
-    void SetOwnSender(const QString& sender) { own_sender_ = sender; }
+    // One message from any copy.
+    void OnSyncMessage(uintptr_t code, intptr_t payload);
+    // Another copy took this number first (two copies launched within the same 100 ms can both
+    // take it): this copy takes a new one. A number this copy no longer holds changes nothing.
+    void NumberHeldElsewhere(int32_t instance_number);
 
     // The two check boxes: at most one of them checked, both may be clear.
     void MasterClicked(bool checked);
@@ -53,27 +53,25 @@ public:
     bool renumbering() const { return renumbering_; }
 
 signals:
-    // The copy has taken a number (again, after a clash), before the output format is applied
-    // under it.
+    // The copy has taken a number (again, after a clash), just before its source is named by
+    // it: the output format is applied next.
     void numberTaken(int32_t number);
     void titleChanged(const QString& title);
     void masterBoxChanged(bool checked);
     void slaveBoxChanged(bool checked);
     // A ninth copy: the exit confirmation should be shown.
     void exitRequested();
-    // Another copy sends under this copy's number; this copy has taken a new one.
+    // Another copy took this copy's number first; this copy has taken a new one.
     void duplicateNumberResolved(int32_t old_number, int32_t new_number);
 
 private:
     void BeginNumbering();
     int32_t FindCandidate() const;
-    void OnPosition(intptr_t payload, const QString& sender);
     void ApplyNumber(int32_t number);
 
     Engine& engine_;
     std::function<void(uint32_t, intptr_t)> post_;
     const uint32_t own_pid_;
-    QString own_sender_;
     std::array<bool, 32> taken_{};  // entry n: a reply said number n is taken
     bool number_pending_ = false;
     bool renumbering_ = false;      // the number is being chosen again after a clash

@@ -1,8 +1,11 @@
 #pragma once
-// This copy among the others on the machine: its numbering, the master's orders and the frame
-// positions travel as messages on the session bus. With no bus the copy runs alone as No 1.
+// This copy among the others on the machine: its numbering and the master's orders travel as
+// messages on the session bus, the frame positions as a signal of their own, and each number
+// taken is claimed as a bus name, so that of two copies that took one number the later gives it
+// up. With no bus the copy runs alone as No 1.
 
 #include "engine/instance_sync.h"
+#include "platform/position_poster.h"
 #include "platform/sync_bus.h"
 
 #include <functional>
@@ -23,6 +26,7 @@ public:
 private:
     SyncBus bus_;
     const bool on_bus_;
+    PositionPoster positions_;
     InstanceSync sync_;
 };
 

@@ -1,9 +1,23 @@
 #include "platform/sync_bus.h"
 
 #include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
 #include <QMetaType>
 
 namespace vantor {
+namespace {
+
+// RequestName's flag and answer, from the bus's own interface.
+constexpr uint kDoNotQueue = 4;
+constexpr uint kNameExists = 3;
+
+}  // namespace
+
+QString NumberName(int32_t instance_number)
+{
+    return QStringLiteral("%1.No%2").arg(QLatin1String(kSyncInterface)).arg(instance_number + 1);
+}
 
 SyncBus::SyncBus(QObject* parent) : QObject(parent), bus_(QDBusConnection::sessionBus()) {}
 
@@ -26,7 +40,22 @@ void SyncBus::Post(uint32_t code, intptr_t payload) const
     bus_.send(message);
 }
 
-QString SyncBus::own_name() const { return connected_ ? bus_.baseService() : QString(); }
+void SyncBus::ClaimNumber(int32_t instance_number)
+{
+    if (!connected_)
+        return;
+    QDBusMessage request = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("RequestName"));
+    request << NumberName(instance_number) << kDoNotQueue;
+    auto* watcher = new QDBusPendingCallWatcher(bus_.asyncCall(request), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, instance_number](QDBusPendingCallWatcher* call) {
+        call->deleteLater();
+        const QDBusPendingReply<uint> reply = *call;
+        if (reply.isValid() && reply.value() == kNameExists)
+            emit numberHeldElsewhere(instance_number);
+    });
+}
 
 // Messages of another shape (other argument counts or types) change nothing.
 void SyncBus::OnSignal(const QDBusMessage& message)
@@ -35,7 +64,7 @@ void SyncBus::OnSignal(const QDBusMessage& message)
     if (args.size() != 2 || args[0].metaType().id() != QMetaType::ULongLong ||
         args[1].metaType().id() != QMetaType::LongLong)
         return;
-    emit received(args[0].toULongLong(), args[1].toLongLong(), message.service());
+    emit received(args[0].toULongLong(), args[1].toLongLong());
 }
 
 }  // namespace vantor

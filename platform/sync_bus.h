@@ -3,6 +3,7 @@
 // every copy subscribes, the sender receives its own, delivery is ordered and asynchronous and
 // lands on the thread this object lives on (the user-interface thread); posting never waits.
 // The code is sent unsigned and the payload signed, both 64 bits wide (pointer width here).
+// The frame positions travel beside it as a signal of their own (PositionPoster).
 
 #include <QDBusConnection>
 #include <QObject>
@@ -18,6 +19,12 @@ namespace vantor {
 inline constexpr char kSyncPath[] = "/Kelo/UK/NDI/VTR";
 inline constexpr char kSyncInterface[] = "Kelo.UK.NDI.VTR";
 inline constexpr char kSyncMember[] = "SyncMessage";
+// The frame positions' own signal, which no copy subscribes to.
+inline constexpr char kPositionMember[] = "FramePosition";
+
+// The bus name a copy holds while it has number `instance_number`: "Kelo.UK.NDI.VTR.No3" for
+// number 2, shown as No 3.
+QString NumberName(int32_t instance_number);
 
 class SyncBus : public QObject {
     Q_OBJECT
@@ -29,12 +36,15 @@ public:
     bool Connect();
     // Posts to every copy. Any thread; returns at once.
     void Post(uint32_t code, intptr_t payload) const;
-    // This copy's unique name on the bus; empty when not connected.
-    QString own_name() const;
+    // Asks the bus for the number's name without queueing for it; numberHeldElsewhere follows
+    // when another connection holds it. Returns at once.
+    void ClaimNumber(int32_t instance_number);
 
 signals:
-    // One well-formed message, in the order posted; `sender` is the posting copy's bus name.
-    void received(quint64 code, qint64 payload, const QString& sender);
+    // One well-formed message, in the order posted.
+    void received(quint64 code, qint64 payload);
+    // The number's name belongs to another copy: that copy took the number first.
+    void numberHeldElsewhere(int32_t instance_number);
 
 private slots:
     void OnSignal(const QDBusMessage& message);

@@ -9,7 +9,6 @@ namespace {
 using test::SpinUntil;
 
 constexpr uint32_t kOwnPid = 4242;
-const QString kOwnBusName = QStringLiteral(":1.20");
 
 // One copy's numbering and roles, with the messages it posts collected instead of sent.
 class InstanceSyncTest : public test::EngineFixture {
@@ -17,7 +16,6 @@ protected:
     void SetUp() override
     {
         EngineFixture::SetUp();
-        sync.SetOwnSender(kOwnBusName);
         engine.SetHooks({[this] { return sync.master(); },
                          [this](uint32_t code, intptr_t payload) { Record(code, payload); }, {}});
     }
@@ -33,7 +31,7 @@ protected:
     {
         sync.Announce();
         for (intptr_t reply : replies)
-            sync.OnSyncMessage(kSyncReply, reply, QStringLiteral(":1.5"));
+            sync.OnSyncMessage(kSyncReply, reply);
         sync.ChooseNumber();
     }
 
@@ -49,7 +47,7 @@ TEST_F(InstanceSyncTest, AnnouncesItsProcessIdAndTakesTheLowestFreeNumber)
     ASSERT_EQ(posted.size(), 1u);
     EXPECT_EQ(posted[0], (std::pair<uint32_t, intptr_t>{kSyncAnnounce, kOwnPid}));
     for (intptr_t reply : {0, 1, 3})
-        sync.OnSyncMessage(kSyncReply, reply, QStringLiteral(":1.5"));
+        sync.OnSyncMessage(kSyncReply, reply);
     ASSERT_TRUE(SpinUntil([&] { return !sync.number_pending(); }, 2000)) << "no choice after 100 ms";
     EXPECT_EQ(sync.instance_number(), 2);
     ASSERT_EQ(titles.count(), 1);
@@ -62,7 +60,7 @@ TEST_F(InstanceSyncTest, AFirstCopyWithNoRepliesIsNumberZero)
     NumberWithReplies({});
     EXPECT_EQ(sync.instance_number(), 0);
     // A late reply does not change a number already chosen.
-    sync.OnSyncMessage(kSyncReply, 0, QStringLiteral(":1.5"));
+    sync.OnSyncMessage(kSyncReply, 0);
     EXPECT_EQ(sync.instance_number(), 0);
 }
 
@@ -82,14 +80,14 @@ TEST_F(InstanceSyncTest, RepliesToOtherCopiesAnnouncementsOnlyEvenWhilePending)
 {
     sync.Announce();
     broadcasts.Take();
-    sync.OnSyncMessage(kSyncAnnounce, kOwnPid, kOwnBusName);  // its own: ignored
-    sync.OnSyncMessage(kSyncAnnounce, 999, QStringLiteral(":1.30"));
+    sync.OnSyncMessage(kSyncAnnounce, kOwnPid);  // its own: ignored
+    sync.OnSyncMessage(kSyncAnnounce, 999);
     using Msg = std::pair<uint32_t, intptr_t>;
     EXPECT_EQ(broadcasts.Take(), (std::vector<Msg>{{kSyncReply, 0}}));
-    sync.OnSyncMessage(kSyncReply, 0, QStringLiteral(":1.30"));
-    sync.OnSyncMessage(kSyncReply, 1, QStringLiteral(":1.30"));
+    sync.OnSyncMessage(kSyncReply, 0);
+    sync.OnSyncMessage(kSyncReply, 1);
     sync.ChooseNumber();
-    sync.OnSyncMessage(kSyncAnnounce, 1000, QStringLiteral(":1.31"));
+    sync.OnSyncMessage(kSyncAnnounce, 1000);
     const auto replies = broadcasts.Take();
     ASSERT_FALSE(replies.empty());
     EXPECT_EQ(replies.back(), (Msg{kSyncReply, 2}));
@@ -98,18 +96,17 @@ TEST_F(InstanceSyncTest, RepliesToOtherCopiesAnnouncementsOnlyEvenWhilePending)
 TEST_F(InstanceSyncTest, MalformedPayloadsAndUnknownCodesChangeNothing)
 {
     sync.Announce();
-    const QString other = QStringLiteral(":1.9");
     for (intptr_t bad : {intptr_t{-1}, intptr_t{32}, intptr_t{1} << 40, INTPTR_MIN})
-        sync.OnSyncMessage(kSyncReply, bad, other);
+        sync.OnSyncMessage(kSyncReply, bad);
     for (uintptr_t code : {uintptr_t{0}, uintptr_t{4}, uintptr_t{6}, uintptr_t{99}, (uintptr_t{1} << 32) + 1,
                            UINTPTR_MAX})
-        sync.OnSyncMessage(code, 0, other);
+        sync.OnSyncMessage(code, 0);
     sync.ChooseNumber();
     EXPECT_EQ(sync.instance_number(), 0);
     ASSERT_TRUE(engine.sender_exists());
     // Start orders with payloads other than 0 and 1 are ignored by a slave.
     for (intptr_t bad : {intptr_t{2}, intptr_t{-1}, intptr_t{1} << 33})
-        sync.OnSyncMessage(kSyncStartStop, bad, other);
+        sync.OnSyncMessage(kSyncStartStop, bad);
     EXPECT_FALSE(engine.running());
 }
 
@@ -117,13 +114,13 @@ TEST_F(InstanceSyncTest, SlavesFollowTheMasterUntilTheirBoxIsCleared)
 {
     NumberWithReplies({});
     EXPECT_TRUE(sync.slave());
-    sync.OnSyncMessage(kSyncStartStop, 1, QStringLiteral(":1.2"));
+    sync.OnSyncMessage(kSyncStartStop, 1);
     EXPECT_TRUE(engine.running());
-    sync.OnSyncMessage(kSyncStartStop, 0, QStringLiteral(":1.2"));
+    sync.OnSyncMessage(kSyncStartStop, 0);
     EXPECT_FALSE(engine.running());
 
     sync.SlaveClicked(false);
-    sync.OnSyncMessage(kSyncStartStop, 1, QStringLiteral(":1.2"));
+    sync.OnSyncMessage(kSyncStartStop, 1);
     EXPECT_FALSE(engine.running()) << "a copy that is not a slave follows nobody";
 }
 
@@ -151,30 +148,36 @@ TEST_F(InstanceSyncTest, AtMostOneRoleBoxIsChecked)
     engine.PressStop();
     for (const auto& [code, payload] : broadcasts.Take())
         EXPECT_NE(code, kSyncStartStop);
-    sync.OnSyncMessage(kSyncStartStop, 1, QStringLiteral(":1.2"));
+    sync.OnSyncMessage(kSyncStartStop, 1);
     EXPECT_FALSE(engine.running());
 }
 
-TEST_F(InstanceSyncTest, OfTwoCopiesSendingUnderOneNumberTheLaterOneTakesANewNumber)
+TEST_F(InstanceSyncTest, ACopyWhoseNumberAnotherTookFirstTakesANewNumberAndGoesOnSending)
 {
+    QSignalSpy taken(&sync, &InstanceSync::numberTaken);
     NumberWithReplies({});
     ASSERT_EQ(sync.instance_number(), 0);
+    ASSERT_EQ(taken.count(), 1);
+    EXPECT_EQ(taken.at(0).at(0).toInt(), 0) << "the number taken is claimed";
     ASSERT_TRUE(engine.StartSending());
     QSignalSpy resolved(&sync, &InstanceSync::duplicateNumberResolved);
 
-    // An earlier copy's position under number 0: this copy gives the number up.
-    sync.OnSyncMessage(kSyncPosition, 5, QStringLiteral(":1.3"));
+    // Another number held elsewhere is none of this copy's business.
+    sync.NumberHeldElsewhere(1);
+    EXPECT_FALSE(sync.number_pending());
+    sync.NumberHeldElsewhere(0);
     EXPECT_TRUE(sync.number_pending());
-    sync.OnSyncMessage(kSyncReply, 0, QStringLiteral(":1.3"));
+    sync.OnSyncMessage(kSyncReply, 0);
     sync.ChooseNumber();
     EXPECT_EQ(sync.instance_number(), 1);
     ASSERT_EQ(resolved.count(), 1);
+    EXPECT_EQ(resolved.at(0), (QList<QVariant>{0, 1}));
+    ASSERT_EQ(taken.count(), 2);
+    EXPECT_EQ(taken.at(1).at(0).toInt(), 1) << "the new number is claimed in turn";
     EXPECT_TRUE(engine.running()) << "the run the clash interrupted goes on";
 
-    // A later copy under this number, or another number's position, changes nothing here.
-    sync.OnSyncMessage(kSyncPosition, 64 + 3, QStringLiteral(":1.77"));
-    sync.OnSyncMessage(kSyncPosition, 128 + 3, QStringLiteral(":1.3"));
-    sync.OnSyncMessage(kSyncPosition, 64 + 3, kOwnBusName);
+    // A late answer about the number given up changes nothing.
+    sync.NumberHeldElsewhere(0);
     EXPECT_FALSE(sync.number_pending());
     EXPECT_EQ(sync.instance_number(), 1);
 }

@@ -2,7 +2,9 @@
 
 #include "support/spin_until.h"
 
+#include <QDBusMetaType>
 #include <QDBusMessage>
+#include <QDBusReply>
 #include <QMetaType>
 #include <QSet>
 
@@ -17,9 +19,13 @@ const QString kConnectionName = QStringLiteral("sync-test-client");
 
 BusClient::BusClient(const QString& address) : bus_(QDBusConnection::connectToBus(address, kConnectionName))
 {
-    connected_ = bus_.isConnected() &&
-                 bus_.connect(QString(), QString::fromLatin1(kSyncPath), QString::fromLatin1(kSyncInterface),
-                              QString::fromLatin1(kSyncMember), this, SLOT(OnSignal(QDBusMessage)));
+    qDBusRegisterMetaType<QMap<QString, QStringList>>();  // the bus's answer to MatchRules
+    const auto subscribe = [this](const char* member, const char* slot) {
+        return bus_.connect(QString(), QString::fromLatin1(kSyncPath), QString::fromLatin1(kSyncInterface),
+                            QString::fromLatin1(member), this, slot);
+    };
+    connected_ = bus_.isConnected() && subscribe(kSyncMember, SLOT(OnSignal(QDBusMessage))) &&
+                 subscribe(kPositionMember, SLOT(OnPosition(QDBusMessage)));
 }
 
 BusClient::~BusClient() { QDBusConnection::disconnectFromBus(kConnectionName); }
@@ -56,18 +62,37 @@ std::optional<std::vector<qint64>> BusClient::Barrier(size_t copies, int timeout
     return replies;
 }
 
+QMap<QString, QStringList> BusClient::MatchRules() const
+{
+    const QDBusReply<QMap<QString, QStringList>> rules = bus_.call(QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+        QStringLiteral("org.freedesktop.DBus.Debug.Stats"), QStringLiteral("GetAllMatchRules")));
+    return rules.value();
+}
+
+std::optional<HeardMessage> BusClient::WellFormed(const QDBusMessage& message) const
+{
+    const QList<QVariant> args = message.arguments();
+    if (message.service() == bus_.baseService() || args.size() != 2 ||
+        args[0].metaType().id() != QMetaType::ULongLong || args[1].metaType().id() != QMetaType::LongLong)
+        return std::nullopt;
+    return HeardMessage{args[0].toULongLong(), args[1].toLongLong(), message.service()};
+}
+
 void BusClient::OnSignal(const QDBusMessage& message)
 {
-    if (message.service() == bus_.baseService())
+    const std::optional<HeardMessage> heard = WellFormed(message);
+    if (!heard)
         return;
-    const QList<QVariant> args = message.arguments();
-    if (args.size() != 2 || args[0].metaType().id() != QMetaType::ULongLong ||
-        args[1].metaType().id() != QMetaType::LongLong)
-        return;
-    const HeardMessage heard{args[0].toULongLong(), args[1].toLongLong(), message.service()};
-    heard_.push_back(heard);
-    if (heard.code == kAnnounceCode && on_announcement_)
+    heard_.push_back(*heard);
+    if (heard->code == kAnnounceCode && on_announcement_)
         std::exchange(on_announcement_, {})();
+}
+
+void BusClient::OnPosition(const QDBusMessage& message)
+{
+    if (const std::optional<HeardMessage> heard = WellFormed(message))
+        positions_.push_back(*heard);
 }
 
 }  // namespace vantor::test

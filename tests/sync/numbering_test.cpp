@@ -55,8 +55,8 @@ TEST_F(NumberingTest, ANinthCopyGoesToTheExitProcedureWhileEightRun)
 }
 
 // A copy whose number is still pending replies 0 to the other's announcement and hears its own
-// reply too, so both take the same number; once both send, the copy with the later bus name
-// sees the other's frame positions under its own number and takes a new one.
+// reply too, so both take the same number; the bus gives the number's name to the one that
+// claims it first, and the other takes a new number.
 TEST_F(NumberingTest, TwoCopiesLaunchedTogetherEndUpWithDifferentSourceNames)
 {
     CopyProcess& one = Launch();
