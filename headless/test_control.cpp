@@ -18,11 +18,14 @@ void TestControl::Run(const QList<QByteArray>& words)
 {
     const QByteArray verb = words.value(0);
     const bool on = words.value(1) == "on";
-    if (verb == "master")
-        sync_.MasterClicked(on);
-    else if (verb == "slave")
-        sync_.SlaveClicked(on);
-    else if (verb == "start")
+    if (verb == "master" || verb == "slave") {
+        if (verb == "master")
+            sync_.MasterClicked(on);
+        else
+            sync_.SlaveClicked(on);
+        // A test must know the role is taken before another copy's order can reach this one.
+        say_(QStringLiteral("Role %1 %2").arg(QString::fromUtf8(verb), on ? QStringLiteral("on") : QStringLiteral("off")));
+    } else if (verb == "start")
         engine_.PressStart();
     else if (verb == "stop")
         engine_.PressStop();

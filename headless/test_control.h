@@ -1,7 +1,8 @@
 #pragma once
 // A control for tests only: when NDIVANTOR_TEST_CONTROL=1 is set, lines on standard input play
 // the parts of the window that the copies' synchronisation reacts to. Operators see nothing of
-// it. Commands: "master on|off", "slave on|off", "start", "stop", "format <resolution menu id>",
+// it. Commands: "master on|off", "slave on|off" (answered with "Role master on" and the like once
+// taken), "start", "stop", "format <resolution menu id>",
 // "rate <frame-rate menu id>", "overlay <path of a picture or of the first of a numbered run>"
 // (answered with "Overlay on" once it is, or "Overlay not loaded"), "exit".
 

@@ -62,6 +62,7 @@ TEST_F(MasterSlaveTest, TheMastersStopStopsEverySlaveAndItsStartStartsThemAgain)
 TEST_F(MasterSlaveTest, ASlaveWhoseBoxWasClearedIgnoresTheMaster)
 {
     slave(0).Send("slave off");
+    ASSERT_TRUE(slave(0).WaitForCount(QStringLiteral("Role slave off"), 1, kSendingBound_ms));
     master().Send("stop");
     ASSERT_TRUE(slave(1).WaitForCount(kStopped, 1, kSendingBound_ms));
     WaitUntilHandled(0);
