@@ -26,7 +26,8 @@ struct Scene {
         overlay.x_offset = 20;
         overlay.y_offset = 20;
         preview.PreparePreview();
-        builder.DrawStart(overlay.frames.first.image, false, height);
+        watermark.on = false;
+        builder.DrawStart();
     }
     void ConvertPreview()
     {
@@ -40,7 +41,8 @@ struct Scene {
     PlaybackState playback;
     PreviewBuffer preview;
     FramePainter painter{frame};
-    FrameBuilder builder{painter, overlay, playback};
+    HouseWatermark watermark;
+    FrameBuilder builder{painter, overlay, playback, watermark};
 };
 
 void BM_EngineFrame(benchmark::State& state)

@@ -37,8 +37,8 @@ StartupResult Engine::Startup()
     if (!frame_.Allocate())
         return StartupResult::kFrameCreationProblem;
     frame_.Describe(format_);
-    watermark_.LoadFromResource(kWatermarkBitmap);
-    watermark_on_ = true;
+    watermark_.image.LoadFromResource(kWatermarkBitmap);
+    watermark_.on = true;
     return StartupResult::kReady;
 }
 
@@ -89,11 +89,7 @@ void Engine::ApplyOutputFormat()
 bool Engine::OpenSource()
 {
     frame_.Describe(format_);
-    painter_.ClearAll();
-    if (watermark_on_)  // copied, as the running loop does: receivers see the same pixels
-        builder_.DrawWatermark(watermark_, frame_.height(), kCompositeCopy);
-    if (overlay_.overlay_on)
-        builder_.DrawOverlayStill(kCompositeCopy);
+    builder_.DrawSourceStart();
     if (!sender_.CreateSender(instance_number_)) {
         // Said on standard error already; the window says so where the format shows.
         emit infoTextChanged(QString::fromLatin1(sender_.found_no_free_port() ? kNoFreePortText : kNoSourceText));
@@ -197,10 +193,19 @@ void Engine::OverlaySetupClosed()
     preview_off_timer_.start(kPreviewAfterOverlaySetup_ms);
 }
 
+void Engine::ShowChangeInPreview()
+{
+    if (!running_)
+        return;
+    preview_live_ = true;
+    if (!overlay_setup_open_)  // the open dialog keeps it live until it closes
+        preview_off_timer_.start(kPreviewAfterOverlaySetup_ms);
+}
+
 void Engine::RetireWatermarkIfOverlayOn()
 {
     if (overlay_.overlay_on)
-        watermark_on_ = false;
+        watermark_.on = false;
 }
 
 void Engine::ExitConfirmed()

@@ -86,6 +86,9 @@ public:
     // removes the house watermark for good.
     void OverlaySetupOpened();
     void OverlaySetupClosed();
+    // A change from outside the window: while sending, the preview follows the output for five
+    // seconds, as after the Overlay setup, so the window never shows a stale logo.
+    void ShowChangeInPreview();
     // An overlay that is on takes the house watermark's place for good.
     void RetireWatermarkIfOverlayOn();
     // The operator confirmed the exit: stop at once, end now or 2.5 seconds later.
@@ -99,7 +102,7 @@ public:
     const OutputFormat& format() const { return format_; }
     bool running() const { return running_; }
     bool preview_live() const { return preview_live_; }
-    bool watermark_on() const { return watermark_on_; }
+    bool watermark_on() const { return watermark_.on; }
     bool sender_exists() const { return sender_.exists(); }
     // The on-air lamp's picture now (grey, red or amber).
     int lamp() const { return lamp_; }
@@ -151,9 +154,9 @@ private:
     OutputFormat format_;     // user-interface thread only
     OutputFrame frame_;       // changed only while the loop is stopped
     FramePainter painter_{frame_};  // the send thread's while it runs, the UI thread's otherwise
-    FrameBuilder builder_{painter_, overlay_, playback_};
+    HouseWatermark watermark_;  // the picture loaded once at start-up; UI writes `on`
+    FrameBuilder builder_{painter_, overlay_, playback_, watermark_};
     Sender sender_;           // created and destroyed only while the loop is stopped
-    RgbaImage watermark_;     // loaded once at start-up
     bool runtime_ready_ = false;
     bool shut_down_ = false;
     bool exit_confirmed_ = false;  // user-interface thread only
@@ -161,7 +164,6 @@ private:
 
     std::atomic<bool> running_{false};       // UI writes; the send thread polls it every frame
     std::atomic<bool> preview_live_{false};  // UI writes; the send thread reads it every frame
-    std::atomic<bool> watermark_on_{true};   // UI writes; the send thread reads it at its start
     std::atomic<int32_t> instance_number_{0};  // written once before the first start
     std::atomic<uint32_t> generation_{0};    // one per start: late lamp posts of an old run drop
     std::atomic<bool> preview_posted_{false};  // a preview notification waits to be delivered

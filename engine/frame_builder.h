@@ -6,29 +6,48 @@
 #include "engine/playback_state.h"
 #include "imagery/overlay_state.h"
 
+#include <atomic>
+
 namespace vantor {
+
+// The house watermark and whether it is still due (until an overlay has been on). The picture
+// is loaded once at start-up; the flag is written by the user-interface thread.
+struct HouseWatermark {
+    RgbaImage image;
+    std::atomic<bool> on{true};
+};
 
 class FrameBuilder {
 public:
-    FrameBuilder(FramePainter& painter, OverlayState& overlay, PlaybackState& playback)
-        : painter_(painter), overlay_(overlay), playback_(playback) {}
+    FrameBuilder(FramePainter& painter, OverlayState& overlay, PlaybackState& playback,
+                 const HouseWatermark& watermark)
+        : painter_(painter), overlay_(overlay), playback_(playback), watermark_(watermark) {}
 
-    // The house watermark at its place, 20 pixels from the overlay's corner side.
-    void DrawWatermark(const RgbaImage& watermark, int32_t frame_height, int32_t mode);
-    // The overlay picture as it stands still: the current node of a complete sequence,
-    // otherwise the first, which then becomes current.
-    void DrawOverlayStill(int32_t mode);
-    // The frame a run starts from: cleared, the watermark while it is on, and in one-shot mode
-    // the still that shows until Go. Takes the list's guard for the still.
-    void DrawStart(const RgbaImage& watermark, bool watermark_on, int32_t frame_height);
+    // The first frame of a source: the whole frame cleared, the watermark while it is due and
+    // the overlay's still while it is on. User-interface thread, the loop stopped.
+    void DrawSourceStart();
+    // The frame a run starts from: bare, and in one-shot mode the still that shows until Go.
+    // Takes the list's guard for the still.
+    void DrawStart();
     // One frame: the stepper's tick and, on draw, the cleared frame with the node's picture.
-    // Takes the list's guard for both, so the list cannot change between them.
+    // An overlay switched off leaves the frame bare, and switched on again while the stepper
+    // holds shows the picture it holds. Takes the list's guard for both, so the list cannot
+    // change between them.
     TickResult DrawNext();
 
 private:
+    // Nothing but the house watermark while it is due; whole: the format's every byte cleared,
+    // otherwise only what was drawn.
+    void DrawBare(bool whole);
+    // The overlay picture as it stands still: the current node of a complete sequence,
+    // otherwise the first, which then becomes current.
+    void DrawOverlayStill();
+
     FramePainter& painter_;
     OverlayState& overlay_;
     PlaybackState& playback_;
+    const HouseWatermark& watermark_;
+    bool overlay_drawn_ = false;  // the frame shows an overlay picture; the painter's owner's
 };
 
 }  // namespace vantor

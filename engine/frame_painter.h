@@ -22,6 +22,7 @@ public:
     // Zeroes what was drawn since the last clear.
     void ClearDrawn();
     void Draw(const RgbaImage& image, int32_t x, int32_t y, int32_t corner, int32_t mode);
+    int32_t height() const { return frame_.height(); }
     // What changed since the last call (all of it before the first), for the frame's send.
     FrameChanges TakeChanges();
 

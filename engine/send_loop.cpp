@@ -30,7 +30,7 @@ void Engine::SendLoop(uint32_t generation)
     const NDIlib_video_frame_v2_t& record = frame_.record();
     const int32_t wrap_length = record.frame_rate_D == 1200 ? 25 : 30;
     const int32_t position_step = record.frame_rate_N == 60000 ? 2 : 1;
-    builder_.DrawStart(watermark_, watermark_on_, record.yres);
+    builder_.DrawStart();
     playback_.ResetCountdown();
     int32_t frame_counter = 0;
     int blink_phase = 2;

@@ -257,7 +257,7 @@ TEST_F(EngineStream, ASequenceOfPicturesOfDifferentSizesDecodesExactlyFrameByFra
     }
 }
 
-TEST_F(EngineStream, AnOverlaySwitchedOffHoldsItsPictureAndSwitchedOnElsewhereLeavesNothingBehind)
+TEST_F(EngineStream, AnOverlaySwitchedOffLeavesTheFrameBareAndSwitchedOnElsewhereLeavesNothingBehind)
 {
     ASSERT_TRUE(overlay.frames.first.image.FillSolid(64, 36, 30, 160, 90));
     const RgbaImage& picture = overlay.frames.first.image;
@@ -269,10 +269,10 @@ TEST_F(EngineStream, AnOverlaySwitchedOffHoldsItsPictureAndSwitchedOnElsewhereLe
     SpinFor(150);
     overlay.overlay_on = 0;
     SpinFor(150);
-    const auto held = GrabFrames(port, 3, 640, 360);
-    ASSERT_EQ(held.size(), 3u);
-    for (const QByteArray& frame : held)
-        EXPECT_TRUE(ShowsOnly(frame, 640, 360, picture, 0, 0));
+    const auto bare = GrabFrames(port, 3, 640, 360);
+    ASSERT_EQ(bare.size(), 3u);
+    for (const QByteArray& frame : bare)
+        EXPECT_EQ(frame, QByteArray(640 * 360 * 4, '\0')) << "the watermark went when the overlay was on";
 
     overlay.corner_code = kCornerLowerRight;
     overlay.overlay_on = 1;
@@ -281,6 +281,49 @@ TEST_F(EngineStream, AnOverlaySwitchedOffHoldsItsPictureAndSwitchedOnElsewhereLe
     ASSERT_EQ(moved.size(), 3u);
     for (const QByteArray& frame : moved)
         EXPECT_TRUE(ShowsOnly(frame, 640, 360, picture, 640 - 64, 360 - 36));
+}
+
+TEST_F(EngineStream, AnOverlaySwitchedOffBeforeTheSetupClosedBringsTheWatermarkBack)
+{
+    StartAt640x360();
+    const uint16_t port = SourcePort();
+    SpinFor(150);
+    const auto watermarked = GrabFrames(port, 1, 640, 360);
+    ASSERT_EQ(watermarked.size(), 1u);
+
+    ASSERT_TRUE(overlay.frames.first.image.FillSolid(64, 36, 30, 160, 90));
+    overlay.overlay_on = 1;  // on in the open dialog: the watermark is still due
+    SpinFor(150);
+    const auto logo = GrabFrames(port, 1, 640, 360);
+    ASSERT_EQ(logo.size(), 1u);
+    EXPECT_TRUE(ShowsOnly(logo[0], 640, 360, overlay.frames.first.image, 640 - 64, 0));
+
+    overlay.overlay_on = 0;
+    SpinFor(150);
+    const auto back = GrabFrames(port, 1, 640, 360);
+    ASSERT_EQ(back.size(), 1u);
+    EXPECT_EQ(back[0], watermarked[0]);
+}
+
+TEST_F(EngineStream, InOneShotAnOverlaySwitchedOffAndOnAgainShowsItsStillWithoutGo)
+{
+    ASSERT_TRUE(overlay.frames.first.image.FillSolid(64, 36, 30, 160, 90));
+    overlay.overlay_on = 1;
+    engine.OverlaySetupClosed();
+    playback.one_shot = true;
+    StartAt640x360();
+    const uint16_t port = SourcePort();
+    overlay.overlay_on = 0;
+    SpinFor(150);
+    const auto bare = GrabFrames(port, 1, 640, 360);
+    ASSERT_EQ(bare.size(), 1u);
+    EXPECT_EQ(bare[0], QByteArray(640 * 360 * 4, '\0'));
+    overlay.overlay_on = 1;
+    SpinFor(150);
+    const auto still = GrabFrames(port, 1, 640, 360);
+    ASSERT_EQ(still.size(), 1u);
+    EXPECT_TRUE(ShowsOnly(still[0], 640, 360, overlay.frames.first.image, 640 - 64, 0));
+    EXPECT_FALSE(playback.go) << "nothing was armed";
 }
 
 TEST_F(EngineStream, AfterAFormatChangeTheRestartedStreamIsExactAtItsNewSize)

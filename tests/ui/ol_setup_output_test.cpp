@@ -76,7 +76,7 @@ protected:
     QTemporaryDir dir;
 };
 
-TEST_F(OverlaySetupOutput, CornerAndOffsetReachTheOutputWhileTheDialogIsOpen)
+TEST_F(OverlaySetupOutput, CornerOffsetOnOffAndCancelReachTheOutputWhileTheDialogIsOpen)
 {
     constexpr uint32_t kLogo = 0xFFC82814;  // alpha, red, green, blue as one little-endian word
     DropLogo();
@@ -101,9 +101,17 @@ TEST_F(OverlaySetupOutput, CornerAndOffsetReachTheOutputWhileTheDialogIsOpen)
     EXPECT_EQ(PixelAt(frame, 10, kHeight - 1), kLogo);
     EXPECT_EQ(PixelAt(frame, 25, kHeight - kLogoHeight), kLogo);
 
-    QTest::mouseClick(Control(1044), Qt::LeftButton);  // Off: the last drawn picture stays
+    QTest::mouseClick(Control(1044), Qt::LeftButton);  // Off: the logo leaves the output
+    frame = LatestFrame();
+    EXPECT_EQ(PixelAt(frame, 10, kHeight - 1), 0u);
+    EXPECT_EQ(PixelAt(frame, 15, kHeight - kLogoHeight), 0u);
+
+    QTest::mouseClick(Control(1044), Qt::LeftButton);  // On again: back where it was
     frame = LatestFrame();
     EXPECT_EQ(PixelAt(frame, 10, kHeight - 1), kLogo);
+    QTest::mouseClick(Control(2), Qt::LeftButton);  // Cancel: off, and off the output too
+    frame = LatestFrame();
+    EXPECT_EQ(PixelAt(frame, 10, kHeight - 1), 0u);
 }
 
 }  // namespace
