@@ -65,12 +65,12 @@ std::vector<char*> Pointers(const std::vector<std::string>& strings)
 
 BenchProcess::BenchProcess(const std::vector<std::string>& argv, const Launch& launch)
 {
-    ndi::UniqueFd in[2], out[2];
-    if ((launch.pipe_input && !MakePipe(in)) || (launch.pipe_output && !MakePipe(out)))
+    ndi::UniqueFd none, out[2];
+    if (launch.pipe_output && !MakePipe(out))
         return;
     posix_spawn_file_actions_t files;
     posix_spawn_file_actions_init(&files);
-    Attach(files, 0, in[0], O_RDONLY);
+    Attach(files, 0, none, O_RDONLY);
     Attach(files, 1, out[1], O_WRONLY);
     posix_spawn_file_actions_addopen(&files, 2, "/dev/null", O_WRONLY, 0);  // the figures stay readable
     const std::vector<std::string> environment = EnvironmentWith(launch.environment);
@@ -78,7 +78,6 @@ BenchProcess::BenchProcess(const std::vector<std::string>& argv, const Launch& l
                      Pointers(environment).data()) != 0)
         pid_ = -1;
     posix_spawn_file_actions_destroy(&files);
-    input_ = std::move(in[1]);
     output_ = std::move(out[0]);
 }
 
@@ -88,12 +87,6 @@ BenchProcess::~BenchProcess()
         ::kill(pid_, SIGKILL);
         ::waitpid(pid_, nullptr, 0);
     }
-}
-
-void BenchProcess::Say(const std::string& line) const
-{
-    const std::string text = line + "\n";
-    [[maybe_unused]] const ssize_t written = ::write(input_.get(), text.data(), text.size());
 }
 
 double BenchProcess::WaitCpuSeconds()

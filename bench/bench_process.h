@@ -13,7 +13,6 @@ namespace vantor::bench {
 
 // Its error output always goes to /dev/null.
 struct Launch {
-    bool pipe_input = false;               // a pipe to its standard input, else /dev/null
     bool pipe_output = false;              // a pipe from its standard output, else /dev/null
     std::vector<std::string> environment;  // "NAME=value", added to this process's own
 };
@@ -27,14 +26,11 @@ public:
 
     pid_t pid() const { return pid_; }
     int output_fd() const { return output_.get(); }
-    // Writes one line to its standard input.
-    void Say(const std::string& line) const;
     // Waits for the end; the child's own CPU time in seconds (user + system), -1 on failure.
     double WaitCpuSeconds();
 
 private:
     pid_t pid_ = -1;
-    ndi::UniqueFd input_;
     ndi::UniqueFd output_;
 };
 

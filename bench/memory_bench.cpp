@@ -21,7 +21,6 @@ using namespace vantor::bench;
 
 namespace {
 
-constexpr int k4096x2160 = 32785, k25p = 32777, k60p = 32782;
 constexpr int32_t kW = 4096, kH = 2160;
 constexpr int kPictures = 4;
 constexpr int64_t kFrameBytes = int64_t{kW} * kH * 4;
@@ -116,8 +115,8 @@ int main(int argc, char** argv)
     std::printf("A copy's resident memory (VmRSS, sampled every %d ms over %d s) with %d real receivers;\n"
                 "one frame is %.1f MB; %d runs, median [lowest - highest] of each run's highest sample\n\n",
                 kSample_ms, setup.window_s, kReceivers, Mb(kFrameBytes), runs);
-    RunCase("4096x2160 25p, house watermark", {k4096x2160, k25p, kW, kH, 30000, 1200, false}, setup, runs);
-    RunCase("4096x2160 25p, full-frame noise overlay", {k4096x2160, k25p, kW, kH, 30000, 1200, true}, setup, runs);
-    RunCase("4096x2160 60p, full-frame noise overlay", {k4096x2160, k60p, kW, kH, 60000, 1000, true}, setup, runs);
+    RunCase("4096x2160 25p, house watermark", {kW, kH, 30000, 1200, false}, setup, runs);
+    RunCase("4096x2160 25p, full-frame noise overlay", {kW, kH, 30000, 1200, true}, setup, runs);
+    RunCase("4096x2160 60p, full-frame noise overlay", {kW, kH, 60000, 1000, true}, setup, runs);
     return 0;
 }

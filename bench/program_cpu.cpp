@@ -5,6 +5,8 @@
 #include "stream_client.h"
 
 #include <chrono>
+#include <cmath>
+#include <cstdio>
 #include <fstream>
 #include <memory>
 #include <optional>
@@ -92,18 +94,30 @@ CopiesFigures MeasureWindow(const std::vector<pid_t>& pids, const std::vector<st
     return figures;
 }
 
+// The rate as the --rate option writes it: 25, 29.97, 30, 50 or 60.
+std::string RateWord(int32_t rate_N, int32_t rate_D)
+{
+    char word[16];
+    std::snprintf(word, sizeof word, "%g", std::round(100.0 * rate_N / rate_D) / 100);
+    return word;
+}
+
+std::vector<std::string> CopyArguments(const ProgramCase& c, const ProgramSetup& setup)
+{
+    std::vector<std::string> argv{setup.headless, "--size", std::to_string(c.width) + "x" + std::to_string(c.height),
+                                  "--rate", RateWord(c.rate_N, c.rate_D)};
+    if (c.sequence)
+        argv.insert(argv.end(), {"--overlay", setup.sequence_first, "--on"});
+    return argv;
+}
+
 }  // namespace
 
 ProgramCopy::ProgramCopy(const ProgramCase& c, const ProgramSetup& setup, const std::string& bus_address)
-    : process({setup.headless}, {.pipe_input = true,
-                                 .pipe_output = true,
-                                 .environment = {"NDIVANTOR_TEST_CONTROL=1", "DBUS_SESSION_BUS_ADDRESS=" + bus_address}}),
+    : process(CopyArguments(c, setup),
+              {.pipe_output = true, .environment = {"DBUS_SESSION_BUS_ADDRESS=" + bus_address}}),
       lines(process.output_fd())
 {
-    process.Say("format " + std::to_string(c.resolution_menu_id));
-    process.Say("rate " + std::to_string(c.rate_menu_id));
-    if (c.sequence)
-        process.Say("overlay " + setup.sequence_first);
 }
 
 // One that finds nothing ends at once and is started again.

@@ -13,8 +13,6 @@
 namespace vantor::bench {
 
 struct ProgramCase {
-    int resolution_menu_id;  // the format and rate as the copy's test control chooses them
-    int rate_menu_id;
     int32_t width, height, rate_N, rate_D;
     bool sequence;  // a four-picture sequence playing; otherwise the house watermark standing
 };
@@ -43,8 +41,7 @@ struct CopiesFigures {
 };
 
 // One copy of ndivantor-headless on the bus at `bus_address` (an address that leads nowhere:
-// alone), steered through its test control to the case's format, rate and sequence; killed when
-// it goes.
+// alone), started with the case's format, rate and sequence as its options; killed when it goes.
 struct ProgramCopy {
     ProgramCopy(const ProgramCase& c, const ProgramSetup& setup, const std::string& bus_address);
 

@@ -11,7 +11,6 @@ cd "$(dirname "$0")/.."
 
 readonly binary=${1:-build/release/headless/ndivantor-headless}
 readonly copies=8
-readonly rate_60p=32782           # the frame-rate menu's "60p"
 readonly settle_s=4               # from the last copy's start to the window
 readonly window_s=10
 readonly monitor_s=3
@@ -51,9 +50,8 @@ launch_copies() {
     local address=$1 on_bus=$2
     pids=()
     for n in $(seq "$copies"); do
-        echo "rate $rate_60p" |
-            DBUS_SESSION_BUS_ADDRESS=$address NDIVANTOR_TEST_CONTROL=1 "$binary" \
-                >"$work/copy$n.out" 2>"$work/copy$n.err" &
+        DBUS_SESSION_BUS_ADDRESS=$address "$binary" --rate 60 </dev/null \
+            >"$work/copy$n.out" 2>"$work/copy$n.err" &
         pids+=($!)
         if [[ $on_bus == yes ]]; then
             wait_for_line "$work/copy$n.out" "Kelo Vantor for NDI® - No $n"

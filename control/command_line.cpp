@@ -19,8 +19,10 @@ constexpr char kEpilogue[] =
     "A setup file holds the same items as the options, one key=value line each (overlay=FILE,\n"
     "corner=lower-left, offset=10,20, on=true, ...); options given on the command line win over\n"
     "the file. Without options a copy starts as always: the house watermark, 1280x720 at 25p.\n"
-    "Every copy remembers its setup under its number in $XDG_CONFIG_HOME/ndivantor/ (by default\n"
-    "~/.config/ndivantor/copy1.conf for copy No 1); --restore starts from it.\n";
+    "Every copy remembers its setup under its number in $XDG_STATE_HOME/ndivantor/ (by default\n"
+    "~/.local/state/ndivantor/copy1.conf for copy No 1), never in a --config file; --restore\n"
+    "applies it over the --config file, and the command line over both. The control API's\n"
+    "settings come only from the file and the command line.\n";
 
 void Print(std::FILE* to, const QString& text)
 {
@@ -65,18 +67,17 @@ public:
         request.restore = parser_.isSet(QStringLiteral("restore"));
         if (parser_.isSet(QStringLiteral("config"))) {
             QString error;
-            const auto from_file = ReadSetupFile(parser_.value(QStringLiteral("config")), error);
+            request.config_path = parser_.value(QStringLiteral("config"));
+            const auto from_file = ReadSetupFile(*request.config_path, error);
             if (!from_file)
                 return Fail(error);
-            request.settings = *from_file;
+            request.file = *from_file;
         }
-        LaunchSettings given;
-        QString problem = ReadOptions(given);
+        QString problem = ReadOptions(request.given);
         if (!problem.isEmpty())
             return Fail(problem);
-        request.settings.TakeFrom(given);
-        if (const auto& endpoint = request.settings.control.endpoint; endpoint && !endpoint->loopback() &&
-                                                                     !request.settings.control.token)
+        const ControlSettings control = request.Settings().control;
+        if (const auto& endpoint = control.endpoint; endpoint && !endpoint->loopback() && !control.token)
             return Fail(QStringLiteral("the control API on %1 needs a token: --control-token or --control-token-file")
                             .arg(words::EndpointWord(*endpoint)));
         return {request, 0};

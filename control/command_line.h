@@ -16,10 +16,19 @@ namespace vantor {
 inline constexpr int kExitBadInput = 2;
 
 struct StartRequest {
-    // The setup file's settings with the command line's over them.
-    LaunchSettings settings;
-    // The setup this copy's number had last time comes first, under the settings above.
+    LaunchSettings file;                 // the --config file's
+    LaunchSettings given;                // the command line's
+    std::optional<QString> config_path;  // the --config file, never written
+    // The setup this copy's number had last time goes over the file's, under the command line's.
     bool restore = false;
+
+    // The file's settings with the command line's over them.
+    LaunchSettings Settings() const
+    {
+        LaunchSettings settings = file;
+        settings.TakeFrom(given);
+        return settings;
+    }
 };
 
 struct CommandLine {

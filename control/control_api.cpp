@@ -76,6 +76,7 @@ QJsonObject ControlApi::State() const
              {QStringLiteral("y"), setup.offset->y},
              {QStringLiteral("solid"), *setup.solid},
              {QStringLiteral("watermark"), engine.watermark_on()},
+             {QStringLiteral("invisible"), parts_.control.picture_invisible()},
          }},
         {QStringLiteral("playback"),
          QJsonObject{
@@ -87,6 +88,7 @@ QJsonObject ControlApi::State() const
          }},
         {QStringLiteral("master"), parts_.sync.master()},
         {QStringLiteral("slave"), parts_.sync.slave()},
+        {QStringLiteral("role"), words::RoleWord(*setup.role)},
         {QStringLiteral("receivers"), receivers < 0 ? QJsonValue() : QJsonValue(receivers)},
         {QStringLiteral("port"), engine.port() == 0 ? QJsonValue() : QJsonValue(engine.port())},
     };
@@ -99,7 +101,7 @@ ApiReply ControlApi::Start(const QJsonObject& body)
     parts_.control.Start();
     if (!parts_.engine.running())
         return ApiReply::Error(409, QStringLiteral("the copy cannot send now: it has no source (see its output line)"));
-    return NewState();
+    return Changed();
 }
 
 ApiReply ControlApi::Stop(const QJsonObject& body)
@@ -107,7 +109,7 @@ ApiReply ControlApi::Stop(const QJsonObject& body)
     if (ApiFields fields(body, {}); !fields.ok())
         return ApiReply::Error(400, fields.problem());
     parts_.control.Stop();
-    return NewState();
+    return Changed();
 }
 
 ApiReply ControlApi::Go(const QJsonObject& body)
@@ -116,7 +118,7 @@ ApiReply ControlApi::Go(const QJsonObject& body)
         return ApiReply::Error(400, fields.problem());
     if (!parts_.control.PressGo())
         return ApiReply::Error(409, QStringLiteral("Go has nothing to start: One-Shot is off and there is no pause"));
-    return NewState();
+    return Changed();
 }
 
 ApiReply ControlApi::Format(const QJsonObject& body)
@@ -132,7 +134,7 @@ ApiReply ControlApi::Format(const QJsonObject& body)
     if (parts_.engine.running())
         return ApiReply::Error(409, QStringLiteral("the format changes only while the copy is stopped: stop it first"));
     parts_.control.SelectFormat(size, rate);
-    return NewState();
+    return Changed();
 }
 
 ApiReply ControlApi::Playback(const QJsonObject& body)
@@ -150,6 +152,23 @@ ApiReply ControlApi::Playback(const QJsonObject& body)
         parts_.control.SetPause({pause.value_or(parts_.playback.pause_value), unit.value_or(parts_.playback.pause_unit)});
     if (one_shot)
         parts_.control.SetOneShot(*one_shot);
+    return Changed();
+}
+
+ApiReply ControlApi::Role(const QJsonObject& body)
+{
+    ApiFields fields(body, {"role"});
+    const auto role = fields.Word("role", words::ReadRole, words::RolesAccepted);
+    if (!fields.ok())
+        return ApiReply::Error(400, fields.problem());
+    if (role)
+        parts_.control.SetRole(*role);
+    return Changed();
+}
+
+ApiReply ControlApi::Changed()
+{
+    parts_.engine.ShowChangeInPreview();
     return NewState();
 }
 
@@ -196,7 +215,7 @@ ApiReply ControlApi::ApplyOverlay(const OverlayChange& change)
         parts_.control.SetOverlayOn(*change.on);
         parts_.control.ConfirmOverlay();
     }
-    return NewState();
+    return Changed();
 }
 
 std::optional<ApiReply> ControlApi::FileRefusal(const QString& path) const

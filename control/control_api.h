@@ -53,6 +53,8 @@ public:
     ApiReply Go(const QJsonObject& body);
     ApiReply Format(const QJsonObject& body);
     ApiReply Playback(const QJsonObject& body);
+    // As the window's Master and Slave boxes: {"role": "master|slave|none"}.
+    ApiReply Role(const QJsonObject& body);
     // A file loads as a whole run; the answer comes once it is in.
     void Overlay(const QJsonObject& body, ReplyTo reply);
     // The output as PNG with its alpha, at most 640 pixels wide; the answer comes with the
@@ -65,6 +67,9 @@ private:
     struct OverlayChange;
     ApiReply ApplyOverlay(const OverlayChange& change);
     ApiReply NewState() const { return ApiReply::Json(State()); }
+    // The state after a change, which the window's preview shows for a while, as after the
+    // Overlay setup: the window never shows a stale logo after a change from outside.
+    ApiReply Changed();
     void DeliverPicture(const QImage& picture);
 
     CopyParts parts_;

@@ -87,6 +87,7 @@ ControlServer::ControlServer(ControlApi& api, ControlEndpoint endpoint, std::opt
          }},
         {QStringLiteral("/api/format"), Method::Post, AnsweredAtOnce(&ControlApi::Format)},
         {QStringLiteral("/api/playback"), Method::Post, AnsweredAtOnce(&ControlApi::Playback)},
+        {QStringLiteral("/api/role"), Method::Post, AnsweredAtOnce(&ControlApi::Role)},
     };
     http_.setMissingHandler([this](const QHttpServerRequest& request, QHttpServerResponder&& responder) {
         Answer(request, std::move(responder));

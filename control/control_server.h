@@ -9,6 +9,7 @@
 //   POST /api/overlay         {"file", "on", "corner", "x", "y", "solid"}
 //   POST /api/format          {"size", "rate"}
 //   POST /api/playback        {"mode", "pause", "unit", "one_shot"}
+//   POST /api/role            {"role"}: master, slave or none
 //   GET  /api/output.png      the output, at most 640 pixels wide, with its alpha
 
 #include "control/api_reply.h"

@@ -45,6 +45,20 @@ void CopyControl::LoadOverlay(const QString& path, std::function<void(const Over
 
 bool CopyControl::picture_loaded() const { return overlay_.frames.first.image.IsCompositable(); }
 
+// Only this thread replaces pictures, so reading them here needs no guard.
+bool CopyControl::picture_invisible() const
+{
+    const RgbaImage& first = overlay_.frames.first.image;
+    if (!picture_loaded())
+        return false;
+    const std::pair<const uint8_t*, uint32_t> picture{first.pixels.get(), overlay_.frames.reset_count};
+    if (picture != scanned_) {
+        scanned_ = picture;
+        scanned_invisible_ = !first.AnyVisiblePixel();
+    }
+    return scanned_invisible_;
+}
+
 bool CopyControl::SetOverlayOn(bool on)
 {
     if (on && !picture_loaded())

@@ -13,6 +13,7 @@
 
 #include <functional>
 #include <optional>
+#include <utility>
 
 namespace vantor {
 
@@ -35,6 +36,8 @@ public:
     bool overlay_loading() const { return file_load_->loading(); }
     // A picture is there to be switched on.
     bool picture_loaded() const;
+    // The picture loaded has no pixel that shows (every alpha is 0): on air it is invisible.
+    bool picture_invisible() const;
     // As the On/Off button: false, and nothing changes, to switch on with no picture.
     bool SetOverlayOn(bool on);
     // As closing the Overlay setup with the overlay on: the house watermark goes for good.
@@ -75,6 +78,10 @@ private:
     PlaybackState& playback_;
     InstanceSync& sync_;
     OverlayFileLoad* file_load_;  // owned through the Qt parent
+    // The picture last looked at for picture_invisible (its pixels and the list's load), and
+    // what was found: a picture is scanned once, not at every look.
+    mutable std::pair<const uint8_t*, uint32_t> scanned_{nullptr, 0};
+    mutable bool scanned_invisible_ = false;
 };
 
 }  // namespace vantor

@@ -8,6 +8,11 @@
 #include <QHash>
 #include <QSaveFile>
 
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
 namespace vantor {
 namespace {
 
@@ -107,9 +112,16 @@ bool WriteSetupFile(const QString& path, const QString& text, QString& error)
         error = path + QStringLiteral(": its folder cannot be made");
         return false;
     }
+    // Unbuffered and synced before the rename: a buffered QSaveFile renames even when its last
+    // flush failed (a full disk), which would put an empty or cut file in place of a good one.
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(text.toUtf8()) < 0 || !file.commit()) {
-        error = path + QStringLiteral(": ") + file.errorString();
+    const QByteArray bytes = text.toUtf8();
+    const bool written = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) &&
+                         file.write(bytes) == bytes.size() && ::fsync(file.handle()) == 0;
+    if (!written || !file.commit()) {
+        error = path + QStringLiteral(": ") +
+                (file.error() != QFileDevice::NoError ? file.errorString() : QString::fromLocal8Bit(std::strerror(errno)));
+        file.cancelWriting();
         return false;
     }
     return true;

@@ -12,7 +12,7 @@ namespace vantor {
 SetupLaunch::SetupLaunch(CopyControl& control, InstanceSync& sync, const FrameList& frames, StartRequest request,
                          std::function<void(const Notice&)> report, QObject* parent)
     : QObject(parent), control_(control), request_(std::move(request)), report_(std::move(report)),
-      store_(control, frames, [&sync] { return sync.instance_number(); }, report_)
+      store_(control, frames, [&sync] { return sync.instance_number(); }, request_.config_path, report_)
 {
     connect(&sync, &InstanceSync::numberTaken, this, &SetupLaunch::OnNumberTaken);
 }
@@ -22,13 +22,15 @@ void SetupLaunch::OnNumberTaken(int32_t number)
 {
     if (std::exchange(applied_, true))
         return;
+    if (const QString why = AdoptOldRememberedSetup(number, request_.config_path); !why.isEmpty())
+        report_({kSetupNotRestored, QStringLiteral("the setup remembered by an earlier version stays where it was: ") + why});
     Apply(StartSetup(number));
     store_.Begin();
 }
 
 Setup SetupLaunch::StartSetup(int32_t number) const
 {
-    Setup setup;
+    Setup setup = request_.file.setup;
     if (request_.restore) {
         const QString path = RememberedSetupPath(number);
         QString error;
@@ -37,11 +39,11 @@ Setup SetupLaunch::StartSetup(int32_t number) const
                                             .arg(number + 1)
                                             .arg(path)});
         else if (const auto remembered = ReadSetupFile(path, error))
-            setup = remembered->setup;
+            setup.TakeFrom(remembered->setup);  // its control lines, if any, are not taken
         else
             report_({kSetupNotRestored, QStringLiteral("--restore: ") + error + QStringLiteral("; starting without it")});
     }
-    setup.TakeFrom(request_.settings.setup);
+    setup.TakeFrom(request_.given.setup);
     return setup;
 }
 
@@ -64,9 +66,11 @@ void SetupLaunch::Apply(const Setup& setup)
         control_.LoadOverlay(*setup.overlay, [this, setup](const OverlayLoadResult& result) {
             for (const QString& note : result.notes)
                 report_({kLogoRunCut, QStringLiteral("the logo's run ends before ") + note});
-            if (!result.failure.isEmpty())
+            if (!result.failure.isEmpty()) {
                 report_({kLogoNotLoaded,
                          QStringLiteral("the logo did not load, so the house watermark goes on air: ") + result.failure});
+                store_.KeepUnloadedLogo(setup);
+            }
             SwitchOverlay(setup);
         });
     } else {

@@ -4,7 +4,7 @@
 #include "control/setup_file.h"
 #include "imagery/frame_list.h"
 
-#include <QStandardPaths>
+#include <QFileInfo>
 
 namespace vantor {
 namespace {
@@ -15,15 +15,11 @@ constexpr int kCheckInterval_ms = 300;
 
 }  // namespace
 
-QString RememberedSetupPath(int32_t instance_number)
-{
-    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
-           QStringLiteral("/ndivantor/copy%1.conf").arg(instance_number + 1);
-}
-
 SetupStore::SetupStore(const CopyControl& control, const FrameList& frames, std::function<int32_t()> number,
-                       std::function<void(const Notice&)> report, QObject* parent)
-    : QObject(parent), control_(control), frames_(frames), number_(std::move(number)), report_(std::move(report))
+                       std::optional<QString> config_path, std::function<void(const Notice&)> report,
+                       QObject* parent)
+    : QObject(parent), control_(control), frames_(frames), number_(std::move(number)),
+      config_path_(std::move(config_path)), report_(std::move(report))
 {
     check_timer_.setInterval(kCheckInterval_ms);
     connect(&check_timer_, &QTimer::timeout, this, &SetupStore::SaveIfChanged);
@@ -38,8 +34,27 @@ SetupStore::~SetupStore()
 
 void SetupStore::Begin()
 {
-    saved_ = control_.Current();
+    saved_ = ToRemember();
     check_timer_.start();
+}
+
+void SetupStore::KeepUnloadedLogo(const Setup& asked)
+{
+    Setup logo;
+    logo.overlay = asked.overlay;
+    logo.on = asked.on;
+    logo.solid = asked.solid;
+    unloaded_logo_ = logo;
+}
+
+Setup SetupStore::ToRemember()
+{
+    Setup now = control_.Current();
+    if (now.overlay)
+        unloaded_logo_.reset();
+    else if (unloaded_logo_)
+        now.TakeFrom(*unloaded_logo_);
+    return now;
 }
 
 // A sequence still loading has its overlay switched off for the while: what it will be is saved
@@ -48,20 +63,27 @@ void SetupStore::SaveIfChanged()
 {
     if (frames_.loading || control_.overlay_loading())
         return;
-    const Setup now = control_.Current();
+    const Setup now = ToRemember();
     if (now == saved_)
         return;
     const int32_t number = number_();
+    const QString path = RememberedSetupPath(number);
+    if (config_path_ && QFileInfo(*config_path_).canonicalFilePath() == QFileInfo(path).canonicalFilePath())
+        return Refuse(path + QStringLiteral(" is the --config file, which is never written"));
     const QString text = SetupFileText(now, QStringLiteral("The setup of Kelo Vantor copy No %1, saved as it changes.")
                                                 .arg(number + 1));
     QString error;
-    if (!WriteSetupFile(RememberedSetupPath(number), text, error)) {
-        if (!std::exchange(failing_, true))
-            report_({kSetupNotRemembered, QStringLiteral("cannot remember the setup: ") + error});
-        return;
-    }
+    if (!WriteSetupFile(path, text, error))
+        return Refuse(error);
     failing_ = false;
     saved_ = now;
+}
+
+// Said once until a save succeeds again; the file keeps what it had.
+void SetupStore::Refuse(const QString& why)
+{
+    if (!std::exchange(failing_, true))
+        report_({kSetupNotRemembered, QStringLiteral("Setup not saved: ") + why});
 }
 
 }  // namespace vantor

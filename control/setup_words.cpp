@@ -247,4 +247,22 @@ QString RoleWord(SyncRole role)
     return QStringLiteral("none");
 }
 
+constexpr SyncRole kRoles[] = {SyncRole::kMaster, SyncRole::kSlave, SyncRole::kNone};
+
+std::optional<SyncRole> ReadRole(QStringView word)
+{
+    for (SyncRole role : kRoles)
+        if (word == RoleWord(role))
+            return role;
+    return std::nullopt;
+}
+
+QString RolesAccepted()
+{
+    QStringList words;
+    for (SyncRole role : kRoles)
+        words << RoleWord(role);
+    return OneOf(words);
+}
+
 }  // namespace vantor::words

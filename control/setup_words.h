@@ -58,5 +58,7 @@ QString EndpointAccepted();
 
 // master, slave or none, as the control API names the role.
 QString RoleWord(SyncRole role);
+std::optional<SyncRole> ReadRole(QStringView word);
+QString RolesAccepted();
 
 }  // namespace vantor::words

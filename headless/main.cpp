@@ -6,14 +6,13 @@
 
 #include "control/command_line.h"
 #include "control/copy_control.h"
+#include "control/invisible_logo.h"
 #include "control/remote_control.h"
 #include "control/setup_launch.h"
 #include "engine/engine.h"
 #include "engine/engine_constants.h"
 #include "engine/instance_sync.h"
-#include "headless/test_control.h"
 #include "platform/copy_link.h"
-#include "platform/stdin_commands.h"
 #include "platform/unix_signals.h"
 
 #include <QCoreApplication>
@@ -65,7 +64,8 @@ int main(int argc, char** argv)
     CopyControl control(engine, overlay, playback, sync);
     const auto report = [](const Notice& notice) { Complain(notice.detail); };
     SetupLaunch launch(control, sync, overlay.frames, *command_line.start, report);
-    RemoteControl remote({control, engine, overlay, playback, sync}, command_line.start->settings.control, report);
+    InvisibleLogoWatch invisible_logo(control, report);
+    RemoteControl remote({control, engine, overlay, playback, sync}, command_line.start->Settings().control, report);
 
     QObject::connect(&sync, &InstanceSync::titleChanged, &app, [](const QString& title) { Say(title); });
     QObject::connect(&sync, &InstanceSync::duplicateNumberResolved, &app, [](int32_t from, int32_t to) {
@@ -82,8 +82,6 @@ int main(int argc, char** argv)
     TerminationSignals termination;
     QObject::connect(&termination, &TerminationSignals::terminationRequested, &app,
                      [&engine] { engine.ExitConfirmed(); });
-    if (StdinCommands::Requested())
-        new TestControl(engine, sync, control, Say, &app);
 
     sync.Announce();
     engine.ScheduleAutoStart();

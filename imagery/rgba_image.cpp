@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <new>
+#include <span>
 
 namespace vantor {
 
@@ -106,5 +107,16 @@ void RgbaImage::MakeSolid()
 }
 
 void RgbaImage::Release() { MakeEmpty(); }
+
+bool RgbaImage::AnyVisiblePixel() const
+{
+    if (!pixels || bits_per_pixel != 32)
+        return false;
+    const std::span<const uint8_t> bytes(pixels.get(), size_t(byte_count));
+    for (size_t alpha = 3; alpha < bytes.size(); alpha += 4)
+        if (bytes[alpha] != 0)
+            return true;
+    return false;
+}
 
 }  // namespace vantor

@@ -79,6 +79,8 @@ public:
                                         int32_t frame_height) const;
 
     bool IsCompositable() const { return byte_count != 0 && bits_per_pixel == 32 && ready; }
+    // Some pixel has an alpha above 0: composited, the picture shows at all.
+    bool AnyVisiblePixel() const;
 
 private:
     void MakeEmpty();

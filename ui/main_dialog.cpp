@@ -52,9 +52,10 @@ CNDIVantorDlg::CNDIVantorDlg(StartRequest start, QWidget* parent)
       go_button_(controls_.Get<CColButton>(1048)), pause_edit_(controls_.Get<QLineEdit>(1034)),
       engine_(overlay_, playback_, &preview_->buffer()), link_(engine_, [this] { UpdateData(); }),
       control_(engine_, overlay_, playback_, link_.sync()), overlay_setup_(overlay_, playback_, control_, this),
-      remote_({control_, engine_, overlay_, playback_, link_.sync()}, start.settings.control,
+      remote_({control_, engine_, overlay_, playback_, link_.sync()}, start.Settings().control,
               [this](const Notice& n) { ShowNotice(n); }),
-      launch_(control_, link_.sync(), overlay_.frames, std::move(start), [this](const Notice& n) { ShowNotice(n); })
+      launch_(control_, link_.sync(), overlay_.frames, std::move(start), [this](const Notice& n) { ShowNotice(n); }),
+      invisible_logo_(control_, [this](const Notice& n) { ShowNotice(n); })
 {
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint);
     setWindowIcon(QIcon(Bitmap(kIconBitmap)));

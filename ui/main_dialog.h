@@ -9,6 +9,7 @@
 #include "control/command_line.h"
 #include "control/copy_control.h"
 #include "control/notice.h"
+#include "control/invisible_logo.h"
 #include "control/remote_control.h"
 #include "control/setup_launch.h"
 #include "engine/engine.h"
@@ -122,6 +123,7 @@ private:
     OLSetup overlay_setup_;
     RemoteControl remote_;  // before launch_, which takes the start request over
     SetupLaunch launch_;
+    InvisibleLogoWatch invisible_logo_;
     AdDialog* support_dialog_ = nullptr;  // owned through the Qt parent
     QString version_text_;        // "1.0.1.8"; empty when the program file carries no version
     bool engine_ready_ = false;   // start-up reached the engine: frame, runtime, watermark

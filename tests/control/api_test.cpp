@@ -6,12 +6,12 @@
 #include "stream_client.h"
 #include "test_images.h"
 #include "support/qt_printers.h"
+#include "support/spin_until.h"
 
 #include <QImage>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
-#include <QTcpServer>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -31,13 +31,6 @@ struct Answer {
     QJsonObject json() const { return QJsonDocument::fromJson(body).object(); }
 };
 
-quint16 FreePort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
-}
-
 QRgb PixelAt(const QByteArray& frame, int x, int y)
 {
     const auto* p = reinterpret_cast<const uint8_t*>(frame.constData()) + (size_t(y) * kWidth + x) * 4;
@@ -49,7 +42,7 @@ protected:
     // A copy at 640 x 360 with its API at `address` and a free port.
     void Launch(const QString& address, QStringList arguments = {})
     {
-        port_ = FreePort();
+        port_ = test::FreeLocalPort();
         arguments << QStringLiteral("--control") << QStringLiteral("%1:%2").arg(address).arg(port_)
                   << QStringLiteral("--size") << QStringLiteral("640x360");
         copy_ = std::make_unique<CopyProcess>(kNoBus, test::HeadlessProgram(), arguments);
@@ -118,12 +111,83 @@ TEST_F(ControlApiTest, ARunLoadedSwitchedOnAndMovedThroughTheApiReachesTheReceiv
     EXPECT_EQ(qAlpha(PixelAt(frame, 9, kHeight - 21)), 0);
     EXPECT_EQ(qAlpha(PixelAt(frame, kWidth - 1, 0)), 0) << "gone from the old corner";
 
+    const Answer off = Curl(QStringLiteral("POST"), QStringLiteral("/api/overlay"), R"({"on": false})");
+    ASSERT_EQ(off.status, 200) << off.body.toStdString();
+    for (const QByteArray& bare : Frames(2))
+        EXPECT_EQ(bare, QByteArray(kWidth * kHeight * 4, '\0')) << "off takes the logo off the air";
+    const Answer on = Curl(QStringLiteral("POST"), QStringLiteral("/api/overlay"), R"({"on": true})");
+    ASSERT_EQ(on.status, 200) << on.body.toStdString();
+    EXPECT_NE(qAlpha(PixelAt(Frames(1).front(), 10, kHeight - 21)), 0) << "and on brings it back";
+
     const Answer picture = Curl(QStringLiteral("GET"), QStringLiteral("/api/output.png"));
     ASSERT_EQ(picture.status, 200);
     const QImage output = QImage::fromData(picture.body, "PNG");
     ASSERT_EQ(output.size(), QSize(kWidth, kHeight));
     EXPECT_NE(qAlpha(output.pixel(10, kHeight - 21)), 0) << "the API's own picture shows it too";
     EXPECT_EQ(qAlpha(output.pixel(kWidth / 2, kHeight / 2)), 0) << "with the frame's transparency";
+
+    // A JPEG has no alpha channel: it loads fully transparent, which the copy says once.
+    QImage opaque(40, 20, QImage::Format_RGB32);
+    opaque.fill(qRgb(200, 200, 0));
+    const QString jpeg = dir_.filePath(QStringLiteral("plain.jpg"));
+    ASSERT_TRUE(opaque.save(jpeg));
+    const Answer invisible = Curl(QStringLiteral("POST"), QStringLiteral("/api/overlay"),
+                                  QJsonDocument(QJsonObject{{"file", jpeg}, {"on", true}}).toJson());
+    ASSERT_EQ(invisible.status, 200) << invisible.body.toStdString();
+    EXPECT_TRUE(invisible.json()["overlay"].toObject()["invisible"].toBool());
+    const Answer solid = Curl(QStringLiteral("POST"), QStringLiteral("/api/overlay"), R"({"solid": true})");
+    EXPECT_FALSE(solid.json()["overlay"].toObject()["invisible"].toBool()) << solid.body.toStdString();
+    const QString said = QStringLiteral("no pixel of this logo shows");
+    EXPECT_TRUE(test::SpinUntil([&] { return copy_->Errors().contains(said); }, kBound_ms));
+    EXPECT_EQ(copy_->Errors().count(said), 1) << copy_->Errors().toStdString();
+}
+
+// A copy as the packaged service runs it: its setup file (with the API in it) and --restore.
+// Killed, it comes back with what the operator changed through the API, and with its API;
+// the setup file is read, never written.
+TEST_F(ControlApiTest, AServiceCopyKilledComesBackWithItsApiAndTheLogoSetThroughIt)
+{
+    const QRgb blue = qRgba(0, 0, 250, 255);
+    Picture(QStringLiteral("first.png"), qRgba(250, 0, 0, 255));
+    const QString second = Picture(QStringLiteral("second.png"), blue);
+    const QByteArray state_home = qgetenv("XDG_STATE_HOME");
+    qputenv("XDG_STATE_HOME", dir_.filePath(QStringLiteral("state")).toLocal8Bit());
+    port_ = test::FreeLocalPort();
+    const QString config = dir_.filePath(QStringLiteral("studio.conf"));
+    const QByteArray text =
+        QStringLiteral("overlay=first.png\non=true\nsize=640x360\ncontrol=127.0.0.1:%1\n").arg(port_).toUtf8();
+    QFile file(config);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(text) == text.size());
+    file.close();
+    const QStringList service{QStringLiteral("--config"), config, QStringLiteral("--restore")};
+    copy_ = std::make_unique<CopyProcess>(kNoBus, test::HeadlessProgram(), service);
+    ASSERT_TRUE(copy_->WaitForCount(QStringLiteral("Sending"), 1, kBound_ms)) << copy_->Errors().toStdString();
+
+    const Answer changed = Curl(QStringLiteral("POST"), QStringLiteral("/api/overlay"),
+                                QJsonDocument(QJsonObject{{"file", second}, {"on", true}, {"corner", "lower-left"}}).toJson());
+    ASSERT_EQ(changed.status, 200) << changed.body.toStdString();
+    QFile remembered(dir_.filePath(QStringLiteral("state/ndivantor/copy1.conf")));
+    ASSERT_TRUE(test::SpinUntil(
+        [&] {
+            remembered.open(QIODevice::ReadOnly);
+            const QByteArray saved = remembered.readAll();
+            remembered.close();
+            return saved.contains("second.png") && saved.contains("corner=lower-left");
+        },
+        kBound_ms));
+    copy_->Kill();
+    copy_ = std::make_unique<CopyProcess>(kNoBus, test::HeadlessProgram(), service);
+    ASSERT_TRUE(copy_->WaitForCount(QStringLiteral("Sending"), 1, kBound_ms)) << copy_->Errors().toStdString();
+    qputenv("XDG_STATE_HOME", state_home);
+
+    const Answer state = Curl(QStringLiteral("GET"), QStringLiteral("/api/state"));
+    ASSERT_EQ(state.status, 200) << "the API is back";
+    EXPECT_EQ(state.json()["overlay"].toObject()["file"].toString(), second);
+    const QByteArray frame = Frames(1).front();
+    EXPECT_EQ(PixelAt(frame, 0, kHeight - 1), blue) << "the logo set through the API, in its corner";
+    EXPECT_EQ(qAlpha(PixelAt(frame, kWidth - 1, 0)), 0);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), text) << "the setup file is untouched";
 }
 
 struct BadRequest {

@@ -5,9 +5,15 @@
 #include "engine/playback_state.h"
 #include "imagery/rgba_image.h"
 
+#include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <sys/resource.h>
+
+#include <csignal>
 
 namespace vantor {
 namespace {
@@ -43,6 +49,40 @@ TEST(SetupFile, WhatACopyRemembersReadsBackTheSame)
         ASSERT_TRUE(read.has_value()) << error.toStdString();
         EXPECT_EQ(read->setup, setup) << SetupFileText(setup, {}).toStdString();
     }
+}
+
+QByteArray Contents(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
+}
+
+// A disk that fills up part-way through the write (here a file-size limit of 200 bytes, which
+// makes the write fail after its first 200) leaves the last good setup byte for byte, and no
+// stray file beside it.
+TEST(SetupFile, AWriteThatFailsPartWayLeavesTheOldFileWhole)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("copy1.conf"));
+    QString error;
+    ASSERT_TRUE(WriteSetupFile(path, SetupFileText(Full(SyncRole::kNone), QStringLiteral("good")), error));
+    const QByteArray good = Contents(path);
+    ASSERT_LT(good.size(), 400);
+
+    const auto old_handler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old_limit{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old_limit), 0);
+    rlimit limit = old_limit;
+    limit.rlim_cur = 200;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
+    const bool written = WriteSetupFile(path, SetupFileText(Full(SyncRole::kMaster), QString(300, u'x')), error);
+    setrlimit(RLIMIT_FSIZE, &old_limit);
+    std::signal(SIGXFSZ, old_handler);
+
+    EXPECT_FALSE(written);
+    EXPECT_TRUE(error.startsWith(path + QStringLiteral(": "))) << error.toStdString();
+    EXPECT_EQ(Contents(path), good);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("copy1.conf")});
 }
 
 }  // namespace

@@ -1,11 +1,14 @@
 // The headless program as an operator runs it: it numbers itself, announces its source,
-// starts by itself, and ends in order on SIGTERM and SIGINT; and its test control, which loads
-// a numbered run of pictures and plays it.
+// starts by itself, and ends in order on SIGTERM and SIGINT; and a numbered run of pictures
+// loaded through its control API, played in order.
 
+#include "copy_process.h"
 #include "stream_client.h"
 
 #include <QElapsedTimer>
 #include <QImage>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -66,7 +69,7 @@ TEST_P(HeadlessProgram, SendsAfterTwoSecondsAndEndsInOrderOnTheSignal)
 
 INSTANTIATE_TEST_SUITE_P(Signals, HeadlessProgram, ::testing::Values(SIGTERM, SIGINT));
 
-TEST(HeadlessTestControl, OverlayLoadsANumberedRunAndPlaysItInOrderInPlaceOfTheWatermark)
+TEST(HeadlessControl, ARunLoadedThroughTheApiPlaysInOrderInPlaceOfTheWatermark)
 {
     QTemporaryDir dir;
     const QRgb colours[] = {qRgba(250, 0, 0, 255), qRgba(0, 250, 0, 128), qRgba(0, 0, 250, 255), qRgba(9, 9, 9, 60)};
@@ -75,18 +78,16 @@ TEST(HeadlessTestControl, OverlayLoadsANumberedRunAndPlaysItInOrderInPlaceOfTheW
         picture.fill(colours[i]);
         ASSERT_TRUE(picture.save(dir.filePath(QStringLiteral("logo%1.png").arg(i + 1))));
     }
-    QProcess program;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("NDIVANTOR_TEST_CONTROL"), QStringLiteral("1"));
-    program.setProcessEnvironment(environment);
-    program.start(QStringLiteral(NDIVANTOR_HEADLESS), {});
-    ASSERT_TRUE(program.waitForStarted(5000));
-    program.write("overlay " + dir.filePath(QStringLiteral("missing.png")).toUtf8() + "\n");
-    ASSERT_TRUE(WaitForLine(program, "Overlay not loaded", 5000));
-    program.write("format 32776\noverlay " + dir.filePath(QStringLiteral("logo1.png")).toUtf8() + "\n");
-    ASSERT_TRUE(WaitForLine(program, "Overlay on", 5000));
-    ASSERT_TRUE(WaitForLine(program, "Sending", 5000));
-    const auto port = test::SourcePortOf(program.processId());
+    test::CopyProcess copy(QStringLiteral("unix:path=/nonexistent/bus"), test::HeadlessProgram(),
+                           {QStringLiteral("--size"), QStringLiteral("640x360")}, test::FreeLocalPort());
+    ASSERT_TRUE(copy.WaitForCount(QStringLiteral("Sending"), 1, 10000)) << copy.Errors().toStdString();
+    const auto load = [&](const QString& name) {
+        const QJsonObject body{{"file", dir.filePath(name)}, {"on", true}};
+        return copy.Post(QStringLiteral("/api/overlay"), QJsonDocument(body).toJson());
+    };
+    ASSERT_EQ(load(QStringLiteral("missing.png")), 400);
+    ASSERT_EQ(load(QStringLiteral("logo1.png")), 200);
+    const auto port = test::SourcePortOf(copy.pid());
     ASSERT_TRUE(port.has_value());
 
     const auto frames = test::GrabFrames(*port, 8, 640, 360);
@@ -102,8 +103,6 @@ TEST(HeadlessTestControl, OverlayLoadsANumberedRunAndPlaysItInOrderInPlaceOfTheW
     }
     for (size_t i = 1; i < shown.size(); ++i)
         EXPECT_EQ(shown[i], (shown[i - 1] + 1) % 4) << ::testing::PrintToString(shown);
-    program.kill();
-    program.waitForFinished(2000);
 }
 
 }  // namespace

@@ -10,8 +10,9 @@ int main(int argc, char** argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     // Copies remember their setups: in a folder of the run's own (their children's too), never
     // in the user's.
-    QTemporaryDir config;
+    QTemporaryDir config, state;
     qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+    qputenv("XDG_STATE_HOME", state.path().toLocal8Bit());
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

@@ -2,8 +2,11 @@
 
 #include "support/spin_until.h"
 
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
 #include <QProcessEnvironment>
 #include <QRegularExpression>
+#include <QTcpServer>
 
 namespace vantor::test {
 namespace {
@@ -19,8 +22,18 @@ QString SourceName(int shown_number) { return QStringLiteral("Kelo Vantor %1").a
 
 QString HeadlessProgram() { return QStringLiteral(VANTOR_HEADLESS_PATH); }
 
-CopyProcess::CopyProcess(const QString& bus_address, const QString& program, const QStringList& arguments)
+quint16 FreeLocalPort()
 {
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
+
+CopyProcess::CopyProcess(const QString& bus_address, const QString& program, QStringList arguments, quint16 api_port)
+    : api_port_(api_port)
+{
+    if (api_port_)
+        arguments << QStringLiteral("--control") << QStringLiteral("127.0.0.1:%1").arg(api_port_);
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), bus_address);
     environment.insert(QStringLiteral("NDIVANTOR_TEST_CONTROL"), QStringLiteral("1"));
@@ -37,6 +50,17 @@ void CopyProcess::Send(const QByteArray& command)
 {
     process_.write(command + '\n');
     process_.waitForBytesWritten(kStartBound_ms);
+}
+
+int CopyProcess::Post(const QString& path, const QByteArray& json_body)
+{
+    QNetworkAccessManager network;
+    QNetworkRequest request(QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(api_port_).arg(path)));
+    request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/json"));
+    QNetworkReply* reply = network.post(request, json_body);  // owned by `network`
+    if (!SpinUntil([reply] { return reply->isFinished(); }, kStartBound_ms))
+        return 0;
+    return reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
 }
 
 void CopyProcess::Drain()

@@ -1,7 +1,7 @@
 #pragma once
 // One copy of the program as a child process (ndivantor-headless, or ndivantor with its window):
-// steered through its test control on standard input, watched through the lines it prints.
-// Every wait is bounded.
+// steered as an operator steers it, through its control API (a window also through its test
+// control on standard input), and watched through the lines it prints. Every wait is bounded.
 
 #include <QByteArray>
 #include <QProcess>
@@ -12,13 +12,15 @@ namespace vantor::test {
 
 // The path of ndivantor-headless.
 QString HeadlessProgram();
+// A TCP port on 127.0.0.1 that was free a moment ago.
+quint16 FreeLocalPort();
 
 class CopyProcess {
 public:
     // The copy uses the session bus at `bus_address`; an address where no bus listens gives a
-    // copy without a bus.
+    // copy without a bus. With an `api_port`, its control API answers there on 127.0.0.1.
     explicit CopyProcess(const QString& bus_address, const QString& program = HeadlessProgram(),
-                         const QStringList& arguments = {});
+                         QStringList arguments = {}, quint16 api_port = 0);
     // Kills the copy if it still runs.
     ~CopyProcess();
     CopyProcess(const CopyProcess&) = delete;
@@ -28,8 +30,11 @@ public:
     qint64 pid() const { return pid_; }
     bool running() const { return process_.state() != QProcess::NotRunning; }
 
-    // One line of the test control ("master on", "start", "format 32776", ...).
+    // One line of a window's test control ("click 1001", "menu 1002 32776", ...).
     void Send(const QByteArray& command);
+    // A POST to the copy's control API ("/api/stop", "/api/role" with {"role": "master"}, ...),
+    // answered once the copy has done it: the answer's HTTP status, 0 when none came.
+    int Post(const QString& path, const QByteArray& json_body = "{}");
     // Standard output so far, line by line, and standard error as it stands.
     QStringList Lines();
     QString Errors();
@@ -54,6 +59,7 @@ private:
     QProcess process_;
     bool started_ = false;
     qint64 pid_ = 0;  // kept after the copy ends, for messages
+    quint16 api_port_ = 0;
     QByteArray output_;
     QByteArray errors_;
 };

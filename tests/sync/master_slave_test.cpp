@@ -9,7 +9,8 @@ namespace {
 const QString kSending = QStringLiteral("Sending");
 const QString kStopped = QStringLiteral("Stopped");
 constexpr int kFramesOfAStoppedSource = 1;
-const QByteArray kChooseSmallestResolution = "format 32776";  // 640 x 360
+const QByteArray kMaster = R"({"role": "master"})";
+const QByteArray kNoRole = R"({"role": "none"})";
 
 // Three copies, sending by themselves after launch: No 1 made master, No 2 and No 3 slaves (the
 // start-up role of every copy).
@@ -24,7 +25,7 @@ protected:
             ASSERT_EQ(LaunchNumbered().Title(), TitleLine(shown));
         for (auto& copy : copies_)
             ASSERT_TRUE(copy->WaitForCount(kSending, 1, kSendingBound_ms)) << "no start two seconds after launch";
-        master().Send("master on");
+        ASSERT_EQ(master().Post(QStringLiteral("/api/role"), kMaster), 200);
     }
 
     CopyProcess& master() { return *copies_[0]; }
@@ -47,12 +48,12 @@ protected:
 
 TEST_F(MasterSlaveTest, TheMastersStopStopsEverySlaveAndItsStartStartsThemAgain)
 {
-    master().Send("stop");
+    ASSERT_EQ(master().Post(QStringLiteral("/api/stop")), 200);
     for (CopyProcess* copy : {&master(), &slave(0), &slave(1)})
         ASSERT_TRUE(copy->WaitForCount(kStopped, 1, kSendingBound_ms)) << "copy " << copy->pid() << " kept sending";
     EXPECT_EQ(FramesFrom({&slave(0), &slave(1)}), (std::vector<int>{kFramesOfAStoppedSource, kFramesOfAStoppedSource}));
 
-    master().Send("start");
+    ASSERT_EQ(master().Post(QStringLiteral("/api/start")), 200);
     for (CopyProcess* copy : {&master(), &slave(0), &slave(1)})
         ASSERT_TRUE(copy->WaitForCount(kSending, 2, kSendingBound_ms)) << "copy " << copy->pid() << " did not start";
     EXPECT_EQ(FramesFrom({&slave(0), &slave(1)}),
@@ -61,18 +62,17 @@ TEST_F(MasterSlaveTest, TheMastersStopStopsEverySlaveAndItsStartStartsThemAgain)
 
 TEST_F(MasterSlaveTest, ASlaveWhoseBoxWasClearedIgnoresTheMaster)
 {
-    slave(0).Send("slave off");
-    ASSERT_TRUE(slave(0).WaitForCount(QStringLiteral("Role slave off"), 1, kSendingBound_ms));
-    master().Send("stop");
+    ASSERT_EQ(slave(0).Post(QStringLiteral("/api/role"), kNoRole), 200);  // answered once taken
+    ASSERT_EQ(master().Post(QStringLiteral("/api/stop")), 200);
     ASSERT_TRUE(slave(1).WaitForCount(kStopped, 1, kSendingBound_ms));
     WaitUntilHandled(0);
     EXPECT_EQ(slave(0).Count(kStopped), 0) << "a copy that is no slave follows no stop";
     EXPECT_EQ(FramesFrom({&slave(0), &slave(1)}), (std::vector<int>{kFramesOfARunningSource, kFramesOfAStoppedSource}));
 
     // Its own Stop still works; the master's next start leaves it stopped.
-    slave(0).Send("stop");
+    ASSERT_EQ(slave(0).Post(QStringLiteral("/api/stop")), 200);
     ASSERT_TRUE(slave(0).WaitForCount(kStopped, 1, kSendingBound_ms));
-    master().Send("start");
+    ASSERT_EQ(master().Post(QStringLiteral("/api/start")), 200);
     ASSERT_TRUE(slave(1).WaitForCount(kSending, 2, kSendingBound_ms));
     WaitUntilHandled(1);
     EXPECT_EQ(slave(0).Count(kSending), 1) << "a copy that is no slave follows no start";
@@ -81,7 +81,13 @@ TEST_F(MasterSlaveTest, ASlaveWhoseBoxWasClearedIgnoresTheMaster)
 
 TEST_F(MasterSlaveTest, TheMastersFormatChangeStopsTheSlavesAndTheyStayStopped)
 {
-    master().Send(kChooseSmallestResolution);
+    // The format changes only while stopped: the master stops alone first (as no master), then
+    // takes the role back and picks a format, which stops every slave.
+    ASSERT_EQ(master().Post(QStringLiteral("/api/role"), kNoRole), 200);
+    ASSERT_EQ(master().Post(QStringLiteral("/api/stop")), 200);
+    ASSERT_EQ(master().Post(QStringLiteral("/api/role"), kMaster), 200);
+    EXPECT_EQ(slave(0).Count(kStopped), 0);
+    ASSERT_EQ(master().Post(QStringLiteral("/api/format"), R"({"size": "640x360"})"), 200);
     for (CopyProcess* copy : {&master(), &slave(0), &slave(1)})
         ASSERT_TRUE(copy->WaitForCount(kStopped, 1, kSendingBound_ms)) << "copy " << copy->pid() << " kept sending";
     WaitUntilHandled(0);
@@ -98,7 +104,7 @@ TEST_F(MasterSlaveTest, ASlaveToldToEndEndsEvenWhenTheMasterStartsItInItsLastSec
     CopyProcess& ending = slave(0);
     ending.Terminate();
     ASSERT_TRUE(ending.WaitForCount(kStopped, 1, kSendingBound_ms)) << "SIGTERM did not stop the output";
-    master().Send("start");  // the master runs already: it only tells the slaves
+    ASSERT_EQ(master().Post(QStringLiteral("/api/start")), 200);  // it runs already: it only tells the slaves
     ASSERT_TRUE(ending.WaitForExit(kExitBound_ms)) << "the start kept the copy alive";
     EXPECT_TRUE(ending.EndedCleanly()) << ending.Errors().toStdString();
     EXPECT_EQ(ending.Count(kSending), 1) << "the copy started again after its exit";

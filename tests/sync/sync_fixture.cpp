@@ -33,7 +33,7 @@ void SyncTest::TearDown()
 
 CopyProcess& SyncTest::Launch()
 {
-    copies_.push_back(std::make_unique<CopyProcess>(bus_->address()));
+    copies_.push_back(std::make_unique<CopyProcess>(bus_->address(), HeadlessProgram(), QStringList(), FreeLocalPort()));
     EXPECT_TRUE(copies_.back()->started()) << "ndivantor-headless did not start";
     return *copies_.back();
 }

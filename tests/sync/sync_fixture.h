@@ -33,7 +33,7 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    // A copy on the private bus, not yet numbered.
+    // A copy on the private bus with its control API, not yet numbered.
     CopyProcess& Launch();
     // A copy on the private bus that has taken its number.
     CopyProcess& LaunchNumbered();

@@ -176,7 +176,7 @@ TEST_F(WindowProcesses, ASetupMadeInTheWindowComesBackWithRestoreAfterAKill)
     ASSERT_TRUE(first.WaitForCount(QStringLiteral("picked"), 1, kBound_ms));
     for (const QByteArray command : {"click 1044", "click 1027", "click 1"})
         first.Send(command);
-    QFile remembered(qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/ndivantor/copy1.conf"));
+    QFile remembered(qEnvironmentVariable("XDG_STATE_HOME") + QStringLiteral("/ndivantor/copy1.conf"));
     ASSERT_TRUE(test::SpinUntil(
         [&] {
             remembered.open(QIODevice::ReadOnly);
