@@ -101,7 +101,7 @@ TEST_F(ControlApiTest, ARunLoadedSwitchedOnAndMovedThroughTheApiReachesTheReceiv
     const QRgb colours[] = {qRgba(250, 0, 0, 255), qRgba(0, 250, 0, 255)};
     const QString first = Picture(QStringLiteral("sting1.png"), colours[0]);
     Picture(QStringLiteral("sting2.png"), colours[1]);
-    Launch(QStringLiteral("127.0.0.1"));
+    Launch(QStringLiteral("127.0.0.1"), {QStringLiteral("--control-files"), QStringLiteral("/")});  // any file
 
     Answer loaded = Curl(QStringLiteral("POST"), QStringLiteral("/api/overlay"),
                          QJsonDocument(QJsonObject{{"file", first}, {"on", true}}).toJson());
