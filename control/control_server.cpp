@@ -15,7 +15,6 @@ namespace vantor {
 namespace {
 
 using Method = QHttpServerRequest::Method;
-using Status = QHttpServerResponder::StatusCode;
 
 struct PageFile {
     const char* path;
