@@ -1,10 +1,15 @@
 #include "control/connection_guard.h"
 
+#include "control/answer_line.h"
+
 #include <QTcpSocket>
 #include <QTimer>
 
 #include <sys/socket.h>
 #include <unistd.h>
+
+#include <algorithm>
+#include <memory>
 
 namespace vantor {
 namespace {
@@ -13,13 +18,23 @@ namespace {
 // closing at once would make the kernel reset the connection and lose the answer.
 constexpr int kLinger_ms = 2000;
 
-constexpr char kTooLarge[] =
-    "HTTP/1.1 413 Payload Too Large\r\n"
-    "Content-Type: application/json\r\n"
-    "Content-Length: 45\r\n"
-    "Connection: close\r\n"
-    "\r\n"
-    "{\"error\":\"the request is larger than 64 KB\"}\n";
+QByteArray TooLarge()
+{
+    const QByteArray body = "{\"error\":\"the request is larger than 64 KB\"}\n";
+    return "HTTP/1.1 413 Payload Too Large\r\n"
+           "Content-Type: application/json\r\n"
+           "X-Frame-Options: DENY\r\n"
+           "Content-Security-Policy: " + QByteArray(kContentSecurityPolicy) + "\r\n"
+           "Content-Length: " + QByteArray::number(body.size()) + "\r\n"
+           "Connection: close\r\n"
+           "\r\n" + body;
+}
+
+void Close(QTcpSocket* socket)
+{
+    socket->abort();
+    socket->deleteLater();
+}
 
 }  // namespace
 
@@ -27,19 +42,50 @@ ConnectionGuard::ConnectionGuard(QObject* parent) : QTcpServer(parent) {}
 
 void ConnectionGuard::incomingConnection(qintptr descriptor)
 {
-    if (open_ >= kMaxConnections) {
+    auto socket = std::make_unique<QTcpSocket>();
+    if (!socket->setSocketDescriptor(descriptor)) {
         ::close(int(descriptor));
         return;
     }
-    auto* socket = new QTcpSocket(this);
-    if (!socket->setSocketDescriptor(descriptor)) {
-        delete socket;
-        return;
-    }
-    ++open_;
-    connect(socket, &QObject::destroyed, this, [this] { --open_; });
-    Watch(socket);  // before the HTTP server hears of it, so this looks at every byte first
-    addPendingConnection(socket);
+    const QHostAddress peer = socket->peerAddress();
+    if (int(places_.size()) >= kMaxConnections && !MakeWay(peer))
+        return;  // closed with the socket
+    QTcpSocket* kept = socket.release();
+    kept->setParent(this);
+    places_.push_back({kept, peer});
+    // Counted down by a tag of the socket's own that nothing else is connected to: the HTTP
+    // server cuts every connection of a socket it cannot parse, and so does a refusal here.
+    auto* tag = new QObject(kept);
+    connect(tag, &QObject::destroyed, this, [this, kept] {
+        std::erase_if(places_, [kept](const Place& place) { return place.socket == kept; });
+    });
+    Watch(kept);  // before the HTTP server hears of it, so this looks at every byte first
+    addPendingConnection(kept);
+}
+
+bool ConnectionGuard::MakeWay(const QHostAddress& peer)
+{
+    const auto places_of = [this, &peer](const QHostAddress& address) {
+        return std::count_if(places_.begin(), places_.end(), [&](const Place& p) { return p.peer == address; }) +
+               (address == peer ? 1 : 0);
+    };
+    std::ptrdiff_t most = 0;
+    for (const Place& place : places_)
+        most = std::max(most, places_of(place.peer));
+    if (places_of(peer) >= most)
+        return false;
+    // Of the address that holds the most, the connection waiting longest and owed nothing, or
+    // else its first.
+    const auto of_most = [&](const Place& p) { return places_of(p.peer) == most; };
+    auto giving_up = std::find_if(places_.begin(), places_.end(), [&](const Place& p) {
+        return of_most(p) && p.socket->property(kOwedAnswers).toInt() == 0;
+    });
+    if (giving_up == places_.end())
+        giving_up = std::find_if(places_.begin(), places_.end(), of_most);
+    QTcpSocket* socket = giving_up->socket;
+    places_.erase(giving_up);
+    Close(socket);
+    return true;
 }
 
 void ConnectionGuard::Watch(QTcpSocket* socket)
@@ -50,7 +96,7 @@ void ConnectionGuard::Watch(QTcpSocket* socket)
     connect(idle, &QTimer::timeout, socket, [socket, idle] {
         if (socket->property(kOwedAnswers).toInt() > 0)
             return idle->start();
-        socket->abort();
+        Close(socket);
     });
     auto received = std::make_shared<qint64>(0);  // since the last answer
     connect(socket, &QTcpSocket::readyRead, this, [this, socket, received] {
@@ -67,17 +113,18 @@ void ConnectionGuard::Watch(QTcpSocket* socket)
 void ConnectionGuard::RefuseTooLarge(QTcpSocket* socket)
 {
     socket->disconnect(parent());  // the HTTP server reads no more of it
-    socket->disconnect(this);
+    disconnect(socket, &QTcpSocket::readyRead, this, nullptr);
     if (socket->isTransactionStarted())
         socket->rollbackTransaction();
     socket->readAll();
     connect(socket, &QTcpSocket::readyRead, socket, [socket] { socket->readAll(); });
+    connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
     connect(socket, &QTcpSocket::bytesWritten, socket, [socket] {
         if (socket->bytesToWrite() == 0)
             ::shutdown(int(socket->socketDescriptor()), SHUT_WR);
     });
-    socket->write(kTooLarge);
-    QTimer::singleShot(kLinger_ms, socket, &QTcpSocket::abort);
+    socket->write(TooLarge());
+    QTimer::singleShot(kLinger_ms, socket, [socket] { Close(socket); });
 }
 
 }  // namespace vantor

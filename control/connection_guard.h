@@ -1,11 +1,18 @@
 #pragma once
 // The listening socket of the control API, between the network and the HTTP server: at most
-// kMaxConnections clients at once (more are closed as they come), none that sends more than a
-// request may hold without being answered (413, then closed), none that holds a connection
-// kIdle_ms without getting an answer. So idle, slow or flooding clients cost the copy little,
-// and never a frame: the send thread never waits for the thread this runs on.
+// kMaxConnections clients at once, none that sends more than a request may hold without being
+// answered (413, then closed), none that holds a connection kIdle_ms without getting an answer.
+// When every place is taken, the address that holds the most places, the newcomer counted,
+// gives one up: a newcomer from that address is closed, else that address's connection that
+// has waited longest without being owed an answer. So an address that opens connections again
+// and again keeps no other out (the operator's keeps a place), and idle, slow or flooding
+// clients cost the copy little, and never a frame: the send thread never waits for the thread
+// this runs on.
 
+#include <QHostAddress>
 #include <QTcpServer>
+
+#include <vector>
 
 class QTcpSocket;
 
@@ -29,11 +36,17 @@ protected:
     void incomingConnection(qintptr descriptor) override;
 
 private:
+    // Whether a newcomer from `peer` may have a place, another address's giving one up.
+    bool MakeWay(const QHostAddress& peer);
     void Watch(QTcpSocket* socket);
     // Answers 413 without the HTTP server, reads what else comes and closes.
     void RefuseTooLarge(QTcpSocket* socket);
 
-    int open_ = 0;
+    struct Place {
+        QTcpSocket* socket;
+        QHostAddress peer;
+    };
+    std::vector<Place> places_;  // in the order they came
 };
 
 }  // namespace vantor

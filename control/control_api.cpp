@@ -15,6 +15,8 @@
 #include <QBuffer>
 #include <QFileInfo>
 
+#include <algorithm>
+
 namespace vantor {
 namespace {
 
@@ -30,6 +32,16 @@ QString LampWord(int bitmap_id)
 }
 
 QJsonValue OrNull(const QString& text) { return text.isEmpty() ? QJsonValue() : QJsonValue(text); }
+
+// Hands the file opened for the check to the load, once, so the picture decoded is the one
+// checked; the run's other files are opened by `others`.
+FileOpener OpenedFirst(const QString& path, std::unique_ptr<QFile> first, FileOpener others)
+{
+    auto held = std::make_shared<std::unique_ptr<QFile>>(std::move(first));
+    return [path, held, others = std::move(others)](const QString& name) {
+        return name == path && *held ? std::move(*held) : others(name);
+    };
+}
 
 }  // namespace
 
@@ -189,13 +201,15 @@ void ControlApi::Overlay(const QJsonObject& body, ReplyTo reply)
                                                          "another is loaded")));
     change.solid = solid.value_or(false);
     if (file) {
-        if (const auto refusal = FileRefusal(*file))
+        FileOpener open;
+        if (const auto refusal = FileRefusal(*file, open))
             return reply(*refusal);
-        return parts_.control.LoadOverlay(*file, [this, change, reply](const OverlayLoadResult& result) {
+        const auto loaded = [this, change, reply](const OverlayLoadResult& result) {
             if (!result.failure.isEmpty())
                 return reply(ApiReply::Error(422, result.failure));
             reply(ApplyOverlay(change));
-        });
+        };
+        return parts_.control.LoadOverlay(*file, loaded, std::move(open));
     }
     if ((change.on == true || change.solid) && !parts_.control.picture_loaded())
         return reply(ApiReply::Error(409, QStringLiteral("no picture is loaded: give a file")));
@@ -218,22 +232,28 @@ ApiReply ControlApi::ApplyOverlay(const OverlayChange& change)
     return Changed();
 }
 
-std::optional<ApiReply> ControlApi::FileRefusal(const QString& path) const
+std::optional<ApiReply> ControlApi::FileRefusal(const QString& path, FileOpener& open) const
 {
+    // A NUL ends the name the kernel sees early, so the name checked would not be the one opened.
+    if (std::any_of(path.begin(), path.end(), [](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7f; }))
+        return ApiReply::Error(400, QStringLiteral("file takes a path without control characters"));
     if (!QFileInfo(path).isAbsolute())
         return ApiReply::Error(400, QStringLiteral("file takes an absolute path, not \"%1\"").arg(path));
-    if (!OpenRegularFile(path))
-        return ApiReply::Error(400, path + QStringLiteral(": ") + DescribeLoadFailure(path));
-    if (files_.anywhere && !files_.folder)
-        return std::nullopt;
-    if (!files_.folder)
+    if (!files_.anywhere && !files_.folder)
         return ApiReply::Error(403, QStringLiteral("loading files is off here: the copy was started without "
                                                    "--control-files"));
-    // Links are followed first, so none leads out of the folder.
-    const QString inside = QFileInfo(path).canonicalFilePath();
-    if (!inside.startsWith(*files_.folder + u'/'))
-        return ApiReply::Error(403, QStringLiteral("%1 is outside %2, the only folder files load from")
-                                        .arg(path, *files_.folder));
+    open = OpenRegularFile;
+    if (files_.folder)
+        open = [folder = *files_.folder](const QString& name) { return OpenRegularFileBeneath(folder, name); };
+    bool led_out = false;
+    std::unique_ptr<QFile> first = files_.folder ? OpenRegularFileBeneath(*files_.folder, path, &led_out) : open(path);
+    // The same answer whatever is outside, so it tells nothing of what is there.
+    if (led_out)
+        return ApiReply::Error(403, QStringLiteral("the file is outside %1, the only folder files load from")
+                                        .arg(*files_.folder));
+    if (!first)
+        return ApiReply::Error(400, path + QStringLiteral(": ") + DescribeLoadFailure(path));
+    open = OpenedFirst(path, std::move(first), std::move(open));
     return std::nullopt;
 }
 

@@ -7,6 +7,7 @@
 
 #include "control/api_reply.h"
 #include "control/control_settings.h"
+#include "imagery/regular_file.h"
 
 #include <QByteArray>
 #include <QJsonObject>
@@ -62,8 +63,9 @@ public:
     void OutputPicture(ReplyTo reply);
 
 private:
-    // Why the file may not load; nothing when it may.
-    std::optional<ApiReply> FileRefusal(const QString& path) const;
+    // Why the file may not load; nothing when it may, and `open` then opens the run's files,
+    // the first already opened for the check.
+    std::optional<ApiReply> FileRefusal(const QString& path, FileOpener& open) const;
     struct OverlayChange;
     ApiReply ApplyOverlay(const OverlayChange& change);
     ApiReply NewState() const { return ApiReply::Json(State()); }

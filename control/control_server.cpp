@@ -1,11 +1,11 @@
 #include "control/control_server.h"
 
+#include "control/answer_line.h"
 #include "control/connection_guard.h"
 #include "control/control_api.h"
 
 #include <QFile>
 #include <QJsonDocument>
-#include <QPointer>
 #include <QTcpSocket>
 #include <QUrl>
 
@@ -15,7 +15,6 @@ namespace vantor {
 namespace {
 
 using Method = QHttpServerRequest::Method;
-using Status = QHttpServerResponder::StatusCode;
 
 struct PageFile {
     const char* path;
@@ -29,24 +28,17 @@ const PageFile kPage[] = {
     {"/page.css", ":/web/page.css", "text/css; charset=utf-8"},
 };
 
+// Answers in the connection's line, after the answers its earlier requests are owed.
 void Write(QHttpServerResponder& responder, const ApiReply& reply)
 {
-    responder.write(reply.body, {{"Content-Type", reply.type}, {"Cache-Control", "no-store"}}, Status(reply.status));
+    AnswerLine::Of(*responder.socket()).Take(std::move(responder))(reply);
 }
 
-// A responder kept for an answer that comes later. The socket may be gone by then (the client
-// gave up): the answer is then dropped.
-ReplyTo ReplyLater(QHttpServerResponder&& responder)
+// A place in the line for an answer that comes later. The socket may be gone by then (the
+// client gave up): the answer is then dropped.
+ReplyTo ReplyLater(QHttpServerResponder&& responder, bool picture = false)
 {
-    auto held = std::make_shared<QHttpServerResponder>(std::move(responder));
-    QPointer<QTcpSocket> socket = held->socket();
-    socket->setProperty(kOwedAnswers, socket->property(kOwedAnswers).toInt() + 1);
-    return [held, socket](const ApiReply& reply) {
-        if (!socket)
-            return;
-        socket->setProperty(kOwedAnswers, socket->property(kOwedAnswers).toInt() - 1);
-        Write(*held, reply);
-    };
+    return AnswerLine::Of(*responder.socket()).Take(std::move(responder), picture);
 }
 
 // The same whatever the token's first difference, so its letters cannot be found one by one.
@@ -56,6 +48,14 @@ bool SameSecret(const QByteArray& given, const QByteArray& secret)
     for (qsizetype i = 0; i < given.size(); ++i)
         differs |= uchar(given[i]) ^ uchar(secret[i % std::max<qsizetype>(1, secret.size())]);
     return differs == 0;
+}
+
+// A form or a text another site's page sends without asking first is not JSON; a POST with no
+// body at all says no type.
+bool JsonBody(const QHttpServerRequest& request)
+{
+    const QByteArray type = request.value("content-type").split(';').first().trimmed().toLower();
+    return type == "application/json" || (type.isEmpty() && request.body().isEmpty());
 }
 
 QString HostOf(const QByteArray& authority) { return QUrl(QStringLiteral("http://") + authority).host(); }
@@ -76,7 +76,10 @@ ControlServer::ControlServer(ControlApi& api, ControlEndpoint endpoint, std::opt
          [this](const QJsonObject&, QHttpServerResponder&& responder) { Write(responder, ApiReply::Json(api_.State())); }},
         {QStringLiteral("/api/output.png"), Method::Get,
          [this](const QJsonObject&, QHttpServerResponder&& responder) {
-             api_.OutputPicture(ReplyLater(std::move(responder)));
+             if (AnswerLine::Of(*responder.socket()).owes_picture())
+                 return Write(responder, ApiReply::Error(429, QStringLiteral("one picture at a time on a connection: "
+                                                                             "read the last one first")));
+             api_.OutputPicture(ReplyLater(std::move(responder), true));
          }},
         {QStringLiteral("/api/start"), Method::Post, AnsweredAtOnce(&ControlApi::Start)},
         {QStringLiteral("/api/stop"), Method::Post, AnsweredAtOnce(&ControlApi::Stop)},
@@ -136,6 +139,9 @@ void ControlServer::Answer(const QHttpServerRequest& request, QHttpServerRespond
     if (request.method() != route->method)
         return Write(responder, ApiReply::Error(405, QStringLiteral("%1 takes %2 only")
                                                          .arg(path, route->method == Method::Get ? "GET" : "POST")));
+    if (request.method() == Method::Post && !JsonBody(request))
+        return Write(responder, ApiReply::Error(415, QStringLiteral("a POST takes a JSON body: Content-Type: "
+                                                                   "application/json")));
     QJsonObject body;
     if (!request.body().trimmed().isEmpty()) {
         QJsonParseError error;
@@ -148,7 +154,7 @@ void ControlServer::Answer(const QHttpServerRequest& request, QHttpServerRespond
     route->handle(body, std::move(responder));
 }
 
-std::optional<ApiReply> ControlServer::Refusal(const QHttpServerRequest& request, bool api) const
+std::optional<ApiReply> ControlServer::Refusal(const QHttpServerRequest& request, bool api)
 {
     const QByteArray host = request.value("host");
     // A page elsewhere that names this machine's loopback address in its links, or a name that
@@ -159,8 +165,16 @@ std::optional<ApiReply> ControlServer::Refusal(const QHttpServerRequest& request
     const QByteArray origin = request.value("origin");
     if (!origin.isEmpty() && QUrl(QString::fromLatin1(origin)).authority() != QString::fromLatin1(host))
         return ApiReply::Error(403, QStringLiteral("requests from other pages are refused"));
-    if (api && token_ && !SameSecret(request.value("authorization"), "Bearer " + token_->toUtf8()))
-        return ApiReply::Error(401, QStringLiteral("a token is needed: Authorization: Bearer <token>"));
+    if (api && token_) {
+        if (throttle_.Refused(request.remoteAddress()))
+            return ApiReply::Error(429, QStringLiteral("too many wrong tokens from this address: try again in a minute"));
+        const QByteArray given = request.value("authorization");
+        if (!SameSecret(given, "Bearer " + token_->toUtf8())) {
+            if (!given.isEmpty())
+                throttle_.CountWrong(request.remoteAddress());
+            return ApiReply::Error(401, QStringLiteral("a token is needed: Authorization: Bearer <token>"));
+        }
+    }
     if (request.body().size() > kMaxRequestBody)
         return ApiReply::Error(413, QStringLiteral("the request is larger than 64 KB"));
     return std::nullopt;

@@ -34,12 +34,16 @@ CopyControl::CopyControl(Engine& engine, OverlayState& overlay, PlaybackState& p
 {
 }
 
-void CopyControl::LoadOverlay(const QString& path, std::function<void(const OverlayLoadResult&)> done)
+void CopyControl::LoadOverlay(const QString& path, std::function<void(const OverlayLoadResult&)> done,
+                              FileOpener open)
 {
-    file_load_->Load(path, [this, done = std::move(done)](const OverlayLoadResult& result) {
-        emit changed();
-        done(result);
-    });
+    file_load_->Load(
+        path,
+        [this, done = std::move(done)](const OverlayLoadResult& result) {
+            emit changed();
+            done(result);
+        },
+        std::move(open));
     emit changed();  // the first picture is in, or the load has failed
 }
 

@@ -9,19 +9,22 @@ namespace vantor {
 
 OverlayFileLoad::OverlayFileLoad(OverlayState& overlay, PlaybackState& playback, QObject* parent)
     : QObject(parent), frames_(overlay.frames),
-      loader_(overlay, {playback.is_sequence, playback.current, preview_current_}, *this)
+      loader_(overlay, {playback.is_sequence, playback.current, preview_current_}, *this, AllocateNode,
+              AvailableMemoryBytes, [this](const QString& path) { return open_(path); })
 {
     step_timer_.setSingleShot(true);
     connect(&step_timer_, &QTimer::timeout, this, &OverlayFileLoad::RunStep);
 }
 
-void OverlayFileLoad::Load(const QString& path, std::function<void(const OverlayLoadResult&)> done)
+void OverlayFileLoad::Load(const QString& path, std::function<void(const OverlayLoadResult&)> done,
+                           FileOpener open)
 {
     if (done_) {
         result_.failure = QStringLiteral("a later load replaced this one");
         std::exchange(done_, nullptr)(result_);
     }
     path_ = path;
+    open_ = std::move(open);
     result_ = {};
     done_ = std::move(done);
     loader_.LoadOverlay();
@@ -50,7 +53,7 @@ bool OverlayFileLoad::ChooseAndLoad(RgbaImage& image)
 {
     image.file_path = path_;
     image.file_title = QFileInfo(path_).fileName();
-    return image.LoadFromFile(path_);
+    return image.LoadFromFile(path_, AvailableMemoryBytes, open_);
 }
 
 void OverlayFileLoad::ReportLoadFailure(const QString& path)

@@ -31,8 +31,9 @@ public:
     OverlayFileLoad(OverlayState& overlay, PlaybackState& playback, QObject* parent = nullptr);
 
     // Starts a load; `done` runs once it has ended. A load still running ends first, its `done`
-    // told that a later load replaced it.
-    void Load(const QString& path, std::function<void(const OverlayLoadResult&)> done);
+    // told that a later load replaced it. Every file of the run is opened by `open`.
+    void Load(const QString& path, std::function<void(const OverlayLoadResult&)> done,
+              FileOpener open = OpenRegularFile);
     bool loading() const { return static_cast<bool>(done_); }
 
 private:
@@ -58,6 +59,7 @@ private:
     SequenceLoader loader_;
     QTimer step_timer_;
     QString path_;
+    FileOpener open_ = OpenRegularFile;  // this load's
     OverlayLoadResult result_;
     uint32_t reset_count_ = 0;  // the list's, when this load reset it
     std::function<void(const OverlayLoadResult&)> done_;

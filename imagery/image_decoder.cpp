@@ -1,6 +1,5 @@
 #include "imagery/image_decoder.h"
 
-#include "imagery/regular_file.h"
 #include "imagery/sequence_texts.h"
 
 #include <QFileInfo>
@@ -54,9 +53,9 @@ std::optional<int32_t> PixelBytes(int64_t w, int64_t h)
     return static_cast<int32_t>(w * h * 4);
 }
 
-QImage DecodeImageFile(const QString& path, const MemoryGauge& memory)
+QImage DecodeImageFile(const QString& path, const MemoryGauge& memory, const FileOpener& open)
 {
-    const std::unique_ptr<QFile> file = OpenRegularFile(path);
+    const std::unique_ptr<QFile> file = open(path);
     if (!file)
         return {};
     QImageReader reader(file.get());

@@ -1,16 +1,20 @@
 #include "imagery/regular_file.h"
 
 #include <fcntl.h>
+#include <linux/openat2.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
+#include <cerrno>
+
 namespace vantor {
+namespace {
 
 // O_NONBLOCK keeps open() from waiting for a writer at a FIFO; on a regular file it changes
 // nothing. The type is checked on the opened descriptor, so nothing can be swapped in between.
-std::unique_ptr<QFile> OpenRegularFile(const QString& path)
+std::unique_ptr<QFile> TakeRegular(int fd)
 {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return nullptr;
     struct stat info {};
@@ -21,6 +25,39 @@ std::unique_ptr<QFile> OpenRegularFile(const QString& path)
         return nullptr;
     }
     return file;
+}
+
+constexpr int kOpenFlags = O_RDONLY | O_NONBLOCK | O_CLOEXEC;
+
+}  // namespace
+
+std::unique_ptr<QFile> OpenRegularFile(const QString& path)
+{
+    return TakeRegular(::open(QFile::encodeName(path).constData(), kOpenFlags));
+}
+
+std::unique_ptr<QFile> OpenRegularFileBeneath(const QString& folder, const QString& path, bool* led_out)
+{
+    const QString prefix = folder.endsWith(u'/') ? folder : folder + u'/';
+    // A name the kernel would cut short at a NUL is not the name that was checked.
+    const bool own_path = path.startsWith(prefix) && !path.contains(QChar(0));
+    if (led_out)
+        *led_out = !own_path;
+    if (!own_path)
+        return nullptr;
+    const int dir = ::open(QFile::encodeName(folder).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (dir < 0)
+        return nullptr;
+    open_how how{};
+    how.flags = kOpenFlags;
+    how.resolve = RESOLVE_BENEATH | RESOLVE_NO_MAGICLINKS;
+    const QByteArray inside = QFile::encodeName(path.mid(prefix.size()));
+    const int fd = int(::syscall(SYS_openat2, dir, inside.constData(), &how, sizeof how));
+    const int error = errno;
+    ::close(dir);
+    if (led_out)
+        *led_out = fd < 0 && (error == EXDEV || error == ELOOP);
+    return TakeRegular(fd);
 }
 
 }  // namespace vantor

@@ -6,11 +6,21 @@
 #include <QFile>
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 namespace vantor {
 
 // The file open for reading; null when the path names no regular file or it cannot be read.
 std::unique_ptr<QFile> OpenRegularFile(const QString& path);
+
+// As OpenRegularFile, for a file that must lie beneath `folder` (absolute, without links): the
+// kernel resolves every step of the path, links included, inside the folder in the same look-up
+// that opens it, so nothing can be swapped in between. Null when not; `led_out` then tells
+// whether the path leads out of the folder (or names no file by a path of its own).
+std::unique_ptr<QFile> OpenRegularFileBeneath(const QString& folder, const QString& path, bool* led_out = nullptr);
+
+// How a load opens its files: OpenRegularFile, or beneath a folder.
+using FileOpener = std::function<std::unique_ptr<QFile>(const QString& path)>;
 
 }  // namespace vantor

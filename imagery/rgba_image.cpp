@@ -33,9 +33,9 @@ bool RgbaImage::AllocatePixels(int32_t w, int32_t h)
     return true;
 }
 
-bool RgbaImage::LoadFromFile(const QString& path, const MemoryGauge& memory)
+bool RgbaImage::LoadFromFile(const QString& path, const MemoryGauge& memory, const FileOpener& open)
 {
-    const QImage decoded = DecodeImageFile(path, memory);
+    const QImage decoded = DecodeImageFile(path, memory, open);
     if (decoded.isNull())
         return false;
     if (!AllocatePixels(decoded.width(), decoded.height()))

@@ -3,6 +3,7 @@
 // gaps, top row first. The same layout as the output frame, so a pixel is copied unchanged.
 
 #include "imagery/memory_gauge.h"
+#include "imagery/regular_file.h"
 
 #include <QImage>
 #include <QString>
@@ -56,8 +57,9 @@ public:
 
     // Decodes an image file. Undecodable, missing, or more than `memory` says the machine can
     // give: false, picture unchanged (DescribeLoadFailure says why). Out of memory all the same:
-    // false, picture empty. Never throws.
-    bool LoadFromFile(const QString& path, const MemoryGauge& memory = AvailableMemoryBytes);
+    // false, picture empty. Never throws. `open` opens the file.
+    bool LoadFromFile(const QString& path, const MemoryGauge& memory = AvailableMemoryBytes,
+                      const FileOpener& open = OpenRegularFile);
     // Loads one of the pictures compiled into the program, by its bitmap resource id.
     bool LoadFromResource(int resource_id);
     bool FillSolid(int32_t w, int32_t h, int red, int green, int blue);

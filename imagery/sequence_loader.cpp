@@ -26,9 +26,10 @@ std::unique_ptr<SequenceFrame> AllocateNode()
 }
 
 SequenceLoader::SequenceLoader(OverlayState& overlay, PlaybackBindings playback,
-                               SequenceLoaderHost& host, NodeAllocator allocate_node, MemoryGauge memory)
+                               SequenceLoaderHost& host, NodeAllocator allocate_node, MemoryGauge memory,
+                               FileOpener open)
     : overlay_(overlay), frames_(overlay.frames), playback_(playback), host_(host),
-      allocate_node_(std::move(allocate_node)), memory_(std::move(memory))
+      allocate_node_(std::move(allocate_node)), memory_(std::move(memory)), open_(std::move(open))
 {
 }
 
@@ -104,7 +105,7 @@ bool SequenceLoader::LoadSequenceStep()
     const QString number_text = SequenceNumberText(frames_.name, node->number);
     node->image.file_path = SequenceFramePath(frames_.name, node->number);
     node->image.file_title = QFileInfo(node->image.file_path).fileName();
-    if (!node->image.LoadFromFile(node->image.file_path, memory_)) {
+    if (!node->image.LoadFromFile(node->image.file_path, memory_, open_)) {
         // A run normally ends at the first number that is missing; a file that is there but
         // does not load (damaged, or more than the machine can give) is worth a word before the
         // closing message. The frames loaded stay.
@@ -197,7 +198,7 @@ void SequenceLoader::DropFile(const QString& path)
     RgbaImage dropped;
     dropped.file_path = path;
     dropped.file_title = QFileInfo(path).fileName();
-    if (dropped.LoadFromFile(path, memory_)) {
+    if (dropped.LoadFromFile(path, memory_, open_)) {
         InstallFirstPicture(dropped);
         host_.ShowLoadedPicture(frames_.first.image);
     } else {

@@ -9,6 +9,7 @@
 #include "imagery/frame_list.h"
 #include "imagery/memory_gauge.h"
 #include "imagery/overlay_state.h"
+#include "imagery/regular_file.h"
 
 #include <QString>
 
@@ -63,9 +64,11 @@ class SequenceLoader {
 public:
     // memory: what the machine can still give, for the files the loader decodes (the host
     // decodes the picked one); a file that needs more does not load, and a sequence ends its
-    // load there, keeping its frames.
+    // load there, keeping its frames. open: how the loader opens those files (a load confined
+    // to a folder opens each beneath it).
     SequenceLoader(OverlayState& overlay, PlaybackBindings playback, SequenceLoaderHost& host,
-                   NodeAllocator allocate_node = AllocateNode, MemoryGauge memory = AvailableMemoryBytes);
+                   NodeAllocator allocate_node = AllocateNode, MemoryGauge memory = AvailableMemoryBytes,
+                   FileOpener open = OpenRegularFile);
 
     // "Load Overlay": pick a file, reset the list to it, and offer to load the run that
     // follows it. A load still running is ended first.
@@ -96,6 +99,7 @@ private:
     SequenceLoaderHost& host_;
     NodeAllocator allocate_node_;
     MemoryGauge memory_;
+    FileOpener open_;
     bool step_pending_ = false;
     uint32_t my_reset_ = 0;  // the list's reset count when this loader last reset it
 };

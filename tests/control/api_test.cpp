@@ -12,6 +12,10 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QDeadlineTimer>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QThread>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -62,6 +66,8 @@ protected:
                               QStringLiteral("\n%{http_code}"), QStringLiteral("http://127.0.0.1:%1%2").arg(port_).arg(path)};
         if (!body.isEmpty())
             arguments << QStringLiteral("--data-binary") << QLatin1Char('@') + body_file;
+        if (!body.isEmpty() && !more.join(u' ').contains(QStringLiteral("Content-Type")))
+            arguments << QStringLiteral("-H") << QStringLiteral("Content-Type: application/json");
         QProcess curl;
         curl.start(QStringLiteral("curl"), arguments + more);
         curl.waitForFinished(kBound_ms);
@@ -89,7 +95,7 @@ TEST_F(ControlApiTest, ARunLoadedSwitchedOnAndMovedThroughTheApiReachesTheReceiv
     const QRgb colours[] = {qRgba(250, 0, 0, 255), qRgba(0, 250, 0, 255)};
     const QString first = Picture(QStringLiteral("sting1.png"), colours[0]);
     Picture(QStringLiteral("sting2.png"), colours[1]);
-    Launch(QStringLiteral("127.0.0.1"));
+    Launch(QStringLiteral("127.0.0.1"), {QStringLiteral("--control-files"), QStringLiteral("/")});  // any file
 
     Answer loaded = Curl(QStringLiteral("POST"), QStringLiteral("/api/overlay"),
                          QJsonDocument(QJsonObject{{"file", first}, {"on", true}}).toJson());
@@ -216,9 +222,16 @@ TEST_F(ControlApiTest, WrongRequestsAnswer4xxAndChangeNothing)
     const QStringList bearer{QStringLiteral("-H"), QStringLiteral("Authorization: Bearer ") + token};
     const QString folder = dir_.path();
     QDir(folder).mkdir(QStringLiteral("logos.png"));
+    QTemporaryDir elsewhere;
+    const QString secret = test::SaveSolidPicture(elsewhere.filePath(QStringLiteral("secret.png")), 40, 20, qRgb(9, 9, 9));
+    QFile::link(secret, folder + QStringLiteral("/link.png"));
+    const auto overlay = [](const QString& file) { return QJsonDocument(QJsonObject{{"file", file}}).toJson(); };
+    const QString outside = QStringLiteral("the file is outside %1, the only folder files load from").arg(folder);
     const BadRequest cases[] = {
         {"no token", "GET", "/api/state", {}, {}, 401, "a token is needed"},
         {"a wrong token", "POST", "/api/stop", {}, {"-H", "Authorization: Bearer studio-secret-43"}, 401, "a token"},
+        {"a true prefix of the token", "POST", "/api/stop", {}, {"-H", "Authorization: Bearer studio-secret-4"}, 401,
+         "a token"},
         {"malformed JSON", "POST", "/api/overlay", R"({"x": 10,)", bearer, 400, "the body is not a JSON object"},
         {"not an object", "POST", "/api/playback", "[1, 2]", bearer, 400, "the body is not a JSON object"},
         {"an unknown field", "POST", "/api/overlay", R"({"x": 10, "colour": "red"})", bearer, 400,
@@ -230,9 +243,24 @@ TEST_F(ControlApiTest, WrongRequestsAnswer4xxAndChangeNothing)
         {"a folder as the overlay", "POST", "/api/overlay",
          QJsonDocument(QJsonObject{{"file", folder + "/logos.png"}}).toJson(), bearer, 400,
          folder + "/logos.png: This is a folder"},
-        {"a file outside the folder", "POST", "/api/overlay", R"({"file": "/etc/hostname"})", bearer, 403,
-         "/etc/hostname is outside"},
+        {"a file outside the folder", "POST", "/api/overlay", overlay(secret), bearer, 403, outside},
+        {"a missing file outside", "POST", "/api/overlay", overlay(elsewhere.filePath("gone.png")), bearer, 403, outside},
+        {"a folder's file outside", "POST", "/api/overlay", overlay("/root/.profile"), bearer, 403, outside},
+        {"a way out by ..", "POST", "/api/overlay", overlay(folder + "/../" + QDir(elsewhere.path()).dirName() +
+                                                             "/secret.png"), bearer, 403, outside},
+        {"a link in the folder leading out", "POST", "/api/overlay", overlay(folder + "/link.png"), bearer, 403, outside},
+        {"a path with a NUL", "POST", "/api/overlay",
+         overlay(folder + "/../" + QDir(elsewhere.path()).dirName() + "/secret.png" + QChar(0)), bearer, 400,
+         "file takes a path without control characters"},
         {"a 1 MB body", "POST", "/api/overlay", QByteArray(1 << 20, ' '), bearer, 413, "the request is larger"},
+        {"a body of 64 KB and a byte", "POST", "/api/overlay", QByteArray(64 * 1024 + 1, ' '), bearer, 413,
+         "the request is larger"},
+        {"a form", "POST", "/api/stop", "on=1", bearer + QStringList{"-H", "Content-Type: application/x-www-form-urlencoded"},
+         415, "a POST takes a JSON body"},
+        {"a text", "POST", "/api/overlay", R"({"x": 10})", bearer + QStringList{"-H", "Content-Type: text/plain"}, 415,
+         "a POST takes a JSON body"},
+        {"a format while sending", "POST", "/api/format", R"({"size": "1280x720"})", bearer, 409,
+         "the format changes only while the copy is stopped"},
         {"another page's request", "POST", "/api/stop", {}, bearer + QStringList{"-H", "Origin: http://evil.example"},
          403, "requests from other pages"},
         {"a wrong method", "GET", "/api/start", {}, bearer, 405, "/api/start takes POST"},
@@ -247,6 +275,89 @@ TEST_F(ControlApiTest, WrongRequestsAnswer4xxAndChangeNothing)
         EXPECT_EQ(answer.status, bad.status) << answer.body.toStdString();
         EXPECT_TRUE(answer.json()["error"].toString().startsWith(bad.error)) << answer.body.toStdString();
         EXPECT_EQ(Settled(state().json()), Settled(before.json()));
+    }
+    // The later pictures of a run come from the folder too: a link among them ends the run.
+    Picture(QStringLiteral("run1.png"), qRgb(200, 0, 0));
+    QFile::link(secret, folder + QStringLiteral("/run2.png"));
+    const Answer run = Curl(QStringLiteral("POST"), QStringLiteral("/api/overlay"), overlay(folder + "/run1.png"), bearer);
+    ASSERT_EQ(run.status, 200) << run.body.toStdString();
+    EXPECT_EQ(run.json()["overlay"].toObject()["frames"].toInt(), 1) << "the linked second picture stays out";
+}
+
+TEST_F(ControlApiTest, OversizedRequestsNeverLockTheApi)
+{
+    Launch(QStringLiteral("127.0.0.1"));
+    for (int i = 0; i < 40; ++i)
+        ASSERT_EQ(Curl(QStringLiteral("POST"), QStringLiteral("/api/overlay"), QByteArray(100 * 1024, ' ')).status, 413)
+            << "request " << i;
+    EXPECT_EQ(Curl(QStringLiteral("GET"), QStringLiteral("/api/state")).status, 200);
+}
+
+TEST_F(ControlApiTest, IdleConnectionsFromOneAddressKeepNoOtherOut)
+{
+    Launch(QStringLiteral("127.0.0.1"));
+    std::vector<std::unique_ptr<QTcpSocket>> idle;
+    for (int i = 0; i < 40; ++i) {
+        auto& socket = idle.emplace_back(std::make_unique<QTcpSocket>());
+        ASSERT_TRUE(socket->bind(QHostAddress(QStringLiteral("127.0.0.2"))));
+        socket->connectToHost(QHostAddress::LocalHost, port_);
+        ASSERT_TRUE(socket->waitForConnected(kBound_ms));
+    }
+    QThread::msleep(500);  // all taken by the copy
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(Curl(QStringLiteral("GET"), QStringLiteral("/api/state")).status, 200) << "try " << i;
+}
+
+// One HTTP answer read off a socket: its status, headers and body.
+struct RawAnswer {
+    int status = 0;
+    QByteArray head, body;
+};
+
+// Its size once all of it is in the buffer; 0 before.
+qsizetype AnswerSize(const QByteArray& buffer)
+{
+    const qsizetype end = buffer.indexOf("\r\n\r\n");
+    if (end < 0)
+        return 0;
+    const QByteArray head = buffer.left(end).toLower();
+    const qsizetype at = head.indexOf("content-length:");
+    const qsizetype size = end + 4 + (at < 0 ? 0 : head.mid(at + 15).split('\r').first().trimmed().toLongLong());
+    return buffer.size() >= size ? size : 0;
+}
+
+std::optional<RawAnswer> ReadAnswer(QTcpSocket& socket, QByteArray& buffer)
+{
+    const QDeadlineTimer deadline(kBound_ms);
+    while (AnswerSize(buffer) == 0) {
+        if (!socket.waitForReadyRead(int(deadline.remainingTime())))
+            return std::nullopt;
+        buffer += socket.readAll();
+    }
+    const qsizetype size = AnswerSize(buffer), end = buffer.indexOf("\r\n\r\n");
+    RawAnswer answer{buffer.mid(9, 3).toInt(), buffer.left(end), buffer.mid(end + 4, size - end - 4)};
+    buffer.remove(0, size);
+    return answer;
+}
+
+TEST_F(ControlApiTest, PipelinedRequestsAreAnsweredInOrderWithOnePictureAtATimeAndNoFraming)
+{
+    Launch(QStringLiteral("127.0.0.1"));
+    QTcpSocket socket;
+    socket.connectToHost(QHostAddress::LocalHost, port_);
+    ASSERT_TRUE(socket.waitForConnected(kBound_ms));
+    const auto get = [](const char* path) { return QByteArray("GET ") + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n"; };
+    socket.write(get("/api/output.png") + get("/api/output.png") + get("/api/state") + get("/"));
+    const std::pair<int, QByteArray> expected[] = {
+        {200, "image/png"}, {429, "application/json"}, {200, "application/json"}, {200, "text/html"}};
+    QByteArray buffer;
+    for (const auto& [status, type] : expected) {
+        const auto answer = ReadAnswer(socket, buffer);
+        ASSERT_TRUE(answer.has_value()) << "answers before: " << &type - &expected[0].second;
+        EXPECT_EQ(answer->status, status) << answer->head.toStdString();
+        EXPECT_TRUE(answer->head.contains("Content-Type: " + type)) << answer->head.toStdString();
+        EXPECT_TRUE(answer->head.contains("X-Frame-Options: DENY")) << answer->head.toStdString();
+        EXPECT_TRUE(answer->head.contains("frame-ancestors 'none'")) << answer->head.toStdString();
     }
 }
 

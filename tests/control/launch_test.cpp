@@ -43,12 +43,17 @@ protected:
     std::unique_ptr<CopyProcess> copy_;
 };
 
-TEST_F(Launch, OptionsAloneSendTheNumberedRunAnimatingAtItsPlaceInTheirFormat)
+TEST_F(Launch, OptionsSendTheNumberedRunAnimatingAtItsPlaceInTheirFormatOverASetupFileThatDisagrees)
 {
     const QRgb colours[] = {qRgba(250, 0, 0, 255), qRgba(0, 250, 0, 128), qRgba(0, 0, 250, 255)};
     for (int i = 0; i < 3; ++i)
         Picture(QStringLiteral("bug%1.png").arg(i + 7, 2, 10, QLatin1Char('0')), colours[i]);
-    CopyProcess& copy = Start({QStringLiteral("--overlay"), dir_.filePath(QStringLiteral("bug07.png")),
+    const QString setup = dir_.filePath(QStringLiteral("setup.conf"));
+    QFile file(setup);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("corner=upper-right\noffset=100,50\nsize=1280x720\nrate=25\non=false\n");
+    file.close();
+    CopyProcess& copy = Start({QStringLiteral("--config"), setup, QStringLiteral("--overlay"), dir_.filePath(QStringLiteral("bug07.png")),
                                QStringLiteral("--corner"), QStringLiteral("lower-left"), QStringLiteral("--offset"),
                                QStringLiteral("10,20"), QStringLiteral("--on"), QStringLiteral("--size"),
                                QStringLiteral("640x360"), QStringLiteral("--rate"), QStringLiteral("50")});
@@ -120,6 +125,10 @@ TEST_F(Launch, BadInputIsOneLineAndExitCodeTwoBeforeAnythingStarts)
         {"unknown option", {"--frobnicate"}, nullptr, "unknown option --frobnicate. See --help."},
         {"two roles", {"--master", "--no-sync"}, nullptr, "--master and --no-sync exclude each other"},
         {"missing value", {"--mode"}, nullptr, "Missing value after '--mode'. See --help."},
+        {"any IPv4 address without a token", {"--control", "0.0.0.0:8080"}, nullptr,
+         "the control API on 0.0.0.0:8080 needs a token: --control-token or --control-token-file"},
+        {"any IPv6 address without a token", {"--control", "[::]:8080"}, nullptr,
+         "the control API on [::]:8080 needs a token: --control-token or --control-token-file"},
         {"file line", {}, "corner=lower-left\n# the place\noffset=10;20\n",
          "%1:3: offset takes X,Y with X from 0 to 2100 and Y from 0 to 1100, such as 10,20, not \"10;20\""},
         {"file flag", {}, "on=maybe\n", "%1:1: on takes true or false, not \"maybe\""},
