@@ -13,15 +13,25 @@ namespace {
 // closing at once would make the kernel reset the connection and lose the answer.
 constexpr int kLinger_ms = 2000;
 
-constexpr char kTooLarge[] =
-    "HTTP/1.1 413 Payload Too Large\r\n"
-    "Content-Type: application/json\r\n"
-    "Content-Length: 45\r\n"
-    "Connection: close\r\n"
-    "\r\n"
-    "{\"error\":\"the request is larger than 64 KB\"}\n";
+constexpr QByteArrayView kUploadStart("PUT /api/files/");
+
+QByteArray TooLarge(qint64 limit)
+{
+    const QByteArray body = "{\"error\":\"the request is larger than " + LimitWords(limit - kMaxHeaderBytes).toLatin1() + "\"}\n";
+    return "HTTP/1.1 413 Payload Too Large\r\n"
+           "Content-Type: application/json\r\n"
+           "Content-Length: " + QByteArray::number(body.size()) + "\r\n"
+           "Connection: close\r\n"
+           "\r\n" + body;
+}
 
 }  // namespace
+
+QString LimitWords(qint64 body_bytes)
+{
+    return body_bytes >= (1 << 20) ? QStringLiteral("%1 MB").arg(body_bytes >> 20)
+                                   : QStringLiteral("%1 KB").arg(body_bytes >> 10);
+}
 
 ConnectionGuard::ConnectionGuard(QObject* parent) : QTcpServer(parent) {}
 
@@ -53,10 +63,15 @@ void ConnectionGuard::Watch(QTcpSocket* socket)
         socket->abort();
     });
     auto received = std::make_shared<qint64>(0);  // since the last answer
-    connect(socket, &QTcpSocket::readyRead, this, [this, socket, received] {
+    auto limit = std::make_shared<qint64>(kMaxRequestBytes);  // of the request coming in
+    connect(socket, &QTcpSocket::readyRead, this, [this, socket, received, limit, idle] {
+        if (*received == 0)
+            *limit = socket->peek(kUploadStart.size()) == kUploadStart ? kMaxUploadBytes : kMaxRequestBytes;
         *received += socket->bytesAvailable();
-        if (*received > kMaxRequestBytes)
-            RefuseTooLarge(socket);
+        if (*received > *limit)
+            return RefuseTooLarge(socket, *limit);
+        if (*limit == kMaxUploadBytes)
+            idle->start(kIdle_ms);
     });
     connect(socket, &QTcpSocket::bytesWritten, socket, [idle, received] {
         *received = 0;
@@ -64,7 +79,7 @@ void ConnectionGuard::Watch(QTcpSocket* socket)
     });
 }
 
-void ConnectionGuard::RefuseTooLarge(QTcpSocket* socket)
+void ConnectionGuard::RefuseTooLarge(QTcpSocket* socket, qint64 limit)
 {
     socket->disconnect(parent());  // the HTTP server reads no more of it
     socket->disconnect(this);
@@ -76,7 +91,7 @@ void ConnectionGuard::RefuseTooLarge(QTcpSocket* socket)
         if (socket->bytesToWrite() == 0)
             ::shutdown(int(socket->socketDescriptor()), SHUT_WR);
     });
-    socket->write(kTooLarge);
+    socket->write(TooLarge(limit));
     QTimer::singleShot(kLinger_ms, socket, &QTcpSocket::abort);
 }
 

@@ -7,6 +7,8 @@
 
 #include <QTcpServer>
 
+#include <QString>
+
 class QTcpSocket;
 
 namespace vantor {
@@ -15,9 +17,17 @@ inline constexpr int kMaxConnections = 32;
 inline constexpr int kIdle_ms = 10000;
 // A body of 64 KB and its headers.
 inline constexpr qint64 kMaxRequestBody = 64 * 1024;
-inline constexpr qint64 kMaxRequestBytes = kMaxRequestBody + 16 * 1024;
+inline constexpr qint64 kMaxHeaderBytes = 16 * 1024;
+inline constexpr qint64 kMaxRequestBytes = kMaxRequestBody + kMaxHeaderBytes;
+// A picture uploaded to the files folder (PUT /api/files/NAME) may be larger, and its data
+// arriving keeps the connection from counting as idle.
+inline constexpr qint64 kMaxUploadBody = 64 * 1024 * 1024;
+inline constexpr qint64 kMaxUploadBytes = kMaxUploadBody + kMaxHeaderBytes;
 // A socket's property counting the answers that the server still owes it: it is not idle.
 inline constexpr char kOwedAnswers[] = "vantor_owed_answers";
+
+// "64 KB", "64 MB": a body's limit as the 413 answer says it.
+QString LimitWords(qint64 body_bytes);
 
 class ConnectionGuard : public QTcpServer {
     Q_OBJECT
@@ -31,7 +41,7 @@ protected:
 private:
     void Watch(QTcpSocket* socket);
     // Answers 413 without the HTTP server, reads what else comes and closes.
-    void RefuseTooLarge(QTcpSocket* socket);
+    void RefuseTooLarge(QTcpSocket* socket, qint64 limit);
 
     int open_ = 0;
 };

@@ -10,8 +10,10 @@
 //   POST /api/format          {"size", "rate"}
 //   POST /api/playback        {"mode", "pause", "unit", "one_shot"}
 //   GET  /api/output.png      the output, at most 640 pixels wide, with its alpha
+//   GET  /api/files, /api/files/NAME/thumb.png, PUT /api/files/NAME   (control/file_library.h)
 
 #include "control/api_reply.h"
+#include "control/connection_guard.h"
 #include "control/control_settings.h"
 
 #include <QHttpServer>
@@ -40,7 +42,8 @@ public:
 private:
     void Answer(const QHttpServerRequest& request, QHttpServerResponder&& responder);
     // Why the request may not go on; nothing when it may.
-    std::optional<ApiReply> Refusal(const QHttpServerRequest& request, bool api) const;
+    std::optional<ApiReply> Refusal(const QHttpServerRequest& request, bool api,
+                                    qint64 body_limit = kMaxRequestBody) const;
 
     using Handler = std::function<void(const QJsonObject& body, QHttpServerResponder&& responder)>;
     struct ApiRoute {
