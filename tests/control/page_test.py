@@ -86,6 +86,22 @@ def type_offset_slowly(browser, wait, api):
     wait.until(lambda _: "held" not in browser.find_element(By.ID, "offsets").get_attribute("class").split())
 
 
+def stop_needs_two_presses_and_a_lost_copy_is_not_stopped(browser, wait, api, copy):
+    air = browser.find_element(By.ID, "air")
+    browser.find_element(By.ID, "stop").click()
+    time.sleep(1.5)
+    with urllib.request.urlopen(f"http://127.0.0.1:{api}/api/state", timeout=BOUND_S) as answer:
+        if not json.load(answer)["sending"]:
+            sys.exit("one press of Stop took the source off the network")
+    browser.find_element(By.ID, "stop").click()
+    wait.until(lambda _: air.text.startswith("Stopped"))
+    copy.terminate()
+    copy.wait(BOUND_S)
+    wait.until(lambda _: air.text == "Copy not reachable")
+    if browser.find_element(By.ID, "on-off").is_enabled():
+        sys.exit("the controls stay live while the copy is not reachable")
+
+
 def main(headless):
     work = tempfile.mkdtemp()
     logo = os.path.join(work, "logo.png")
@@ -114,6 +130,7 @@ def main(headless):
             sys.exit("the logo shows before it is switched on")
 
         browser = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
+        browser.set_window_size(390, 844)
         browser.get(f"http://127.0.0.1:{api}/")
         wait = WebDriverWait(browser, BOUND_S)
         button = browser.find_element(By.ID, "on-off")
@@ -138,6 +155,8 @@ def main(headless):
             sys.exit(f"after the uploaded picture's tap the receiver sees {seen}, not its {upload_pixel}")
         time.sleep(1)  # a picture of the output in the page, for whoever looks at the screenshot
         browser.save_screenshot(os.path.join(os.path.dirname(os.path.abspath(headless)), "page_test_phone.png"))
+
+        stop_needs_two_presses_and_a_lost_copy_is_not_stopped(browser, wait, api, copy)
     finally:
         if browser:
             browser.quit()
