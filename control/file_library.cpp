@@ -10,6 +10,7 @@
 #include <QImageReader>
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QSet>
 #include <QTemporaryFile>
 #include <QUrl>
 
@@ -43,21 +44,33 @@ std::optional<QSize> DeclaredSize(const QString& path)
     return size.isValid() ? std::optional(size) : std::nullopt;
 }
 
-// The file that starts the numbered run `path` belongs to, among `names`; `path`'s own name
-// when nothing comes before it. Answers are kept, so a long run is walked once.
-QString FirstOfRun(const QString& folder, const QString& name, const QHash<QString, bool>& names,
+// The picture listed just before `name` in its numbered run; nothing when there is none.
+std::optional<QString> Before(const QString& folder, const QString& name, const QSet<QString>& names)
+{
+    SequenceName run;
+    if (!AnalyseSequenceName(folder + u'/' + name, run) || run.first_number == 0)
+        return std::nullopt;
+    const QString before = QFileInfo(SequenceFramePath(run, run.first_number - 1)).fileName();
+    return names.contains(before) ? std::optional(before) : std::nullopt;
+}
+
+// The file that starts the numbered run `name` belongs to, among `names`; `name` itself when
+// nothing comes before it. Answers are kept, so a long run is walked once.
+QString FirstOfRun(const QString& folder, const QString& name, const QSet<QString>& names,
                    QHash<QString, QString>& first_of)
 {
-    if (const auto known = first_of.constFind(name); known != first_of.cend())
-        return *known;
-    SequenceName run;
+    QStringList walked{name};
     QString first = name;
-    if (AnalyseSequenceName(folder + u'/' + name, run) && run.first_number > 0) {
-        const QString before = QFileInfo(SequenceFramePath(run, run.first_number - 1)).fileName();
-        if (names.contains(before))
-            first = FirstOfRun(folder, before, names, first_of);
+    while (!first_of.contains(first)) {
+        const auto before = Before(folder, first, names);
+        if (!before)
+            break;
+        first = *before;
+        walked << first;
     }
-    first_of.insert(name, first);
+    first = first_of.value(first, first);
+    for (const QString& one : walked)
+        first_of.insert(one, first);
     return first;
 }
 
@@ -118,11 +131,11 @@ ApiReply FileLibrary::List() const
         QSize size;
     };
     std::vector<Picture> pictures;
-    QHash<QString, bool> names;
+    QSet<QString> names;
     for (const QFileInfo& entry : entries) {
         if (const auto size = DeclaredSize(entry.filePath())) {
             pictures.push_back({entry.fileName(), entry.size(), *size});
-            names.insert(entry.fileName(), true);
+            names.insert(entry.fileName());
         }
     }
     QHash<QString, QString> first_of;

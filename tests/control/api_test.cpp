@@ -214,6 +214,7 @@ TEST_F(ControlApiTest, PicturesUploadedToTheFilesFolderAreListedWithTheirRunsAnd
 {
     Picture(QStringLiteral("sting1.png"), qRgba(250, 0, 0, 255));
     Picture(QStringLiteral("sting2.png"), qRgba(0, 250, 0, 255));
+    Picture(QStringLiteral("sting3.png"), qRgba(0, 0, 250, 255));
     Launch(QStringLiteral("127.0.0.1"), {QStringLiteral("--control-files"), dir_.path()});
     QTemporaryDir elsewhere;
     const QByteArray bug = FileBytes(test::SaveSolidPicture(elsewhere.filePath("bug.png"), 320, 60, qRgba(200, 0, 0, 128)));
@@ -227,8 +228,10 @@ TEST_F(ControlApiTest, PicturesUploadedToTheFilesFolderAreListedWithTheirRunsAnd
     const QJsonArray expected{
         QJsonObject{{"name", "bug.png"}, {"size", bug.size()}, {"width", 320}, {"height", 60}},
         QJsonObject{{"name", "sting1.png"}, {"size", QFileInfo(dir_.filePath("sting1.png")).size()},
-                    {"width", 40}, {"height", 20}, {"frames", 2}},
+                    {"width", 40}, {"height", 20}, {"frames", 3}},
         QJsonObject{{"name", "sting2.png"}, {"size", QFileInfo(dir_.filePath("sting2.png")).size()},
+                    {"width", 40}, {"height", 20}, {"run", "sting1.png"}},
+        QJsonObject{{"name", "sting3.png"}, {"size", QFileInfo(dir_.filePath("sting3.png")).size()},
                     {"width", 40}, {"height", 20}, {"run", "sting1.png"}},
     };
     EXPECT_EQ(listed["files"].toArray(), expected) << "the second upload replaced the first";
