@@ -15,14 +15,20 @@ constexpr int kLinger_ms = 2000;
 
 constexpr QByteArrayView kUploadStart("PUT /api/files/");
 
-QByteArray TooLarge(qint64 limit)
+QByteArray Refusal(QByteArrayView status, const QString& error)
 {
-    const QByteArray body = "{\"error\":\"the request is larger than " + LimitWords(limit - kMaxHeaderBytes).toLatin1() + "\"}\n";
-    return "HTTP/1.1 413 Payload Too Large\r\n"
+    const QByteArray body = "{\"error\":\"" + error.toLatin1() + "\"}\n";
+    return "HTTP/1.1 " + status.toByteArray() + "\r\n"
            "Content-Type: application/json\r\n"
            "Content-Length: " + QByteArray::number(body.size()) + "\r\n"
            "Connection: close\r\n"
            "\r\n" + body;
+}
+
+QByteArray TooLarge(qint64 limit)
+{
+    return Refusal("413 Payload Too Large",
+                   QStringLiteral("the request is larger than %1").arg(LimitWords(limit - kMaxHeaderBytes)));
 }
 
 }  // namespace
@@ -63,26 +69,38 @@ void ConnectionGuard::Watch(QTcpSocket* socket)
         socket->abort();
     });
     auto received = std::make_shared<qint64>(0);  // since the last answer
-    auto limit = std::make_shared<qint64>(kMaxRequestBytes);  // of the request coming in
-    connect(socket, &QTcpSocket::readyRead, this, [this, socket, received, limit, idle] {
-        if (*received == 0)
-            *limit = socket->peek(kUploadStart.size()) == kUploadStart ? kMaxUploadBytes : kMaxRequestBytes;
+    // One upload at a time, so uploads hold at most one large body whoever sends them.
+    auto uploading = std::make_shared<bool>(false);
+    const auto upload_ended = [this, uploading] {
+        if (std::exchange(*uploading, false))
+            upload_under_way_ = false;
+    };
+    connect(socket, &QTcpSocket::readyRead, this, [this, socket, received, uploading, idle] {
+        if (*received == 0 && socket->peek(kUploadStart.size()) == kUploadStart) {
+            if (upload_under_way_)
+                return Refuse(socket, Refusal("503 Service Unavailable", QStringLiteral(
+                                                  "another upload is under way: send this one once it has ended")));
+            upload_under_way_ = *uploading = true;
+        }
         *received += socket->bytesAvailable();
-        if (*received > *limit)
-            return RefuseTooLarge(socket, *limit);
-        if (*limit == kMaxUploadBytes)
+        const qint64 limit = *uploading ? kMaxUploadBytes : kMaxRequestBytes;
+        if (*received > limit)
+            return Refuse(socket, TooLarge(limit));
+        if (*uploading)
             idle->start(kIdle_ms);
     });
-    connect(socket, &QTcpSocket::bytesWritten, socket, [idle, received] {
+    connect(socket, &QTcpSocket::bytesWritten, socket, [idle, received, upload_ended] {
         *received = 0;
+        upload_ended();
         idle->start(kIdle_ms);
     });
+    connect(socket, &QObject::destroyed, this, upload_ended);
 }
 
-void ConnectionGuard::RefuseTooLarge(QTcpSocket* socket, qint64 limit)
+void ConnectionGuard::Refuse(QTcpSocket* socket, const QByteArray& answer)
 {
     socket->disconnect(parent());  // the HTTP server reads no more of it
-    socket->disconnect(this);
+    disconnect(socket, &QTcpSocket::readyRead, this, nullptr);  // only that: its end is still counted
     if (socket->isTransactionStarted())
         socket->rollbackTransaction();
     socket->readAll();
@@ -91,7 +109,7 @@ void ConnectionGuard::RefuseTooLarge(QTcpSocket* socket, qint64 limit)
         if (socket->bytesToWrite() == 0)
             ::shutdown(int(socket->socketDescriptor()), SHUT_WR);
     });
-    socket->write(TooLarge(limit));
+    socket->write(answer);
     QTimer::singleShot(kLinger_ms, socket, &QTcpSocket::abort);
 }
 

@@ -20,7 +20,7 @@ inline constexpr qint64 kMaxRequestBody = 64 * 1024;
 inline constexpr qint64 kMaxHeaderBytes = 16 * 1024;
 inline constexpr qint64 kMaxRequestBytes = kMaxRequestBody + kMaxHeaderBytes;
 // A picture uploaded to the files folder (PUT /api/files/NAME) may be larger, and its data
-// arriving keeps the connection from counting as idle.
+// arriving keeps the connection from counting as idle; one upload at a time (503 for another).
 inline constexpr qint64 kMaxUploadBody = 64 * 1024 * 1024;
 inline constexpr qint64 kMaxUploadBytes = kMaxUploadBody + kMaxHeaderBytes;
 // A socket's property counting the answers that the server still owes it: it is not idle.
@@ -40,10 +40,11 @@ protected:
 
 private:
     void Watch(QTcpSocket* socket);
-    // Answers 413 without the HTTP server, reads what else comes and closes.
-    void RefuseTooLarge(QTcpSocket* socket, qint64 limit);
+    // Answers without the HTTP server (413 for too much), reads what else comes and closes.
+    void Refuse(QTcpSocket* socket, const QByteArray& answer);
 
     int open_ = 0;
+    bool upload_under_way_ = false;
 };
 
 }  // namespace vantor

@@ -243,6 +243,14 @@ TEST_F(ControlApiTest, PicturesUploadedToTheFilesFolderAreListedWithTheirRunsAnd
     EXPECT_GT(qRed(small.pixel(80, 15)), 190);
 }
 
+TEST_F(ControlApiTest, RefusedOversizedRequestsDoNotUseUpTheApisConnections)
+{
+    Launch(QStringLiteral("127.0.0.1"));
+    for (int i = 0; i < 40; ++i)  // more than the 32 connections the API takes at once
+        ASSERT_EQ(Curl(QStringLiteral("POST"), QStringLiteral("/api/stop"), QByteArray(200000, ' ')).status, 413) << i;
+    EXPECT_EQ(Curl(QStringLiteral("GET"), QStringLiteral("/api/state")).status, 200);
+}
+
 TEST_F(ControlApiTest, WithoutAFilesFolderTheFilesRequestsSayHowToHaveOne)
 {
     Launch(QStringLiteral("127.0.0.1"));
