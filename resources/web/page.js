@@ -73,8 +73,11 @@ function failed(error) {
   }
 }
 
-function note(text) {
+// What went wrong with the operator's last action (until the next one works, or a tap), or what
+// is under way (`busy`).
+function note(text, busy) {
   $("note").textContent = text;
+  $("note").classList.toggle("busy", busy === true);
   $("note").hidden = !text;
 }
 
@@ -208,7 +211,7 @@ function tile(file) {
       (file.frames ? " · " + file.frames + " pictures" : "");
   button.append(img, caption);
   button.onclick = async () => {
-    note("Loading " + file.name + "…");
+    note("Loading " + file.name + "…", true);
     await act("POST", "/api/overlay", { file: button.dataset.path, on: state.overlay.on });
   };
   request("GET", "/api/files/" + encodeURIComponent(file.name) + "/thumb.png")
@@ -224,7 +227,7 @@ async function upload(files) {
   const sorted = [...files].sort((a, b) => a.name.localeCompare(b.name, undefined, { numeric: true }));
   try {
     for (const [i, file] of sorted.entries()) {
-      note("Uploading " + (sorted.length > 1 ? (i + 1) + " of " + sorted.length + ": " : "") + file.name + "…");
+      note("Uploading " + (sorted.length > 1 ? (i + 1) + " of " + sorted.length + ": " : "") + file.name + "…", true);
       await request("PUT", "/api/files/" + encodeURIComponent(file.name), file, "application/octet-stream");
     }
     note("");
