@@ -60,7 +60,7 @@ public:
     // next frame sent.
     void OutputPicture(ReplyTo reply);
     // The pictures of the --control-files folder.
-    const FileLibrary& files() const { return library_; }
+    FileLibrary& files() { return library_; }
 
 private:
     // Why the file may not load; nothing when it may.
@@ -72,7 +72,7 @@ private:
 
     CopyParts parts_;
     const FileAccess files_;
-    const FileLibrary library_;
+    FileLibrary library_;
     std::vector<ReplyTo> waiting_for_picture_;
     QTimer picture_deadline_;  // a picture that never comes is answered all the same
 };

@@ -89,7 +89,7 @@ QString MethodWord(Method method) { return method == Method::Put ? QStringLitera
 
 bool IsFilesPath(const QString& path) { return path == kFilesPath || path.startsWith(kFilesPath + u'/'); }
 
-ApiReply FileLibrary::Answer(Method method, const QString& path, const QByteArray& body) const
+ApiReply FileLibrary::Answer(Method method, const QString& path, const QByteArray& body)
 {
     if (!folder_)
         return ApiReply::Error(404, QStringLiteral("there is no files folder: start the copy with --control-files DIR "
@@ -158,16 +158,23 @@ ApiReply FileLibrary::List() const
     return ApiReply::Json({{QStringLiteral("folder"), *folder_}, {QStringLiteral("files"), files}});
 }
 
-ApiReply FileLibrary::Thumbnail(const QString& name) const
+ApiReply FileLibrary::Thumbnail(const QString& name)
 {
     const QString path = *folder_ + u'/' + name;
-    if (!QFileInfo::exists(path))
+    const QFileInfo file(path);
+    if (!file.exists())
         return ApiReply::Error(404, QStringLiteral("%1: %2").arg(name, DescribeLoadFailure(path)));
-    const QImage picture = DecodeImageFile(path);
-    if (picture.isNull())
-        return ApiReply::Error(422, QStringLiteral("%1: %2").arg(name, DescribeLoadFailure(path)));
-    return {200, Png(picture.scaled(kThumbWidth, kThumbHeight, Qt::KeepAspectRatio, Qt::SmoothTransformation)),
-            "image/png"};
+    Thumb& thumb = thumbs_[name];
+    if (thumb.png.isEmpty() || thumb.modified != file.lastModified() || thumb.bytes != file.size()) {
+        const QImage picture = DecodeImageFile(path);
+        if (picture.isNull()) {
+            thumbs_.remove(name);
+            return ApiReply::Error(422, QStringLiteral("%1: %2").arg(name, DescribeLoadFailure(path)));
+        }
+        thumb = {file.lastModified(), file.size(),
+                 Png(picture.scaled(kThumbWidth, kThumbHeight, Qt::KeepAspectRatio, Qt::SmoothTransformation))};
+    }
+    return {200, thumb.png, "image/png"};
 }
 
 ApiReply FileLibrary::Store(const QString& name, const QByteArray& body) const

@@ -12,6 +12,8 @@
 #include "control/api_reply.h"
 
 #include <QByteArray>
+#include <QDateTime>
+#include <QHash>
 #include <QHttpServerRequest>
 #include <QString>
 
@@ -27,14 +29,22 @@ public:
     explicit FileLibrary(std::optional<QString> folder) : folder_(std::move(folder)) {}
 
     // `path` as the request names it, still percent-encoded.
-    ApiReply Answer(QHttpServerRequest::Method method, const QString& path, const QByteArray& body) const;
+    ApiReply Answer(QHttpServerRequest::Method method, const QString& path, const QByteArray& body);
 
 private:
     ApiReply List() const;
-    ApiReply Thumbnail(const QString& name) const;
+    ApiReply Thumbnail(const QString& name);
     ApiReply Store(const QString& name, const QByteArray& body) const;
 
+    // Thumbnails made, by name, while the file keeps its time and size: a list shown again
+    // decodes nothing.
+    struct Thumb {
+        QDateTime modified;
+        qint64 bytes = 0;
+        QByteArray png;
+    };
     const std::optional<QString> folder_;
+    QHash<QString, Thumb> thumbs_;
 };
 
 }  // namespace vantor

@@ -219,7 +219,13 @@ TEST_F(ControlApiTest, PicturesUploadedToTheFilesFolderAreListedWithTheirRunsAnd
     QTemporaryDir elsewhere;
     const QByteArray bug = FileBytes(test::SaveSolidPicture(elsewhere.filePath("bug.png"), 320, 60, qRgba(200, 0, 0, 128)));
     const QByteArray wide = FileBytes(test::SaveSolidPicture(elsewhere.filePath("w.png"), 400, 20, qRgba(1, 2, 3, 4)));
+    const auto thumbnail = [this] {
+        const Answer thumb = Curl(QStringLiteral("GET"), QStringLiteral("/api/files/bug.png/thumb.png"));
+        EXPECT_EQ(thumb.status, 200);
+        return QImage::fromData(thumb.body, "PNG");
+    };
     ASSERT_EQ(Curl(QStringLiteral("PUT"), QStringLiteral("/api/files/bug.png"), wide).status, 200);
+    EXPECT_EQ(thumbnail().size(), QSize(160, 8));
     const Answer stored = Curl(QStringLiteral("PUT"), QStringLiteral("/api/files/bug.png"), bug);
     ASSERT_EQ(stored.status, 200) << stored.body.toStdString();
 
@@ -235,10 +241,8 @@ TEST_F(ControlApiTest, PicturesUploadedToTheFilesFolderAreListedWithTheirRunsAnd
                     {"width", 40}, {"height", 20}, {"run", "sting1.png"}},
     };
     EXPECT_EQ(listed["files"].toArray(), expected) << "the second upload replaced the first";
-    const Answer thumb = Curl(QStringLiteral("GET"), QStringLiteral("/api/files/bug.png/thumb.png"));
-    ASSERT_EQ(thumb.status, 200);
-    const QImage small = QImage::fromData(thumb.body, "PNG");
-    EXPECT_EQ(small.size(), QSize(160, 30));
+    const QImage small = thumbnail();
+    EXPECT_EQ(small.size(), QSize(160, 30)) << "the replaced picture's thumbnail";
     EXPECT_EQ(qAlpha(small.pixel(80, 15)), 128) << "with its alpha";
     EXPECT_GT(qRed(small.pixel(80, 15)), 190);
 }
