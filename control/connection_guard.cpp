@@ -18,16 +18,24 @@ namespace {
 // closing at once would make the kernel reset the connection and lose the answer.
 constexpr int kLinger_ms = 2000;
 
-QByteArray TooLarge()
+constexpr QByteArrayView kUploadStart("PUT /api/files/");
+
+QByteArray Refusal(QByteArrayView status, const QString& error)
 {
-    const QByteArray body = "{\"error\":\"the request is larger than 64 KB\"}\n";
-    return "HTTP/1.1 413 Payload Too Large\r\n"
+    const QByteArray body = "{\"error\":\"" + error.toLatin1() + "\"}\n";
+    return "HTTP/1.1 " + status.toByteArray() + "\r\n"
            "Content-Type: application/json\r\n"
            "X-Frame-Options: DENY\r\n"
            "Content-Security-Policy: " + QByteArray(kContentSecurityPolicy) + "\r\n"
            "Content-Length: " + QByteArray::number(body.size()) + "\r\n"
            "Connection: close\r\n"
            "\r\n" + body;
+}
+
+QByteArray TooLarge(qint64 limit)
+{
+    return Refusal("413 Payload Too Large",
+                   QStringLiteral("the request is larger than %1").arg(LimitWords(limit - kMaxHeaderBytes)));
 }
 
 void Close(QTcpSocket* socket)
@@ -37,6 +45,12 @@ void Close(QTcpSocket* socket)
 }
 
 }  // namespace
+
+QString LimitWords(qint64 body_bytes)
+{
+    return body_bytes >= (1 << 20) ? QStringLiteral("%1 MB").arg(body_bytes >> 20)
+                                   : QStringLiteral("%1 KB").arg(body_bytes >> 10);
+}
 
 ConnectionGuard::ConnectionGuard(QObject* parent) : QTcpServer(parent) {}
 
@@ -99,18 +113,35 @@ void ConnectionGuard::Watch(QTcpSocket* socket)
         Close(socket);
     });
     auto received = std::make_shared<qint64>(0);  // since the last answer
-    connect(socket, &QTcpSocket::readyRead, this, [this, socket, received] {
+    // One upload at a time, so uploads hold at most one large body whoever sends them.
+    auto uploading = std::make_shared<bool>(false);
+    const auto upload_ended = [this, uploading] {
+        if (std::exchange(*uploading, false))
+            upload_under_way_ = false;
+    };
+    connect(socket, &QTcpSocket::readyRead, this, [this, socket, received, uploading, idle] {
+        if (*received == 0 && socket->peek(kUploadStart.size()) == kUploadStart) {
+            if (upload_under_way_)
+                return Refuse(socket, Refusal("503 Service Unavailable", QStringLiteral(
+                                                  "another upload is under way: send this one once it has ended")));
+            upload_under_way_ = *uploading = true;
+        }
         *received += socket->bytesAvailable();
-        if (*received > kMaxRequestBytes)
-            RefuseTooLarge(socket);
+        const qint64 limit = *uploading ? kMaxUploadBytes : kMaxRequestBytes;
+        if (*received > limit)
+            return Refuse(socket, TooLarge(limit));
+        if (*uploading)
+            idle->start(kIdle_ms);
     });
-    connect(socket, &QTcpSocket::bytesWritten, socket, [idle, received] {
+    connect(socket, &QTcpSocket::bytesWritten, socket, [idle, received, upload_ended] {
         *received = 0;
+        upload_ended();
         idle->start(kIdle_ms);
     });
+    connect(socket, &QObject::destroyed, this, upload_ended);
 }
 
-void ConnectionGuard::RefuseTooLarge(QTcpSocket* socket)
+void ConnectionGuard::Refuse(QTcpSocket* socket, const QByteArray& answer)
 {
     socket->disconnect(parent());  // the HTTP server reads no more of it
     disconnect(socket, &QTcpSocket::readyRead, this, nullptr);
@@ -123,7 +154,7 @@ void ConnectionGuard::RefuseTooLarge(QTcpSocket* socket)
         if (socket->bytesToWrite() == 0)
             ::shutdown(int(socket->socketDescriptor()), SHUT_WR);
     });
-    socket->write(TooLarge());
+    socket->write(answer);
     QTimer::singleShot(kLinger_ms, socket, [socket] { Close(socket); });
 }
 

@@ -10,6 +10,7 @@
 // this runs on.
 
 #include <QHostAddress>
+#include <QString>
 #include <QTcpServer>
 
 #include <vector>
@@ -22,9 +23,17 @@ inline constexpr int kMaxConnections = 32;
 inline constexpr int kIdle_ms = 10000;
 // A body of 64 KB and its headers.
 inline constexpr qint64 kMaxRequestBody = 64 * 1024;
-inline constexpr qint64 kMaxRequestBytes = kMaxRequestBody + 16 * 1024;
+inline constexpr qint64 kMaxHeaderBytes = 16 * 1024;
+inline constexpr qint64 kMaxRequestBytes = kMaxRequestBody + kMaxHeaderBytes;
+// A picture uploaded to the files folder (PUT /api/files/NAME) may be larger, and its data
+// arriving keeps the connection from counting as idle; one upload at a time (503 for another).
+inline constexpr qint64 kMaxUploadBody = 64 * 1024 * 1024;
+inline constexpr qint64 kMaxUploadBytes = kMaxUploadBody + kMaxHeaderBytes;
 // A socket's property counting the answers that the server still owes it: it is not idle.
 inline constexpr char kOwedAnswers[] = "vantor_owed_answers";
+
+// "64 KB", "64 MB": a body's limit as the 413 answer says it.
+QString LimitWords(qint64 body_bytes);
 
 class ConnectionGuard : public QTcpServer {
     Q_OBJECT
@@ -39,14 +48,15 @@ private:
     // Whether a newcomer from `peer` may have a place, another address's giving one up.
     bool MakeWay(const QHostAddress& peer);
     void Watch(QTcpSocket* socket);
-    // Answers 413 without the HTTP server, reads what else comes and closes.
-    void RefuseTooLarge(QTcpSocket* socket);
+    // Answers without the HTTP server (413 for too much), reads what else comes and closes.
+    void Refuse(QTcpSocket* socket, const QByteArray& answer);
 
     struct Place {
         QTcpSocket* socket;
         QHostAddress peer;
     };
     std::vector<Place> places_;  // in the order they came
+    bool upload_under_way_ = false;
 };
 
 }  // namespace vantor

@@ -54,7 +54,7 @@ struct ControlApi::OverlayChange {
 };
 
 ControlApi::ControlApi(CopyParts parts, FileAccess files, QObject* parent)
-    : QObject(parent), parts_(parts), files_(std::move(files))
+    : QObject(parent), parts_(parts), files_(std::move(files)), library_(files_.folder)
 {
     picture_deadline_.setSingleShot(true);
     picture_deadline_.setInterval(kPictureWait_ms);

@@ -7,6 +7,7 @@
 
 #include "control/api_reply.h"
 #include "control/control_settings.h"
+#include "control/file_library.h"
 #include "imagery/regular_file.h"
 
 #include <QByteArray>
@@ -61,6 +62,8 @@ public:
     // The output as PNG with its alpha, at most 640 pixels wide; the answer comes with the
     // next frame sent.
     void OutputPicture(ReplyTo reply);
+    // The pictures of the --control-files folder.
+    FileLibrary& files() { return library_; }
 
 private:
     // Why the file may not load; nothing when it may, and `open` then opens the run's files,
@@ -76,6 +79,7 @@ private:
 
     CopyParts parts_;
     const FileAccess files_;
+    FileLibrary library_;
     std::vector<ReplyTo> waiting_for_picture_;
     QTimer picture_deadline_;  // a picture that never comes is answered all the same
 };

@@ -131,6 +131,12 @@ void ControlServer::Answer(const QHttpServerRequest& request, QHttpServerRespond
         resource.open(QIODevice::ReadOnly);
         return Write(responder, {200, resource.readAll(), file.type});
     }
+    if (IsFilesPath(path)) {
+        if (const auto refusal = Refusal(request, true, kMaxUploadBody))
+            return Write(responder, *refusal);
+        return Write(responder, api_.files().Answer(request.method(), request.url().path(QUrl::FullyEncoded),
+                                                    request.body()));
+    }
     const auto route = std::find_if(routes_.begin(), routes_.end(), [&path](const ApiRoute& r) { return path == r.path; });
     if (route == routes_.end())
         return Write(responder, ApiReply::Error(404, QStringLiteral("no such request: %1").arg(path)));
@@ -154,7 +160,7 @@ void ControlServer::Answer(const QHttpServerRequest& request, QHttpServerRespond
     route->handle(body, std::move(responder));
 }
 
-std::optional<ApiReply> ControlServer::Refusal(const QHttpServerRequest& request, bool api)
+std::optional<ApiReply> ControlServer::Refusal(const QHttpServerRequest& request, bool api, qint64 body_limit)
 {
     const QByteArray host = request.value("host");
     // A page elsewhere that names this machine's loopback address in its links, or a name that
@@ -175,8 +181,8 @@ std::optional<ApiReply> ControlServer::Refusal(const QHttpServerRequest& request
             return ApiReply::Error(401, QStringLiteral("a token is needed: Authorization: Bearer <token>"));
         }
     }
-    if (request.body().size() > kMaxRequestBody)
-        return ApiReply::Error(413, QStringLiteral("the request is larger than 64 KB"));
+    if (request.body().size() > body_limit)
+        return ApiReply::Error(413, QStringLiteral("the request is larger than %1").arg(LimitWords(body_limit)));
     return std::nullopt;
 }
 

@@ -13,8 +13,10 @@
 //   POST /api/playback        {"mode", "pause", "unit", "one_shot"}
 //   POST /api/role            {"role"}: master, slave or none
 //   GET  /api/output.png      the output, at most 640 pixels wide, with its alpha
+//   GET  /api/files, /api/files/NAME/thumb.png, PUT /api/files/NAME   (control/file_library.h)
 
 #include "control/api_reply.h"
+#include "control/connection_guard.h"
 #include "control/control_settings.h"
 #include "control/token_throttle.h"
 
@@ -44,7 +46,8 @@ public:
 private:
     void Answer(const QHttpServerRequest& request, QHttpServerResponder&& responder);
     // Why the request may not go on; nothing when it may.
-    std::optional<ApiReply> Refusal(const QHttpServerRequest& request, bool api);
+    std::optional<ApiReply> Refusal(const QHttpServerRequest& request, bool api,
+                                    qint64 body_limit = kMaxRequestBody);
 
     using Handler = std::function<void(const QJsonObject& body, QHttpServerResponder&& responder)>;
     struct ApiRoute {

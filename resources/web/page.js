@@ -1,117 +1,294 @@
 // The copy's control page: it shows the state and a live picture of the output, and changes the
-// copy through the same API that automation uses. Nothing is loaded from elsewhere.
+// copy through the same API that automation uses. Nothing is loaded from elsewhere, and nothing
+// is shown that the copy has not said: until it answers, the controls stay hidden.
 "use strict";
 
 const $ = (id) => document.getElementById(id);
 let token = localStorage.getItem("vantor-token") || "";
-let state = null;
+let state = null;        // the copy's last answer
+let link = "waiting";    // waiting, live, unreachable or token
+let folder = null;       // the files folder, once the copy has named it
+const CONFIRM_MS = 4000;
 
-function headers(json) {
+class Unreachable extends Error {}
+class TokenRefused extends Error {}
+
+function headers(type) {
   const h = {};
   if (token) h["Authorization"] = "Bearer " + token;
-  if (json) h["Content-Type"] = "application/json";
+  if (type) h["Content-Type"] = type;
   return h;
 }
 
-// Every answer of the API: the new state, or an error that says what is wrong.
-async function call(method, path, body) {
-  const response = await fetch(path, {
-    method, headers: headers(body !== undefined), cache: "no-store",
-    body: body === undefined ? undefined : JSON.stringify(body),
-  });
-  if (response.status === 401) {
-    askForToken();
-    throw new Error("This copy asks for its token.");
+// One request to the copy: its answer, or an error saying what is wrong.
+async function request(method, path, body, type) {
+  let response;
+  try {
+    response = await fetch(path, { method, headers: headers(type), cache: "no-store", body });
+  } catch (error) {
+    throw new Unreachable("Is it running, and is this its address? The page tries again every second.");
   }
-  const answer = await response.json();
-  if (!response.ok) throw new Error(answer.error || response.statusText);
-  return answer;
+  if (response.status === 401) throw new TokenRefused();
+  if (!response.ok) {
+    const answer = await response.json().catch(() => ({}));
+    throw new Error(answer.error || response.status + " " + response.statusText);
+  }
+  return response;
 }
 
-function askForToken() {
-  $("token-form").hidden = false;
-  $("token").focus();
+async function call(method, path, body) {
+  const json = body === undefined ? undefined : JSON.stringify(body);
+  return (await request(method, path, json, json && "application/json")).json();
 }
+
+// The state of the link to the copy, in the header: copy not reachable, token refused (asked
+// again) and stopped are three different things, and only a live link leaves controls usable.
+function setLink(kind, problem) {
+  link = kind;
+  for (const k of ["waiting", "live", "unreachable", "token"]) document.body.classList.toggle(k, k === kind);
+  document.body.classList.toggle("no-state", state === null);
+  $("problem").textContent = problem || "";
+  $("problem").hidden = !problem;
+  $("token-form").hidden = kind !== "token";
+  for (const control of document.querySelectorAll(".needs-copy")) control.disabled = kind !== "live";
+  if (kind === "waiting") $("air").textContent = "Asking the copy…";
+  if (kind !== "live") document.body.classList.remove("stopped");
+  if (kind === "unreachable") {
+    $("air").textContent = "Copy not reachable";
+    $("receivers").textContent = "The last picture seen";
+  }
+  if (kind === "token") $("air").textContent = token ? "Token refused" : "Token needed";
+  if (kind === "live" && state) show(state);
+}
+
+function failed(error) {
+  if (error instanceof TokenRefused) {
+    setLink("token", token ? "The copy refused this token: enter it again." : "This copy asks for its token.");
+    $("token").value = "";
+    $("token").focus();
+  } else if (error instanceof Unreachable) {
+    setLink("unreachable", error.message);
+  } else {
+    note(error.message);
+  }
+}
+
+// What went wrong with the operator's last action (until the next one works, or a tap), or what
+// is under way (`busy`).
+function note(text, busy) {
+  $("note").textContent = text;
+  $("note").classList.toggle("busy", busy === true);
+  $("note").hidden = !text;
+}
+
+// Forms being edited are left alone by refreshes until applied, or until Escape or Undo.
+const held = new Set();
+function fill(form, values) {
+  if (held.has(form)) return;
+  for (const [id, value] of Object.entries(values)) $(id).value = value;
+}
+for (const form of document.querySelectorAll(".held-form")) {
+  const hold = () => { held.add(form.id); form.classList.add("held"); };
+  form.addEventListener("input", hold);
+  form.addEventListener("change", hold);
+  const revert = () => {
+    release(form.id);
+    if (state) show(state);
+  };
+  form.addEventListener("keydown", (e) => { if (e.key === "Escape") revert(); });
+  form.querySelector(".revert").onclick = revert;  // Escape for a phone
+}
+function release(formId) {
+  held.delete(formId);
+  $(formId).classList.remove("held");
+}
+
+function wouldArm(s) { return s.playback.one_shot || s.playback.pause > 0; }
 
 function show(s) {
   state = s;
+  document.body.classList.remove("no-state");
   $("source").textContent = s.source;
   document.title = s.source;
   $("lamp").className = "lamp " + s.lamp;
-  $("format").textContent = s.width + " x " + s.height + " " + s.rate + (s.sending ? "" : " · stopped");
-  $("receivers").textContent = s.receivers === null ? "" :
+  const format = s.width + "x" + s.height + " " + s.rate;
+  const logo = s.overlay.on ? "logo ON" : s.overlay.watermark ? "house watermark" : "logo OFF";
+  $("air").textContent = s.sending ? "On air · " + format + " · " + logo
+                                   : "Stopped: not on the network · " + format;
+  document.body.classList.toggle("stopped", !s.sending);
+  $("receivers").textContent = !s.sending ? "Stopped: the last picture sent" : s.receivers === null ? "" :
       s.receivers + (s.receivers === 1 ? " receiver" : " receivers");
-  $("start").disabled = s.sending;
-  $("stop").disabled = !s.sending;
-  $("go").classList.toggle("armed", s.playback.armed);
+  const live = link === "live";
+  $("start").disabled = !live || s.sending;
+  if (!$("stop").classList.contains("confirm")) $("stop").disabled = !live || !s.sending;
+  const go = $("go");
+  go.disabled = !live || !wouldArm(s);
+  go.classList.toggle("armed", s.playback.armed);
+  go.textContent = s.playback.armed ? "Go · armed" : "Go";
+  $("go-note").textContent = s.playback.armed ? "Armed: the run plays its next pass." :
+      wouldArm(s) ? "Go starts the next pass of the run." : "Go arms nothing: One-Shot is off and there is no pause.";
   $("on-off").classList.toggle("on", s.overlay.on);
   $("on-off").textContent = s.overlay.on ? "Overlay ON" : "Overlay OFF";
   $("logo-file").textContent = s.overlay.file ? s.overlay.file.split("/").pop() +
       (s.overlay.frames > 1 ? " (" + s.overlay.frames + " pictures)" : "") : "none loaded";
+  $("invisible").hidden = s.overlay.invisible !== true;
   for (const b of document.querySelectorAll("[data-corner]"))
     b.classList.toggle("picked", b.dataset.corner === s.overlay.corner);
-  for (const [field, value] of [["x", s.overlay.x], ["y", s.overlay.y]])
-    if (document.activeElement !== $(field)) $(field).value = value;
-  for (const [field, value] of [["size", s.width + "x" + s.height], ["rate", s.rate]])
-    if (document.activeElement !== $(field)) $(field).value = value;
-  $("apply-format").disabled = s.sending;
+  fill("offsets", { x: s.overlay.x, y: s.overlay.y });
+  fill("format-form", { size: s.width + "x" + s.height, rate: s.rate });
+  fill("pause-form", { pause: s.playback.pause, unit: s.playback.unit });
+  if (document.activeElement !== $("mode")) $("mode").value = s.playback.mode;
+  $("one-shot").checked = s.playback.one_shot;
+  $("apply-format").disabled = !live || s.sending;
+  for (const tile of document.querySelectorAll("[data-path]"))
+    tile.classList.toggle("picked", tile.dataset.path === s.overlay.file);
 }
 
 async function act(method, path, body) {
   try {
     show(await call(method, path, body));
-    $("message").textContent = "";
+    note("");
+    return true;
   } catch (error) {
-    $("message").textContent = error.message;
+    failed(error);
+    return false;
   }
 }
 
 async function refreshState() {
+  if (link === "token") return;  // a refused token is not sent again until the operator gives one
   try {
-    show(await call("GET", "/api/state"));
+    const s = await call("GET", "/api/state");
+    const first = link !== "live";
+    state = s;
+    setLink("live");
+    if (first) refreshFiles();
   } catch (error) {
-    $("message").textContent = error.message;
+    failed(error);
   }
 }
 
-// A few pictures a second, and none while the page is hidden.
+// A few pictures a second while the copy answers, and none while the page is hidden.
 async function refreshPreview() {
-  if (!document.hidden && $("token-form").hidden) {
+  if (!document.hidden && link === "live") {
     try {
-      const response = await fetch("/api/output.png", { headers: headers(false), cache: "no-store" });
-      if (response.ok) {
-        const old = $("preview").src;
-        $("preview").src = URL.createObjectURL(await response.blob());
-        if (old.startsWith("blob:")) URL.revokeObjectURL(old);
-      }
-    } catch (error) { /* the copy may be restarting: the next try will tell */ }
+      const response = await request("GET", "/api/output.png");
+      const old = $("preview").src;
+      $("preview").src = URL.createObjectURL(await response.blob());
+      if (old.startsWith("blob:")) URL.revokeObjectURL(old);
+    } catch (error) { /* the state's refresh says what is wrong */ }
   }
   setTimeout(refreshPreview, 300);
 }
 
+// The files folder: one tile per picture or numbered run, its thumbnail fetched with the token.
+async function refreshFiles() {
+  let list;
+  try {
+    list = await call("GET", "/api/files");
+  } catch (error) {
+    $("library").classList.add("off");
+    $("library-note").textContent = error.message;
+    return;
+  }
+  $("library").classList.remove("off");
+  folder = list.folder;
+  $("folder").textContent = list.folder;
+  for (const img of document.querySelectorAll("#files img")) URL.revokeObjectURL(img.src);
+  $("files").replaceChildren(...list.files.filter((f) => !f.run).map(tile));
+  if (state) show(state);
+}
+
+function tile(file) {
+  const button = document.createElement("button");
+  button.className = "file needs-copy";
+  button.dataset.path = folder + "/" + file.name;
+  button.disabled = link !== "live";
+  const img = document.createElement("img");
+  img.alt = "";
+  const caption = document.createElement("span");
+  caption.textContent = file.name + " · " + file.width + " x " + file.height +
+      (file.frames ? " · " + file.frames + " pictures" : "");
+  button.append(img, caption);
+  button.onclick = async () => {
+    note("Loading " + file.name + "…", true);
+    await act("POST", "/api/overlay", { file: button.dataset.path, on: state.overlay.on });
+  };
+  request("GET", "/api/files/" + encodeURIComponent(file.name) + "/thumb.png")
+    .then(async (response) => { img.src = URL.createObjectURL(await response.blob()); })
+    .catch(() => { img.alt = "no thumbnail"; });
+  const item = document.createElement("li");
+  item.append(button);
+  return item;
+}
+
+// Several files chosen at once are stored in name order, so a numbered run arrives whole.
+async function upload(files) {
+  const sorted = [...files].sort((a, b) => a.name.localeCompare(b.name, undefined, { numeric: true }));
+  try {
+    for (const [i, file] of sorted.entries()) {
+      note("Uploading " + (sorted.length > 1 ? (i + 1) + " of " + sorted.length + ": " : "") + file.name + "…", true);
+      await request("PUT", "/api/files/" + encodeURIComponent(file.name), file, "application/octet-stream");
+    }
+    note("");
+  } catch (error) {
+    failed(error);
+  }
+  $("upload").value = "";
+  refreshFiles();
+}
+
+// Stop takes the source off the network: it asks for a second press.
+function pressStop() {
+  const stop = $("stop");
+  if (stop.classList.contains("confirm")) {
+    clearTimeout(pressStop.timer);
+    stop.classList.remove("confirm");
+    stop.textContent = "Stop";
+    return act("POST", "/api/stop");
+  }
+  stop.classList.add("confirm");
+  stop.textContent = "Press again to stop";
+  pressStop.timer = setTimeout(() => {
+    stop.classList.remove("confirm");
+    stop.textContent = "Stop";
+    if (state) show(state);
+  }, CONFIRM_MS);
+}
+
+function submitted(form, send) {
+  $(form).onsubmit = async (e) => {
+    e.preventDefault();
+    if (await act("POST", ...send())) {
+      release(form);
+      show(state);
+    }
+  };
+}
+
 $("start").onclick = () => act("POST", "/api/start");
-$("stop").onclick = () => act("POST", "/api/stop");
+$("stop").onclick = pressStop;
 $("go").onclick = () => act("POST", "/api/go");
-$("on-off").onclick = () => act("POST", "/api/overlay", { on: !(state && state.overlay.on) });
+$("on-off").onclick = () => act("POST", "/api/overlay", { on: !state.overlay.on });
+$("solid").onclick = () => act("POST", "/api/overlay", { solid: true });
 for (const b of document.querySelectorAll("[data-corner]"))
   b.onclick = () => act("POST", "/api/overlay", { corner: b.dataset.corner });
-$("offsets").onsubmit = (e) => {
-  e.preventDefault();
-  act("POST", "/api/overlay", { x: Number($("x").value), y: Number($("y").value) });
-};
-$("format-form").onsubmit = (e) => {
-  e.preventDefault();
-  act("POST", "/api/format", { size: $("size").value, rate: $("rate").value });
-};
+submitted("offsets", () => ["/api/overlay", { x: Number($("x").value), y: Number($("y").value) }]);
+submitted("format-form", () => ["/api/format", { size: $("size").value, rate: $("rate").value }]);
+submitted("pause-form", () => ["/api/playback", { pause: Number($("pause").value), unit: $("unit").value }]);
+$("mode").onchange = () => act("POST", "/api/playback", { mode: $("mode").value });
+$("one-shot").onchange = () => act("POST", "/api/playback", { one_shot: $("one-shot").checked });
+$("upload").onchange = () => upload($("upload").files);
+$("note").onclick = () => note("");
 $("token-form").onsubmit = (e) => {
   e.preventDefault();
   token = $("token").value;
   localStorage.setItem("vantor-token", token);
-  $("token-form").hidden = true;
-  $("message").textContent = "";
+  setLink("waiting", "");
   refreshState();
 };
 
+setLink("waiting", "");
 refreshState();
 setInterval(refreshState, 1000);
 refreshPreview();

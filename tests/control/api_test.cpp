@@ -9,6 +9,7 @@
 #include "support/spin_until.h"
 
 #include <QImage>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -34,6 +35,13 @@ struct Answer {
     QByteArray body;
     QJsonObject json() const { return QJsonDocument::fromJson(body).object(); }
 };
+
+QByteArray FileBytes(const QString& path)
+{
+    QFile file(path);
+    file.open(QIODevice::ReadOnly);
+    return file.readAll();
+}
 
 QRgb PixelAt(const QByteArray& frame, int x, int y)
 {
@@ -227,6 +235,8 @@ TEST_F(ControlApiTest, WrongRequestsAnswer4xxAndChangeNothing)
     QFile::link(secret, folder + QStringLiteral("/link.png"));
     const auto overlay = [](const QString& file) { return QJsonDocument(QJsonObject{{"file", file}}).toJson(); };
     const QString outside = QStringLiteral("the file is outside %1, the only folder files load from").arg(folder);
+    const QByteArray picture = QByteArray::fromBase64(
+        "iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAYAAAAfFcSJAAAADUlEQVR42mP8z8DwHwAFBQIAX8jx0gAAAABJRU5ErkJggg==");
     const BadRequest cases[] = {
         {"no token", "GET", "/api/state", {}, {}, 401, "a token is needed"},
         {"a wrong token", "POST", "/api/stop", {}, {"-H", "Authorization: Bearer studio-secret-43"}, 401, "a token"},
@@ -265,6 +275,18 @@ TEST_F(ControlApiTest, WrongRequestsAnswer4xxAndChangeNothing)
          403, "requests from other pages"},
         {"a wrong method", "GET", "/api/start", {}, bearer, 405, "/api/start takes POST"},
         {"no such request", "GET", "/api/bogus", {}, bearer, 404, "no such request"},
+        {"an upload over 64 MB", "PUT", "/api/files/big.png", QByteArray((64 << 20) + 1, 'x'), bearer, 413,
+         "the request is larger than 64 MB"},
+        {"an upload that is not a picture", "PUT", "/api/files/notes.png", "not a picture", bearer, 422,
+         "notes.png: This is not a picture"},
+        {"an upload too large to hold", "PUT", "/api/files/huge.png", test::PngDeclaring(100000, 100000), bearer,
+         422, "huge.png: The picture is too large to hold"},
+        {"an upload with a hidden name", "PUT", "/api/files/.hidden.png", picture, bearer, 400,
+         "\".hidden.png\" is not a name for a file here"},
+        {"an upload named out of the folder", "PUT", "/api/files/..%2Fescaped.png", picture, bearer, 400,
+         "\"../escaped.png\" is not a name"},
+        {"an upload without the token", "PUT", "/api/files/logo.png", picture, {}, 401, "a token is needed"},
+        {"a thumbnail of no file", "GET", "/api/files/gone.png/thumb.png", {}, bearer, 404, "gone.png: The file does"},
     };
     const auto state = [&] { return Curl(QStringLiteral("GET"), QStringLiteral("/api/state"), {}, bearer); };
     const Answer before = state();
@@ -276,12 +298,62 @@ TEST_F(ControlApiTest, WrongRequestsAnswer4xxAndChangeNothing)
         EXPECT_TRUE(answer.json()["error"].toString().startsWith(bad.error)) << answer.body.toStdString();
         EXPECT_EQ(Settled(state().json()), Settled(before.json()));
     }
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("link.png")})
+        << "no upload left anything";
+    EXPECT_FALSE(QFileInfo::exists(folder + QStringLiteral("/../escaped.png")));
     // The later pictures of a run come from the folder too: a link among them ends the run.
     Picture(QStringLiteral("run1.png"), qRgb(200, 0, 0));
     QFile::link(secret, folder + QStringLiteral("/run2.png"));
     const Answer run = Curl(QStringLiteral("POST"), QStringLiteral("/api/overlay"), overlay(folder + "/run1.png"), bearer);
     ASSERT_EQ(run.status, 200) << run.body.toStdString();
     EXPECT_EQ(run.json()["overlay"].toObject()["frames"].toInt(), 1) << "the linked second picture stays out";
+}
+
+TEST_F(ControlApiTest, PicturesUploadedToTheFilesFolderAreListedWithTheirRunsAndThumbnails)
+{
+    Picture(QStringLiteral("sting1.png"), qRgba(250, 0, 0, 255));
+    Picture(QStringLiteral("sting2.png"), qRgba(0, 250, 0, 255));
+    Picture(QStringLiteral("sting3.png"), qRgba(0, 0, 250, 255));
+    Launch(QStringLiteral("127.0.0.1"), {QStringLiteral("--control-files"), dir_.path()});
+    QTemporaryDir elsewhere;
+    const QByteArray bug = FileBytes(test::SaveSolidPicture(elsewhere.filePath("bug.png"), 320, 60, qRgba(200, 0, 0, 128)));
+    const QByteArray wide = FileBytes(test::SaveSolidPicture(elsewhere.filePath("w.png"), 400, 20, qRgba(1, 2, 3, 4)));
+    const auto thumbnail = [this] {
+        const Answer thumb = Curl(QStringLiteral("GET"), QStringLiteral("/api/files/bug.png/thumb.png"));
+        EXPECT_EQ(thumb.status, 200);
+        return QImage::fromData(thumb.body, "PNG");
+    };
+    ASSERT_EQ(Curl(QStringLiteral("PUT"), QStringLiteral("/api/files/bug.png"), wide).status, 200);
+    EXPECT_EQ(thumbnail().size(), QSize(160, 8));
+    const Answer stored = Curl(QStringLiteral("PUT"), QStringLiteral("/api/files/bug.png"), bug);
+    ASSERT_EQ(stored.status, 200) << stored.body.toStdString();
+
+    const QJsonObject listed = Curl(QStringLiteral("GET"), QStringLiteral("/api/files")).json();
+    EXPECT_EQ(listed["folder"].toString(), QFileInfo(dir_.path()).canonicalFilePath());
+    const QJsonArray expected{
+        QJsonObject{{"name", "bug.png"}, {"size", bug.size()}, {"width", 320}, {"height", 60}},
+        QJsonObject{{"name", "sting1.png"}, {"size", QFileInfo(dir_.filePath("sting1.png")).size()},
+                    {"width", 40}, {"height", 20}, {"frames", 3}},
+        QJsonObject{{"name", "sting2.png"}, {"size", QFileInfo(dir_.filePath("sting2.png")).size()},
+                    {"width", 40}, {"height", 20}, {"run", "sting1.png"}},
+        QJsonObject{{"name", "sting3.png"}, {"size", QFileInfo(dir_.filePath("sting3.png")).size()},
+                    {"width", 40}, {"height", 20}, {"run", "sting1.png"}},
+    };
+    EXPECT_EQ(listed["files"].toArray(), expected) << "the second upload replaced the first";
+    const QImage small = thumbnail();
+    EXPECT_EQ(small.size(), QSize(160, 30)) << "the replaced picture's thumbnail";
+    EXPECT_EQ(qAlpha(small.pixel(80, 15)), 128) << "with its alpha";
+    EXPECT_GT(qRed(small.pixel(80, 15)), 190);
+}
+
+TEST_F(ControlApiTest, WithoutAFilesFolderTheFilesRequestsSayHowToHaveOne)
+{
+    Launch(QStringLiteral("127.0.0.1"));
+    for (const char* method : {"GET", "PUT"}) {
+        const Answer answer = Curl(QString::fromLatin1(method), QStringLiteral("/api/files/logo.png"), "x");
+        EXPECT_EQ(answer.status, 404);
+        EXPECT_TRUE(answer.json()["error"].toString().contains("--control-files DIR")) << answer.body.toStdString();
+    }
 }
 
 TEST_F(ControlApiTest, OversizedRequestsNeverLockTheApi)
