@@ -60,7 +60,8 @@ def make_logo(path, colour="0x14c828"):
 
 
 def post(api, path, body):
-    request = urllib.request.Request(f"http://127.0.0.1:{api}{path}", data=json.dumps(body).encode(), method="POST")
+    request = urllib.request.Request(f"http://127.0.0.1:{api}{path}", data=json.dumps(body).encode(), method="POST",
+                                     headers={"Content-Type": "application/json"})
     urllib.request.urlopen(request, timeout=BOUND_S).close()
 
 
