@@ -11,6 +11,7 @@
 #include "engine/engine.h"
 #include "engine/engine_constants.h"
 #include "engine/instance_sync.h"
+#include "headless/service_link.h"
 #include "headless/test_control.h"
 #include "platform/copy_link.h"
 #include "platform/stdin_commands.h"
@@ -66,13 +67,15 @@ int main(int argc, char** argv)
     const auto report = [](const Notice& notice) { Complain(notice.detail); };
     SetupLaunch launch(control, sync, overlay.frames, *command_line.start, report);
     RemoteControl remote({control, engine, overlay, playback, sync}, command_line.start->settings.control, report);
+    ServiceLink service(engine, control);
 
     QObject::connect(&sync, &InstanceSync::titleChanged, &app, [](const QString& title) { Say(title); });
     QObject::connect(&sync, &InstanceSync::duplicateNumberResolved, &app, [](int32_t from, int32_t to) {
         Say(QStringLiteral("Another copy also took No %1: now No %2").arg(from + 1).arg(to + 1));
     });
-    QObject::connect(&sync, &InstanceSync::exitRequested, &app, [&engine] {
+    QObject::connect(&sync, &InstanceSync::exitRequested, &app, [&engine, &service] {
         Complain(QStringLiteral("eight copies already run on this machine: exiting"));
+        service.Stopping();
         engine.ExitConfirmed();
     });
     QObject::connect(&engine, &Engine::sendingChanged, &app,
@@ -81,7 +84,10 @@ int main(int argc, char** argv)
 
     TerminationSignals termination;
     QObject::connect(&termination, &TerminationSignals::terminationRequested, &app,
-                     [&engine] { engine.ExitConfirmed(); });
+                     [&engine, &service] {
+                         service.Stopping();
+                         engine.ExitConfirmed();
+                     });
     if (StdinCommands::Requested())
         new TestControl(engine, sync, control, Say, &app);
 
