@@ -20,8 +20,10 @@ ServiceLink::ServiceLink(Engine& engine, const CopyControl& control, QObject* pa
 {
     if (notifier_.watchdog_on())
         engine_.SetOnTimeFrame([this] { notifier_.Alive(ndi::PacingClock::NowNs()); });
-    const int64_t half_watchdog_ms = notifier_.watchdog_ns() / 2'000'000;
-    timer_.setInterval(notifier_.watchdog_on() ? int(std::clamp<int64_t>(half_watchdog_ms, 1, kRefresh_ms)) : kRefresh_ms);
+    // A quarter of the watchdog interval, so that a notification at most once per half of it
+    // (the notifier's own limit) is never a tick too late.
+    const int64_t quarter_watchdog_ms = notifier_.watchdog_ns() / 4'000'000;
+    timer_.setInterval(notifier_.watchdog_on() ? int(std::clamp<int64_t>(quarter_watchdog_ms, 1, kRefresh_ms)) : kRefresh_ms);
     connect(&timer_, &QTimer::timeout, this, &ServiceLink::Refresh);
     connect(&engine_, &Engine::sendingChanged, this, &ServiceLink::Refresh);
     connect(&engine_, &Engine::infoTextChanged, this, &ServiceLink::Refresh);
