@@ -58,6 +58,8 @@ public:
     // The output as PNG with its alpha, at most 640 pixels wide; the answer comes with the
     // next frame sent.
     void OutputPicture(ReplyTo reply);
+    // The copy's figures for monitoring (metrics.h).
+    ApiReply Metrics() const;
 
 private:
     // Why the file may not load; nothing when it may.

@@ -10,6 +10,7 @@
 //   POST /api/format          {"size", "rate"}
 //   POST /api/playback        {"mode", "pause", "unit", "one_shot"}
 //   GET  /api/output.png      the output, at most 640 pixels wide, with its alpha
+//   GET  /metrics             the copy's figures in the Prometheus text format
 
 #include "control/api_reply.h"
 #include "control/control_settings.h"

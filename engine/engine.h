@@ -111,6 +111,7 @@ public:
     // Receivers of the source now; -1 when the runtime does not say or there is no source.
     int32_t receiver_count() const { return sender_.receiver_count(); }
     uint16_t port() const { return sender_.port(); }
+    uint64_t bytes_sent() const { return sender_.bytes_sent(); }
     // Why the last creation of the source failed (as the info text says it); null when it
     // did not.
     const char* source_failure() const
