@@ -57,6 +57,9 @@ public:
     // Called on the send thread after each frame that went out on time: must never wait. Set
     // before the engine starts.
     void SetOnTimeFrame(std::function<void()> on_time_frame) { on_time_frame_ = std::move(on_time_frame); }
+    // Called on the send thread as each run starts, before its first frame (its scheduling).
+    // Set before the engine starts.
+    void SetSendThreadStart(std::function<void()> started) { send_thread_start_ = std::move(started); }
 
     // Start-up: the runtime, the output frame, the house watermark.
     StartupResult Startup();
@@ -163,6 +166,7 @@ private:
     PreviewBuffer* const preview_;
     EngineHooks hooks_;
     std::function<void()> on_time_frame_;
+    std::function<void()> send_thread_start_;
 
     OutputFormat format_;     // user-interface thread only
     OutputFrame frame_;       // changed only while the loop is stopped

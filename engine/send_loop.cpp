@@ -28,6 +28,8 @@ void RaiseThreadPriority()
 void Engine::SendLoop(uint32_t generation)
 {
     RaiseThreadPriority();
+    if (send_thread_start_)
+        send_thread_start_();
     const NDIlib_video_frame_v2_t& record = frame_.record();
     const int32_t wrap_length = record.frame_rate_D == 1200 ? 25 : 30;
     const int32_t position_step = record.frame_rate_N == 60000 ? 2 : 1;

@@ -14,6 +14,7 @@
 #include "headless/service_link.h"
 #include "headless/test_control.h"
 #include "platform/copy_link.h"
+#include "platform/realtime_thread.h"
 #include "platform/stdin_commands.h"
 #include "platform/unix_signals.h"
 
@@ -59,6 +60,7 @@ int main(int argc, char** argv)
     case StartupResult::kReady: break;
     }
 
+    engine.SetSendThreadStart(MakeThisThreadRealtime);
     CopyLink link(engine);
     if (!link.on_bus())
         Complain(QStringLiteral("no session bus: running alone as copy No 1"));
