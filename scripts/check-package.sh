@@ -11,7 +11,7 @@ cmake -S . -B build/package -G Ninja -DCMAKE_BUILD_TYPE=Release -DVANTOR_TESTS=O
 cmake --build build/package
 rm -f build/package/ndivantor_*.deb
 (cd build/package && cpack -G DEB)
-deb=$(ls build/package/ndivantor_*_amd64.deb)
+deb=$(ls "$PWD"/build/package/ndivantor_*_amd64.deb)  # absolute: lintian takes no other
 
 listing=$(dpkg-deb -c "$deb" | awk '{ print $6 }')
 for file in usr/bin/ndivantor usr/bin/ndivantor-headless usr/share/applications/ndivantor.desktop \
@@ -27,7 +27,7 @@ done
 
 said=$(lintian --pedantic --fail-on error,warning "$deb" 2>&1) || fail "lintian: $said"
 
-apt-get install -y -qq "./$deb" >/dev/null
+apt-get install -y -qq "$deb" >/dev/null
 trap 'dpkg -r ndivantor >/dev/null' EXIT
 [ "$(ndivantor-headless --version)" = "ndivantor-headless 1.0.1.8" ] || fail "the installed ndivantor-headless"
 [ "$(ndivantor --version)" = "ndivantor 1.0.1.8" ] || fail "the installed ndivantor"
