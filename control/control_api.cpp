@@ -2,6 +2,7 @@
 
 #include "control/api_fields.h"
 #include "control/copy_control.h"
+#include "control/metrics.h"
 #include "control/setup_words.h"
 #include "engine/engine.h"
 #include "engine/engine_constants.h"
@@ -61,6 +62,8 @@ ControlApi::ControlApi(CopyParts parts, FileAccess files, QObject* parent)
     connect(&parts_.engine, &Engine::snapshotReady, this, &ControlApi::DeliverPicture);
     connect(&picture_deadline_, &QTimer::timeout, this, [this] { DeliverPicture(QImage()); });
 }
+
+ApiReply ControlApi::Metrics() const { return MetricsReply(parts_); }
 
 QJsonObject ControlApi::State() const
 {

@@ -64,6 +64,8 @@ public:
     void OutputPicture(ReplyTo reply);
     // The pictures of the --control-files folder.
     FileLibrary& files() { return library_; }
+    // The copy's figures for monitoring (metrics.h).
+    ApiReply Metrics() const;
 
 private:
     // Why the file may not load; nothing when it may, and `open` then opens the run's files,

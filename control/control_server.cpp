@@ -81,6 +81,8 @@ ControlServer::ControlServer(ControlApi& api, ControlEndpoint endpoint, std::opt
                                                                              "read the last one first")));
              api_.OutputPicture(ReplyLater(std::move(responder), true));
          }},
+        {QStringLiteral("/metrics"), Method::Get,
+         [this](const QJsonObject&, QHttpServerResponder&& responder) { Write(responder, api_.Metrics()); }},
         {QStringLiteral("/api/start"), Method::Post, AnsweredAtOnce(&ControlApi::Start)},
         {QStringLiteral("/api/stop"), Method::Post, AnsweredAtOnce(&ControlApi::Stop)},
         {QStringLiteral("/api/go"), Method::Post, AnsweredAtOnce(&ControlApi::Go)},

@@ -14,6 +14,7 @@
 //   POST /api/role            {"role"}: master, slave or none
 //   GET  /api/output.png      the output, at most 640 pixels wide, with its alpha
 //   GET  /api/files, /api/files/NAME/thumb.png, PUT /api/files/NAME   (control/file_library.h)
+//   GET  /metrics             the copy's figures in the Prometheus text format
 
 #include "control/api_reply.h"
 #include "control/connection_guard.h"

@@ -92,7 +92,7 @@ bool Engine::OpenSource()
     builder_.DrawSourceStart();
     if (!sender_.CreateSender(instance_number_)) {
         // Said on standard error already; the window says so where the format shows.
-        emit infoTextChanged(QString::fromLatin1(sender_.found_no_free_port() ? kNoFreePortText : kNoSourceText));
+        emit infoTextChanged(QString::fromLatin1(source_failure()));
         return false;
     }
     sender_.Send(frame_.record(), painter_.TakeChanges());

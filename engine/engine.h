@@ -6,11 +6,13 @@
 
 #include "engine/engine_constants.h"
 #include "engine/frame_builder.h"
+#include "engine/frame_lateness.h"
 #include "engine/frame_painter.h"
 #include "engine/output_format.h"
 #include "engine/output_frame.h"
 #include "engine/output_snapshot.h"
 #include "engine/playback_state.h"
+#include "engine/send_figures.h"
 #include "engine/sender.h"
 #include "imagery/overlay_state.h"
 #include "imagery/rgba_image.h"
@@ -52,6 +54,12 @@ public:
     ~Engine() override;
 
     void SetHooks(EngineHooks hooks);
+    // Called on the send thread after each frame that went out on time: must never wait. Set
+    // before the engine starts.
+    void SetOnTimeFrame(std::function<void()> on_time_frame) { on_time_frame_ = std::move(on_time_frame); }
+    // Called on the send thread as each run starts, before its first frame (its scheduling).
+    // Set before the engine starts.
+    void SetSendThreadStart(std::function<void()> started) { send_thread_start_ = std::move(started); }
 
     // Start-up: the runtime, the output frame, the house watermark.
     StartupResult Startup();
@@ -109,6 +117,15 @@ public:
     // Receivers of the source now; -1 when the runtime does not say or there is no source.
     int32_t receiver_count() const { return sender_.receiver_count(); }
     uint16_t port() const { return sender_.port(); }
+    uint64_t bytes_sent() const { return sender_.bytes_sent(); }
+    // Why the last creation of the source failed (as the info text says it); null when it
+    // did not.
+    const char* source_failure() const
+    {
+        return !sender_.create_failed() ? nullptr : sender_.found_no_free_port() ? kNoFreePortText : kNoSourceText;
+    }
+    // What the send loop has done since the program started; any thread.
+    const SendFigures& figures() const { return figures_; }
 
     // A picture of the output as it goes out (OutputSnapshot): while the loop runs, the send
     // thread takes it after its next send; otherwise it is taken at once. snapshotReady brings
@@ -137,6 +154,7 @@ private:
     bool OpenSource();
     void FeedPreview();
     void SendLoop(uint32_t generation);
+    void CountSentFrame();
     void PostLamp(uint32_t generation, int bitmap_id);
     void PostGoButtonIdle();
     void PostPreviewReady();
@@ -150,6 +168,8 @@ private:
     PlaybackState& playback_;
     PreviewBuffer* const preview_;
     EngineHooks hooks_;
+    std::function<void()> on_time_frame_;
+    std::function<void()> send_thread_start_;
 
     OutputFormat format_;     // user-interface thread only
     OutputFrame frame_;       // changed only while the loop is stopped
@@ -173,6 +193,8 @@ private:
     // every change made before it was asked for; taken after the send; delivered on the UI thread.
     enum SnapshotState : int { kSnapshotIdle, kSnapshotWanted, kSnapshotArmed, kSnapshotTaken };
     std::atomic<int> snapshot_state_{kSnapshotIdle};
+    SendFigures figures_;
+    FrameLateness lateness_;  // the send thread's
     std::thread send_thread_;
 
     QTimer auto_start_timer_;

@@ -5,6 +5,7 @@
 #include "engine/engine.h"
 #include "engine/engine_constants.h"
 #include "ndi/out_of_memory.h"
+#include "ndi/pacing_clock.h"
 
 #include <sys/resource.h>
 #include <sys/syscall.h>
@@ -27,11 +28,14 @@ void RaiseThreadPriority()
 void Engine::SendLoop(uint32_t generation)
 {
     RaiseThreadPriority();
+    if (send_thread_start_)
+        send_thread_start_();
     const NDIlib_video_frame_v2_t& record = frame_.record();
     const int32_t wrap_length = record.frame_rate_D == 1200 ? 25 : 30;
     const int32_t position_step = record.frame_rate_N == 60000 ? 2 : 1;
     builder_.DrawStart();
     playback_.ResetCountdown();
+    lateness_.Restart(record.frame_rate_N, record.frame_rate_D);
     int32_t frame_counter = 0;
     int blink_phase = 2;
 
@@ -47,6 +51,7 @@ void Engine::SendLoop(uint32_t generation)
                 frame_counter = 0;
             // Send, with what the draw changed: returns at the frame rate.
             sender_.Send(record, painter_.TakeChanges());
+            CountSentFrame();
             // Broadcast.
             Broadcast(kSyncPosition, position);
             // Snapshot, when one is asked for.
@@ -65,6 +70,13 @@ void Engine::SendLoop(uint32_t generation)
             ndi::ReportOutOfMemory();
         }
     }
+}
+
+void Engine::CountSentFrame()
+{
+    const int64_t lateness_ns = lateness_.Next(ndi::PacingClock::NowNs());
+    if (figures_.CountFrame(lateness_ns, lateness_.period_ns()) && on_time_frame_)
+        on_time_frame_();
 }
 
 void Engine::PostLamp(uint32_t generation, int bitmap_id)

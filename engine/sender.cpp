@@ -82,11 +82,17 @@ int32_t Sender::receiver_count() const
     return NDIlib_send_get_receiver_count(handle_);
 }
 
+uint64_t Sender::bytes_sent() const
+{
+    return bytes_of_sources_gone_ + NDIlib_send_get_bytes_sent(handle_);
+}
+
 void Sender::DestroySender()
 {
     create_failed_ = found_no_free_port_ = false;
     if (!handle_)
         return;
+    bytes_of_sources_gone_ += NDIlib_send_get_bytes_sent(handle_);
     NDIlib_send_destroy(handle_);
     handle_ = nullptr;
 }

@@ -42,6 +42,8 @@ public:
     bool found_no_free_port() const { return found_no_free_port_; }
     // Receivers of the source now; -1 without a source or when the runtime does not say.
     int32_t receiver_count() const;
+    // Bytes of the stream written to receivers by every source this sender has had.
+    uint64_t bytes_sent() const;
     // The built-in source's TCP port; 0 without a source or under the vendor's runtime.
     uint16_t port() const { return NDIlib_send_get_port(handle_); }
     // Hands one frame over, telling the runtime where it changed since the last one where the
@@ -55,6 +57,7 @@ private:
     bool takes_hints_ = false;  // the runtime's answer, asked when the sender is created
     bool create_failed_ = false;
     bool found_no_free_port_ = false;
+    uint64_t bytes_of_sources_gone_ = 0;
 };
 
 }  // namespace vantor

@@ -12,7 +12,9 @@
 #include "engine/engine.h"
 #include "engine/engine_constants.h"
 #include "engine/instance_sync.h"
+#include "headless/service_link.h"
 #include "platform/copy_link.h"
+#include "platform/realtime_thread.h"
 #include "platform/unix_signals.h"
 
 #include <QCoreApplication>
@@ -57,6 +59,7 @@ int main(int argc, char** argv)
     case StartupResult::kReady: break;
     }
 
+    engine.SetSendThreadStart(MakeThisThreadRealtime);
     CopyLink link(engine);
     if (!link.on_bus())
         Complain(QStringLiteral("no session bus: running alone as copy No 1"));
@@ -66,13 +69,15 @@ int main(int argc, char** argv)
     SetupLaunch launch(control, sync, overlay.frames, *command_line.start, report);
     InvisibleLogoWatch invisible_logo(control, report);
     RemoteControl remote({control, engine, overlay, playback, sync}, command_line.start->Settings().control, report);
+    ServiceLink service(engine, control);
 
     QObject::connect(&sync, &InstanceSync::titleChanged, &app, [](const QString& title) { Say(title); });
     QObject::connect(&sync, &InstanceSync::duplicateNumberResolved, &app, [](int32_t from, int32_t to) {
         Say(QStringLiteral("Another copy also took No %1: now No %2").arg(from + 1).arg(to + 1));
     });
-    QObject::connect(&sync, &InstanceSync::exitRequested, &app, [&engine] {
+    QObject::connect(&sync, &InstanceSync::exitRequested, &app, [&engine, &service] {
         Complain(QStringLiteral("eight copies already run on this machine: exiting"));
+        service.Stopping();
         engine.ExitConfirmed();
     });
     QObject::connect(&engine, &Engine::sendingChanged, &app,
@@ -81,7 +86,10 @@ int main(int argc, char** argv)
 
     TerminationSignals termination;
     QObject::connect(&termination, &TerminationSignals::terminationRequested, &app,
-                     [&engine] { engine.ExitConfirmed(); });
+                     [&engine, &service] {
+                         service.Stopping();
+                         engine.ExitConfirmed();
+                     });
 
     sync.Announce();
     engine.ScheduleAutoStart();

@@ -98,6 +98,11 @@ int32_t ReceiverCount(NDIlib_send_instance_t instance)
     return instance->source.receiver_count();
 }
 
+uint64_t BytesSent(NDIlib_send_instance_t instance)
+{
+    return instance->source.bytes_sent();
+}
+
 bool LastCreateFoundNoFreePort()
 {
     return last_create_found_no_free_port;

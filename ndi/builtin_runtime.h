@@ -19,6 +19,7 @@ void AddConnectionMetadata(NDIlib_send_instance_t instance, const NDIlib_metadat
 void SendVideo(NDIlib_send_instance_t instance, const NDIlib_video_frame_v2_t& frame);
 uint16_t Port(NDIlib_send_instance_t instance);
 int32_t ReceiverCount(NDIlib_send_instance_t instance);
+uint64_t BytesSent(NDIlib_send_instance_t instance);
 bool LastCreateFoundNoFreePort();
 void SetChangedRects(NDIlib_send_instance_t instance, std::span<const NDIlib_changed_rect_t> rects);
 

@@ -111,6 +111,11 @@ int32_t NDIlib_send_get_receiver_count(NDIlib_send_instance_t p_instance)
     return p_instance && NDIlib_extensions_available() ? builtin::ReceiverCount(p_instance) : -1;
 }
 
+uint64_t NDIlib_send_get_bytes_sent(NDIlib_send_instance_t p_instance)
+{
+    return p_instance && NDIlib_extensions_available() ? builtin::BytesSent(p_instance) : 0;
+}
+
 bool NDIlib_send_create_found_no_free_port()
 {
     return NDIlib_extensions_available() && builtin::LastCreateFoundNoFreePort();

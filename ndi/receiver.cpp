@@ -66,6 +66,7 @@ bool Receiver::WriteSome(int64_t now_ns)
         if (sent < 0)
             return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR;
         last_progress_ns_ = now_ns;
+        sent_bytes_ += size_t(sent);
         if (join_queued_) {
             const size_t of_join = std::min(size_t(sent), join_left_bytes_);
             join_left_bytes_ -= of_join;

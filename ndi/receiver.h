@@ -10,6 +10,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <utility>
 
 namespace vantor::ndi {
 
@@ -39,6 +40,8 @@ public:
 
     // Writes what the connection takes now. False when the connection has failed.
     bool WriteSome(int64_t now_ns);
+    // Bytes written since the last call.
+    uint64_t TakeSentBytes() { return std::exchange(sent_bytes_, 0); }
     // Reads and forgets whatever the receiver sent. False when it has gone, or has sent more
     // than kInputLimitBytes in all.
     bool DiscardInput();
@@ -67,6 +70,7 @@ private:
     size_t join_left_bytes_ = 0;  // of the join, still to go out
     size_t input_bytes_ = 0;    // read from the peer in all
     RecentBytes taken_;         // counted after the join
+    uint64_t sent_bytes_ = 0;   // written since the last TakeSentBytes
 };
 
 }  // namespace vantor::ndi

@@ -32,6 +32,7 @@ public:
     bool listening() const { return network_.listening(); }
     uint16_t port() const { return network_.port(); }
     int32_t receiver_count() const { return network_.receiver_count(); }
+    uint64_t bytes_sent() const { return network_.bytes_sent(); }
 
     // Added to the text every receiver gets as the stream's connection metadata tag.
     void AddConnectionMetadata(std::string_view text);

@@ -84,8 +84,11 @@ void SourceNetwork::AcceptReceivers(int64_t now_ns)
                 listener_rest_until_ns_ = now_ns + kListenerRestNs;
             return;
         }
-        if (receivers_.size() == kMaxReceivers)
-            receivers_.erase(MakingWay(connection.peer, now_ns));
+        if (receivers_.size() == kMaxReceivers) {
+            const auto making_way = MakingWay(connection.peer, now_ns);
+            CountSentBytes(*making_way);
+            receivers_.erase(making_way);
+        }
         Receiver& receiver = receivers_.emplace_back(std::move(connection.socket), connection.peer, now_ns);
         if (header_)
             receiver.Enqueue(header_, now_ns);
@@ -237,6 +240,11 @@ void SourceNetwork::GiveKeyFrame(Receiver& receiver, int64_t now_ns)
     }
 }
 
+void SourceNetwork::CountSentBytes(Receiver& receiver)
+{
+    bytes_sent_.store(bytes_sent_.load(std::memory_order_relaxed) + receiver.TakeSentBytes(), std::memory_order_relaxed);
+}
+
 void SourceNetwork::ServiceReceivers(std::span<const pollfd> polled, int64_t now_ns)
 {
     // Backwards, so that removing a receiver leaves the ones still to visit where they were.
@@ -245,6 +253,7 @@ void SourceNetwork::ServiceReceivers(std::span<const pollfd> polled, int64_t now
         const short events = i < polled.size() ? polled[i].revents : 0;
         const bool alive = (!(events & (POLLIN | POLLHUP | POLLERR)) || r.DiscardInput()) &&
                            r.WriteSome(now_ns) && !r.StalledLongerThan(kStallLimitNs, now_ns);
+        CountSentBytes(r);
         if (!alive)
             receivers_.erase(receivers_.begin() + std::ptrdiff_t(i));
     }

@@ -59,6 +59,8 @@ public:
     uint16_t port() const { return listener_.port(); }
     // Receivers connected after the thread's latest pass; any thread.
     int32_t receiver_count() const { return receiver_count_.load(std::memory_order_relaxed); }
+    // Bytes written to receivers so far; any thread.
+    uint64_t bytes_sent() const { return bytes_sent_.load(std::memory_order_relaxed); }
 
     // Tells the thread that frames wait in the mailbox. Called by the sender's caller.
     void Wake();
@@ -79,12 +81,14 @@ private:
     Packet KeyFrameCluster();
     void GiveKeyFrame(Receiver& receiver, int64_t now_ns);
     void ServiceReceivers(std::span<const pollfd> polled, int64_t now_ns);
+    void CountSentBytes(Receiver& receiver);
 
     FrameMailbox& mailbox_;
     Listener listener_;
     UniqueFd wake_;                       // eventfd: written by the caller, read by the thread
     std::atomic<bool> stopping_{false};  // written by the destroying thread, read by the thread
     std::atomic<int32_t> receiver_count_{0};  // written by the thread after each pass
+    std::atomic<uint64_t> bytes_sent_{0};     // written by the thread alone
 
     // The rest belongs to the network thread alone.
     std::vector<Receiver> receivers_;

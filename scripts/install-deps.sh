@@ -8,6 +8,6 @@ apt-get install -y -qq --no-install-recommends \
   qt6-base-dev qt6-httpserver-dev qt6-websockets-dev qt6-image-formats-plugins libgl-dev \
   libavformat-dev libavcodec-dev libavutil-dev ffmpeg \
   libgtest-dev libgmock-dev libbenchmark-dev \
-  dbus dbus-daemon libdbus-1-dev fonts-dejavu-core fonts-liberation2 \
-  dpkg-dev file help2man systemd \
+  dbus dbus-daemon libdbus-1-dev libsystemd-dev fonts-dejavu-core fonts-liberation2 \
+  dpkg-dev file help2man systemd lintian prometheus \
   chromium chromium-driver python3-selenium >/dev/null

@@ -1,9 +1,8 @@
 // ndivantor: sends a station logo as a network video source, from its main window.
 
 #include "control/command_line.h"
+#include "ui/display_guard.h"
 #include "ui/ndivantor_app.h"
-
-#include <QApplication>
 
 namespace {
 
@@ -15,13 +14,13 @@ constexpr char kDescription[] =
 }  // namespace
 
 // The command line is read before the window system is reached, so --help, --version and a
-// wrong option answer on a machine without a display too.
+// wrong option answer on a machine without a display too; without one, a copy says so.
 int main(int argc, char** argv)
 {
     const vantor::CommandLine command_line =
         vantor::ReadCommandLine(vantor::Arguments(argc, argv), QString::fromLatin1(kDescription));
     if (!command_line.start)
         return command_line.exit_code;
-    QApplication app(argc, argv);
+    const auto app = vantor::MakeApplicationOrExit(argc, argv);
     return vantor::CNDIVantorApp().InitInstance(*command_line.start);
 }

@@ -3,6 +3,7 @@
 #include "engine/engine_constants.h"
 #include "engine/output_format.h"
 #include "platform/file_version.h"
+#include "platform/realtime_thread.h"
 #include "preview/col_button.h"
 #include "preview/vid_box.h"
 #include "resources/templates/web_addresses.h"
@@ -105,7 +106,9 @@ void CNDIVantorDlg::OnInitDialog()
 bool CNDIVantorDlg::StartEngine()
 {
     switch (engine_.Startup()) {
-    case StartupResult::kReady: return engine_ready_ = true;
+    case StartupResult::kReady:
+        engine_.SetSendThreadStart(MakeThisThreadRealtime);
+        return engine_ready_ = true;
     case StartupResult::kCannotRunNdi: ShowMessage(this, QString(), QString::fromLatin1(kCannotRunNdiMessage)); break;
     case StartupResult::kFrameCreationProblem:
         ShowMessage(this, QString(), QString::fromLatin1(kFrameCreationProblemMessage));
