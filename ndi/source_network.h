@@ -14,8 +14,9 @@
 // own, however new the receivers of other peers are. Of that address's connections (of all,
 // when every address holds as many) the one whose peer has accepted the least of the stream in
 // the last two seconds goes (counted from when its join, the header and first key frame, has
-// gone out: one that joined lately has accepted less than those watching for longer), and on
-// equal terms the latest connected. Connections are accepted a few at a time between frames,
+// gone out: one that joined lately has accepted less than those watching for longer), on equal
+// terms one whose peer leaves bytes waiting before one that has accepted all, then the latest
+// connected. Connections are accepted a few at a time between frames,
 // so a flood never holds frames up; an accept that fails for want of descriptors or memory
 // leaves the listener alone for a while instead of waking the thread again and again.
 //
