@@ -6,6 +6,11 @@
 #include <memory>
 
 namespace vantor {
+namespace {
+
+AsideWaits aside_waits;  // the user-interface thread's
+
+}  // namespace
 
 PictureDecodeAside::PictureDecodeAside(MemoryGauge memory, QObject* parent)
     : QObject(parent), memory_(std::move(memory))
@@ -60,8 +65,13 @@ bool LoadFromFileAside(RgbaImage& image, const QString& path, const MemoryGauge&
         }
         waiting.quit();
     });
+    ++aside_waits.begun;
+    ++aside_waits.open;
     waiting.exec(QEventLoop::ExcludeUserInputEvents);
+    --aside_waits.open;
     return loaded;
 }
+
+AsideWaits AsideWaitsNow() { return aside_waits; }
 
 }  // namespace vantor

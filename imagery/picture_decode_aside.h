@@ -48,4 +48,12 @@ private:
 // image.LoadFromFile(path, memory), which it leaves unchanged when the file does not load.
 bool LoadFromFileAside(RgbaImage& image, const QString& path, const MemoryGauge& memory = AvailableMemoryBytes);
 
+// The waits of LoadFromFileAside begun so far, and those not ended yet, on the user-interface
+// thread: the window's test control acts on the window only between them, as an operator would.
+struct AsideWaits {
+    uint64_t begun = 0;
+    int open = 0;
+};
+AsideWaits AsideWaitsNow();
+
 }  // namespace vantor
