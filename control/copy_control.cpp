@@ -32,6 +32,7 @@ CopyControl::CopyControl(Engine& engine, OverlayState& overlay, PlaybackState& p
     : QObject(parent), engine_(engine), overlay_(overlay), playback_(playback), sync_(sync),
       file_load_(new OverlayFileLoad(overlay, playback, this))
 {
+    connect(file_load_, &OverlayFileLoad::pictureTaken, this, &CopyControl::changed);
 }
 
 void CopyControl::LoadOverlay(const QString& path, std::function<void(const OverlayLoadResult&)> done,
@@ -44,7 +45,6 @@ void CopyControl::LoadOverlay(const QString& path, std::function<void(const Over
             done(result);
         },
         std::move(open));
-    emit changed();  // the first picture is in, or the load has failed
 }
 
 bool CopyControl::picture_loaded() const { return overlay_.frames.first.image.IsCompositable(); }

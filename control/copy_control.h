@@ -31,7 +31,9 @@ public:
 
     // The overlay. A file loads as "Load Overlay" loads it with every question answered OK: a
     // whole numbered run, the overlay off until it is switched on (a run: back as it was once
-    // the run is in). `done` runs when the load has ended. `open` opens each file of the run.
+    // the run is in). The files are decoded off this thread: what is sent stays as it was
+    // until the picture is in. `done` runs when the load has ended. `open` opens each file of
+    // the run.
     void LoadOverlay(const QString& path, std::function<void(const OverlayLoadResult&)> done,
                      FileOpener open = OpenRegularFile);
     bool overlay_loading() const { return file_load_->loading(); }

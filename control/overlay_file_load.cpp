@@ -5,15 +5,15 @@
 
 #include <QFileInfo>
 
+#include <utility>
+
 namespace vantor {
 
-OverlayFileLoad::OverlayFileLoad(OverlayState& overlay, PlaybackState& playback, QObject* parent)
+OverlayFileLoad::OverlayFileLoad(OverlayState& overlay, PlaybackState& playback, QObject* parent, MemoryGauge memory)
     : QObject(parent), frames_(overlay.frames),
-      loader_(overlay, {playback.is_sequence, playback.current, preview_current_}, *this, AllocateNode,
-              AvailableMemoryBytes, [this](const QString& path) { return open_(path); })
+      loader_(overlay, {playback.is_sequence, playback.current, preview_current_}, *this, AllocateNode, memory),
+      decoder_(memory)
 {
-    step_timer_.setSingleShot(true);
-    connect(&step_timer_, &QTimer::timeout, this, &OverlayFileLoad::RunStep);
 }
 
 void OverlayFileLoad::Load(const QString& path, std::function<void(const OverlayLoadResult&)> done,
@@ -27,14 +27,31 @@ void OverlayFileLoad::Load(const QString& path, std::function<void(const Overlay
     open_ = std::move(open);
     result_ = {};
     done_ = std::move(done);
+    decoder_.Decode(path, [this](RgbaImage& picture, bool loaded) { StartWithPicture(picture, loaded); }, open_);
+}
+
+// The picture is in: the load goes on as the dialog's does, from the loader's first step.
+void OverlayFileLoad::StartWithPicture(RgbaImage& picture, bool loaded)
+{
+    decoded_ = std::move(picture);
+    decoded_loaded_ = loaded;
     loader_.LoadOverlay();
     reset_count_ = frames_.reset_count;
-    if (!result_.failure.isEmpty() || !step_timer_.isActive())
+    emit pictureTaken();
+    if (!result_.failure.isEmpty() || !decoder_.busy())
         Finish();  // a single picture, a picture that did not load, or a run that ended at once
 }
 
-void OverlayFileLoad::RunStep()
+void OverlayFileLoad::ScheduleStep(int)
 {
+    decoder_.Decode(loader_.NextFramePath(), [this](RgbaImage& picture, bool loaded) { RunStep(picture, loaded); },
+                    open_);
+}
+
+void OverlayFileLoad::RunStep(RgbaImage& picture, bool loaded)
+{
+    decoded_ = std::move(picture);
+    decoded_loaded_ = loaded;
     if (!loader_.LoadSequenceStep())
         Finish();
 }
@@ -51,9 +68,17 @@ void OverlayFileLoad::Finish()
 
 bool OverlayFileLoad::ChooseAndLoad(RgbaImage& image)
 {
-    image.file_path = path_;
-    image.file_title = QFileInfo(path_).fileName();
-    return image.LoadFromFile(path_, AvailableMemoryBytes, open_);
+    image = std::exchange(decoded_, RgbaImage());
+    return decoded_loaded_;
+}
+
+// The step runs once its file is ready, decoded aside.
+bool OverlayFileLoad::LoadPictureFile(RgbaImage& image, const MemoryGauge&)
+{
+    RgbaImage decoded = std::exchange(decoded_, RgbaImage());
+    if (decoded_loaded_)
+        image = std::move(decoded);
+    return decoded_loaded_;
 }
 
 void OverlayFileLoad::ReportLoadFailure(const QString& path)

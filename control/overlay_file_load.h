@@ -1,15 +1,17 @@
 #pragma once
 // Loading a logo from outside the window: the picture, and the whole numbered run it starts, as
 // the Overlay setup dialog loads them when every question is answered OK, with the loader's own
-// rules for gaps, broken files and memory. Nothing is shown or asked; the steps follow each
-// other through the event loop, so the copy keeps sending and answering while a long run loads.
+// rules for gaps, broken files and memory. Nothing is shown or asked; every file is decoded
+// aside, off the user-interface thread, and the steps follow each other through the event loop,
+// so the copy keeps sending and answering while a large picture or a long run loads, and what
+// goes out stays as it was until the picture is in.
 
+#include "imagery/picture_decode_aside.h"
 #include "imagery/sequence_loader.h"
 
 #include <QObject>
 #include <QString>
 #include <QStringList>
-#include <QTimer>
 
 #include <atomic>
 #include <functional>
@@ -28,7 +30,9 @@ class OverlayFileLoad : public QObject, private SequenceLoaderHost {
     Q_OBJECT
 
 public:
-    OverlayFileLoad(OverlayState& overlay, PlaybackState& playback, QObject* parent = nullptr);
+    // memory: what the machine can still give, for every file the load decodes.
+    OverlayFileLoad(OverlayState& overlay, PlaybackState& playback, QObject* parent = nullptr,
+                    MemoryGauge memory = AvailableMemoryBytes);
 
     // Starts a load; `done` runs once it has ended. A load still running ends first, its `done`
     // told that a later load replaced it. Every file of the run is opened by `open`.
@@ -36,8 +40,13 @@ public:
               FileOpener open = OpenRegularFile);
     bool loading() const { return static_cast<bool>(done_); }
 
+signals:
+    // The picture has been decoded and is in (or did not load); a run goes on loading.
+    void pictureTaken();
+
 private:
-    void RunStep();
+    void StartWithPicture(RgbaImage& picture, bool loaded);
+    void RunStep(RgbaImage& picture, bool loaded);
     void Finish();
 
     bool ChooseAndLoad(RgbaImage& image) override;
@@ -51,13 +60,17 @@ private:
     void ShowLoadedPicture(const RgbaImage&) override {}
     void SetOverlayLabel(const QString&) override {}
     void ReportLoadFailure(const QString& path) override;
-    void ScheduleStep(int) override { step_timer_.start(0); }
-    void CancelStep() override { step_timer_.stop(); }
+    void ScheduleStep(int) override;
+    void CancelStep() override { decoder_.Cancel(); }
+    bool RunFileReady(const QString& path) override { return !decoder_.busy() && decoded_.file_path == path; }
+    bool LoadPictureFile(RgbaImage& image, const MemoryGauge& memory) override;
 
     FrameList& frames_;
     std::atomic<const SequenceFrame*> preview_current_{nullptr};  // no preview play out here
     SequenceLoader loader_;
-    QTimer step_timer_;
+    PictureDecodeAside decoder_;
+    RgbaImage decoded_;          // the file the loader takes next, decoded aside
+    bool decoded_loaded_ = false;
     QString path_;
     FileOpener open_ = OpenRegularFile;  // this load's
     OverlayLoadResult result_;

@@ -13,6 +13,7 @@
 #include "engine/engine_constants.h"
 #include "engine/instance_sync.h"
 #include "headless/service_link.h"
+#include "platform/bus_probe.h"
 #include "platform/copy_link.h"
 #include "platform/realtime_thread.h"
 #include "platform/unix_signals.h"
@@ -49,6 +50,7 @@ int main(int argc, char** argv)
     if (!command_line.start)
         return command_line.exit_code;
 
+    const bool bus_silent = LeaveSilentSessionBus();
     QCoreApplication app(argc, argv);
     OverlayState overlay;
     PlaybackState playback;
@@ -61,7 +63,10 @@ int main(int argc, char** argv)
 
     engine.SetSendThreadStart(MakeThisThreadRealtime);
     CopyLink link(engine);
-    if (!link.on_bus())
+    if (bus_silent)
+        Complain(QStringLiteral("the session bus did not answer within %1 s: running alone as copy No 1")
+                     .arg(kBusAnswerLimitMs / 1000));
+    else if (!link.on_bus())
         Complain(QStringLiteral("no session bus: running alone as copy No 1"));
     InstanceSync& sync = link.sync();
     CopyControl control(engine, overlay, playback, sync);

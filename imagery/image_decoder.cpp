@@ -61,9 +61,10 @@ QImage DecodeImageFile(const QString& path, const MemoryGauge& memory, const Fil
     QImageReader reader(file.get());
     reader.setAutoTransform(false);
     reader.setAllocationLimit(kDecodeLimitMegabytes);
+    // Without a size in advance the memory rule cannot be kept: such a file is refused.
     const QSize declared = reader.size();
-    if (declared.isValid() &&
-        (!PixelBytes(declared.width(), declared.height()) || !RoomToLoad(reader, declared, memory)))
+    if (!declared.isValid() || !PixelBytes(declared.width(), declared.height()) ||
+        !RoomToLoad(reader, declared, memory))
         return {};
     const bool is_gif = reader.format() == "gif";
     QImage image;
@@ -96,9 +97,11 @@ QString DescribeLoadFailure(const QString& path, const MemoryGauge& memory)
     if (!reader.canRead())
         return QString::fromLatin1(kFailureNotAPicture);
     const QSize declared = reader.size();
-    if (declared.isValid() && !PixelBytes(declared.width(), declared.height()))
+    if (!declared.isValid())
+        return QString::fromLatin1(kFailureSizeUnknown);
+    if (!PixelBytes(declared.width(), declared.height()))
         return QString::fromLatin1(kFailureTooLarge).arg(declared.width()).arg(declared.height());
-    if (declared.isValid() && !RoomToLoad(reader, declared, memory))
+    if (!RoomToLoad(reader, declared, memory))
         return QString::fromLatin1(kFailureNoMemory).arg(declared.width()).arg(declared.height());
     return QString::fromLatin1(kFailureDamaged);
 }

@@ -19,30 +19,61 @@ std::optional<int64_t> MemAvailable()
     return std::nullopt;
 }
 
-// One group's limit less its use; nothing without a limit ("max") or its files.
-std::optional<int64_t> RoomIn(const std::filesystem::path& folder)
+// A figure from the first word of a file; nothing without the file or a number in it.
+std::optional<int64_t> ReadFigure(const std::filesystem::path& file)
 {
-    std::ifstream max_file(folder / "memory.max");
-    std::ifstream current_file(folder / "memory.current");
-    std::string max_text;
-    int64_t current = 0;
-    if (!(max_file >> max_text) || max_text == "max" || !(current_file >> current))
+    std::ifstream in(file);
+    std::string text;
+    if (!(in >> text))
         return std::nullopt;
     try {
-        return std::stoll(max_text) - current;
+        return std::stoll(text);
     } catch (const std::exception&) {
-        return std::nullopt;
+        return std::nullopt;  // "max": no limit
     }
 }
 
-// The group of this process in the unified hierarchy: the line "0::/path" of /proc/self/cgroup.
-std::string OwnGroup()
+// Version 1 says "no limit" with the largest count of pages it can hold.
+constexpr int64_t kNoLimitV1 = int64_t{1} << 62;
+
+// One group's limit less its use, from version 2's files or else version 1's; nothing without
+// a limit or its files.
+std::optional<int64_t> RoomIn(const std::filesystem::path& folder)
 {
+    if (std::filesystem::exists(folder / "memory.max")) {
+        const auto limit = ReadFigure(folder / "memory.max");
+        const auto used = ReadFigure(folder / "memory.current");
+        return limit && used ? std::optional(*limit - *used) : std::nullopt;
+    }
+    const auto limit = ReadFigure(folder / "memory.limit_in_bytes");
+    const auto used = ReadFigure(folder / "memory.usage_in_bytes");
+    if (!limit || *limit >= kNoLimitV1 || !used)
+        return std::nullopt;
+    return *limit - *used;
+}
+
+struct OwnGroups {
+    std::string unified = "/";              // "0::/path"
+    std::optional<std::string> memory_v1;   // "N:...memory...:/path"
+};
+
+// The groups of this process, as /proc/self/cgroup names them.
+OwnGroups ReadOwnGroups()
+{
+    OwnGroups groups;
     std::ifstream cgroup("/proc/self/cgroup");
-    for (std::string line; std::getline(cgroup, line);)
+    for (std::string line; std::getline(cgroup, line);) {
+        const size_t first = line.find(':');
+        const size_t second = line.find(':', first + 1);
+        if (first == std::string::npos || second == std::string::npos)
+            continue;
+        const std::string controllers = "," + line.substr(first + 1, second - first - 1) + ",";
         if (line.starts_with("0::"))
-            return line.substr(3);
-    return "/";
+            groups.unified = line.substr(second + 1);
+        else if (controllers.find(",memory,") != std::string::npos)
+            groups.memory_v1 = line.substr(second + 1);
+    }
+    return groups;
 }
 
 }  // namespace
@@ -68,7 +99,11 @@ std::optional<int64_t> GroupRoom(const std::string& hierarchy, const std::string
 
 std::optional<int64_t> AvailableMemoryBytes()
 {
-    return SmallerKnown(MemAvailable(), GroupRoom("/sys/fs/cgroup", OwnGroup()));
+    const OwnGroups groups = ReadOwnGroups();
+    std::optional<int64_t> room = SmallerKnown(MemAvailable(), GroupRoom("/sys/fs/cgroup", groups.unified));
+    if (groups.memory_v1)
+        room = SmallerKnown(room, GroupRoom("/sys/fs/cgroup/memory", *groups.memory_v1));
+    return room;
 }
 
 bool RoomFor(const MemoryGauge& gauge, int64_t peak_bytes)

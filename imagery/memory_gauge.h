@@ -13,15 +13,16 @@ namespace vantor {
 inline constexpr int64_t kMemoryReserveBytes = int64_t{256} << 20;
 
 // The smaller of what the kernel reports as available and what this program's control group
-// may still take; nothing when neither can be read.
+// may still take (under cgroup v2, or v1's memory controller); nothing when none can be read.
 std::optional<int64_t> AvailableMemoryBytes();
 
 // The smaller of two figures where both are known, the one known otherwise.
 std::optional<int64_t> SmallerKnown(std::optional<int64_t> a, std::optional<int64_t> b);
 
 // What the control group `group` (a path as /proc/self/cgroup names it) and every group above it
-// still let their processes take, read from the cgroup v2 hierarchy mounted at `hierarchy`;
-// nothing when none of them has a limit.
+// still let their processes take, read from the hierarchy mounted at `hierarchy`: cgroup v2's
+// (memory.max, memory.current) or v1's memory controller (memory.limit_in_bytes,
+// memory.usage_in_bytes); nothing when none of them has a limit.
 std::optional<int64_t> GroupRoom(const std::string& hierarchy, const std::string& group);
 
 using MemoryGauge = std::function<std::optional<int64_t>()>;

@@ -26,10 +26,9 @@ std::unique_ptr<SequenceFrame> AllocateNode()
 }
 
 SequenceLoader::SequenceLoader(OverlayState& overlay, PlaybackBindings playback,
-                               SequenceLoaderHost& host, NodeAllocator allocate_node, MemoryGauge memory,
-                               FileOpener open)
+                               SequenceLoaderHost& host, NodeAllocator allocate_node, MemoryGauge memory)
     : overlay_(overlay), frames_(overlay.frames), playback_(playback), host_(host),
-      allocate_node_(std::move(allocate_node)), memory_(std::move(memory)), open_(std::move(open))
+      allocate_node_(std::move(allocate_node)), memory_(std::move(memory))
 {
 }
 
@@ -70,7 +69,9 @@ void SequenceLoader::ProbeAndOffer()
     const QString question = QString::asprintf(
         kSequenceQuestion, qUtf8Printable(SequenceFramePath(frames_.name, last_number)),
         frames_.frame_count - 1);
-    if (host_.AskOkCancel(QString::fromLatin1(kSequenceCaption), question))
+    // While the question is open another load (the control API's) may take the list over: the
+    // answer then starts nothing, so that no load is left marked as running.
+    if (host_.AskOkCancel(QString::fromLatin1(kSequenceCaption), question) && my_reset_ == frames_.reset_count)
         StartLoad();
 }
 
@@ -94,6 +95,11 @@ bool SequenceLoader::LoadSequenceStep()
         host_.HideProgress();  // another load has taken the list over
         return false;
     }
+    if (!host_.RunFileReady(NextFramePath())) {
+        step_pending_ = true;
+        host_.ScheduleStep(kLoadStepDelayMs);
+        return true;
+    }
     std::unique_ptr<SequenceFrame> node = allocate_node_();
     if (!node) {
         DropAllButFirst();
@@ -103,9 +109,14 @@ bool SequenceLoader::LoadSequenceStep()
     }
     node->number = frames_.name.first_number + frames_.frame_count;
     const QString number_text = SequenceNumberText(frames_.name, node->number);
-    node->image.file_path = SequenceFramePath(frames_.name, node->number);
+    node->image.file_path = NextFramePath();
     node->image.file_title = QFileInfo(node->image.file_path).fileName();
-    if (!node->image.LoadFromFile(node->image.file_path, memory_, open_)) {
+    const bool loaded = host_.LoadPictureFile(node->image, memory_);
+    if (my_reset_ != frames_.reset_count) {
+        host_.HideProgress();  // taken over while the file was decoded aside
+        return false;
+    }
+    if (!loaded) {
         // A run normally ends at the first number that is missing; a file that is there but
         // does not load (damaged, or more than the machine can give) is worth a word before the
         // closing message. The frames loaded stay.
@@ -127,6 +138,11 @@ bool SequenceLoader::LoadSequenceStep()
     step_pending_ = true;
     host_.ScheduleStep(kLoadStepDelayMs);
     return true;
+}
+
+QString SequenceLoader::NextFramePath() const
+{
+    return SequenceFramePath(frames_.name, frames_.name.first_number + frames_.frame_count);
 }
 
 bool SequenceLoader::EndLoadStep()
@@ -198,7 +214,7 @@ void SequenceLoader::DropFile(const QString& path)
     RgbaImage dropped;
     dropped.file_path = path;
     dropped.file_title = QFileInfo(path).fileName();
-    if (dropped.LoadFromFile(path, memory_, open_)) {
+    if (host_.LoadPictureFile(dropped, memory_)) {
         InstallFirstPicture(dropped);
         host_.ShowLoadedPicture(frames_.first.image);
     } else {

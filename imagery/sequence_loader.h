@@ -1,10 +1,11 @@
 #pragma once
 // Loading the overlay: the picked picture, and, when it is the first of a numbered run of
 // files, the files that follow, one per step so that the dialog stays responsive and its Stop
-// button can end the load. Everything here runs on the user-interface thread; the send thread
-// draws from the same list at the same time, so every change to the list, the current-frame
-// pointers and the first picture is made under the list's guard, and every file is decoded
-// before the guard is taken.
+// button can end the load. Everything here runs on the user-interface thread (a host may decode
+// the files aside, off it, and hand them over in ChooseAndLoad and LoadPictureFile); the send
+// thread draws from the same list at the same time, so every change to the list, the
+// current-frame pointers and the first picture is made under the list's guard, and every file
+// is decoded before the guard is taken.
 
 #include "imagery/frame_list.h"
 #include "imagery/memory_gauge.h"
@@ -47,6 +48,15 @@ public:
     // Runs LoadSequenceStep once after the delay; a second call restarts the delay.
     virtual void ScheduleStep(int delay_ms) = 0;
     virtual void CancelStep() = 0;
+    // Whether the step for the run's file `path` can run now; when not, the step is scheduled
+    // instead, the host decoding the file aside meanwhile.
+    virtual bool RunFileReady(const QString& /*path*/) { return true; }
+    // Loads the file `image.file_path` names (a run's next file, a dropped file) into `image`:
+    // here and now, unless the host decodes it aside. Unchanged when it does not load.
+    virtual bool LoadPictureFile(RgbaImage& image, const MemoryGauge& memory)
+    {
+        return image.LoadFromFile(image.file_path, memory);
+    }
 };
 
 // The playback fields that a load resets and sets, owned by the engine and by the dialog.
@@ -64,17 +74,17 @@ class SequenceLoader {
 public:
     // memory: what the machine can still give, for the files the loader decodes (the host
     // decodes the picked one); a file that needs more does not load, and a sequence ends its
-    // load there, keeping its frames. open: how the loader opens those files (a load confined
-    // to a folder opens each beneath it).
+    // load there, keeping its frames. How each file is opened is the host's (LoadPictureFile).
     SequenceLoader(OverlayState& overlay, PlaybackBindings playback, SequenceLoaderHost& host,
-                   NodeAllocator allocate_node = AllocateNode, MemoryGauge memory = AvailableMemoryBytes,
-                   FileOpener open = OpenRegularFile);
+                   NodeAllocator allocate_node = AllocateNode, MemoryGauge memory = AvailableMemoryBytes);
 
     // "Load Overlay": pick a file, reset the list to it, and offer to load the run that
     // follows it. A load still running is ended first.
     void LoadOverlay();
     // One file of a sequence load; true when a further step has been scheduled.
     bool LoadSequenceStep();
+    // The file the next step loads.
+    QString NextFramePath() const;
     // The dialog closes during a load: the load stops where it is, without its end step, so the
     // frames loaded so far stay in the list and only the first is sent.
     void AbandonLoad();
@@ -99,7 +109,6 @@ private:
     SequenceLoaderHost& host_;
     NodeAllocator allocate_node_;
     MemoryGauge memory_;
-    FileOpener open_;
     bool step_pending_ = false;
     uint32_t my_reset_ = 0;  // the list's reset count when this loader last reset it
 };

@@ -22,6 +22,8 @@ inline constexpr char kFailureNotAPicture[] =
     "This is not a picture in a format the program reads (BMP, GIF, JPEG, PNG, TIFF).";
 inline constexpr char kFailureTooLarge[] = "The picture is too large to hold: %1 x %2 pixels.";
 inline constexpr char kFailureNoMemory[] = "There is not enough memory for a picture of %1 x %2 pixels.";
+inline constexpr char kFailureSizeUnknown[] =
+    "The picture does not tell its size before it is decoded, so its memory cannot be checked.";
 inline constexpr char kFailureDamaged[] = "The picture is damaged or incomplete.";
 
 }  // namespace vantor

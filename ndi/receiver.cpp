@@ -1,5 +1,7 @@
 #include "ndi/receiver.h"
 
+#include <linux/sockios.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 
 #include <algorithm>
@@ -8,7 +10,7 @@
 namespace vantor::ndi {
 
 Receiver::Receiver(UniqueFd socket, const PeerAddress& peer, int64_t now_ns)
-    : socket_(std::move(socket)), peer_(peer), last_progress_ns_(now_ns)
+    : socket_(std::move(socket)), peer_(peer), last_progress_ns_(now_ns), last_accepted_ns_(now_ns)
 {
 }
 
@@ -48,6 +50,7 @@ void Receiver::DropBacklog()
         --count_;
     }
     join_left_bytes_ = std::min(join_left_bytes_, queued_bytes_ - front_sent_bytes_);
+    CountJoinOut(0);
 }
 
 void Receiver::EndJoin()
@@ -56,6 +59,34 @@ void Receiver::EndJoin()
         return;
     join_queued_ = true;
     join_left_bytes_ = queued_bytes_ - front_sent_bytes_;
+    CountJoinOut(0);
+}
+
+void Receiver::CountJoinOut(size_t sent)
+{
+    const size_t of_join = std::min(sent, join_left_bytes_);
+    join_left_bytes_ -= of_join;
+    if (join_queued_ && join_left_bytes_ == 0 && join_end_bytes_ == kJoinNotOut)
+        join_end_bytes_ = written_bytes_ + of_join;
+}
+
+void Receiver::LookAtPeer(int64_t now_ns)
+{
+    int waiting = 0;
+    if (::ioctl(socket_.get(), SIOCOUTQ, &waiting) != 0)
+        return;
+    const uint64_t accepted = written_bytes_ - uint64_t(std::max(waiting, 0));
+    if (accepted > accepted_bytes_ && join_end_bytes_ != kJoinNotOut)
+        taken_.Add(accepted - std::max(accepted_bytes_, std::min(accepted, join_end_bytes_)), now_ns);
+    peer_behind_ = waiting > 0;
+    if (accepted > accepted_bytes_ || !peer_behind_)
+        last_accepted_ns_ = now_ns;
+    accepted_bytes_ = std::max(accepted, accepted_bytes_);
+}
+
+bool Receiver::PeerStillFor(int64_t limit_ns, int64_t now_ns) const
+{
+    return peer_behind_ && now_ns - last_accepted_ns_ > limit_ns;
 }
 
 bool Receiver::WriteSome(int64_t now_ns)
@@ -66,12 +97,9 @@ bool Receiver::WriteSome(int64_t now_ns)
         if (sent < 0)
             return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR;
         last_progress_ns_ = now_ns;
+        CountJoinOut(size_t(sent));
+        written_bytes_ += uint64_t(sent);
         sent_bytes_ += size_t(sent);
-        if (join_queued_) {
-            const size_t of_join = std::min(size_t(sent), join_left_bytes_);
-            join_left_bytes_ -= of_join;
-            taken_.Add(uint64_t(size_t(sent) - of_join), now_ns);
-        }
         front_sent_bytes_ += size_t(sent);
         if (front_sent_bytes_ == queue_[front_]->size())
             PopFront();

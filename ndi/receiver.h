@@ -48,15 +48,27 @@ public:
     // Output has been waiting for longer than `limit_ns` without a byte going out.
     bool StalledLongerThan(int64_t limit_ns, int64_t now_ns) const;
     // Everything queued so far (its header and first key frame) is the receiver's join: bytes
-    // written after the join has gone out count as taken. Only the first call counts.
+    // its peer accepts after the join count as taken. Only the first call counts.
     void EndJoin();
-    // Bytes of the stream the connection took lately, after its join: a receiver that reads
-    // takes every frame, however far behind, one that does not takes nothing once its buffers
-    // are full, and one that has just joined has taken little yet.
+    // Looks at what the peer has accepted (acknowledged) of what was written: the socket's
+    // queue of bytes not yet accepted. Called on every pass of the network thread.
+    void LookAtPeer(int64_t now_ns);
+    // Bytes wait for the peer and it has accepted none of them for longer than `limit_ns`,
+    // whatever the kernel's buffers on this side still take: a peer that does not read.
+    bool PeerStillFor(int64_t limit_ns, int64_t now_ns) const;
+    // Bytes waited for the peer at the latest look.
+    bool peer_behind() const { return peer_behind_; }
+    // Since when the peer has accepted nothing while bytes wait for it.
+    int64_t peer_still_since_ns() const { return last_accepted_ns_; }
+    // Bytes of the stream the peer accepted lately, after its join: a receiver that reads
+    // accepts every frame, however far behind, one that does not accepts nothing once its
+    // buffers are full, and one that has just joined has accepted little yet.
     uint64_t TakenRecently(int64_t now_ns) const { return taken_.Total(now_ns); }
 
 private:
     void PopFront();
+    // `sent` more bytes have been written: the part of them that belongs to the join.
+    void CountJoinOut(size_t sent);
 
     UniqueFd socket_;
     PeerAddress peer_;
@@ -69,8 +81,15 @@ private:
     bool join_queued_ = false;  // EndJoin was called
     size_t join_left_bytes_ = 0;  // of the join, still to go out
     size_t input_bytes_ = 0;    // read from the peer in all
-    RecentBytes taken_;         // counted after the join
-    uint64_t sent_bytes_ = 0;   // written since the last TakeSentBytes
+    uint64_t written_bytes_ = 0;   // handed to the socket in all
+    uint64_t join_end_bytes_ = kJoinNotOut;  // where the join ends in what was written
+    uint64_t accepted_bytes_ = 0;  // of those, accepted by the peer at the latest look
+    bool peer_behind_ = false;     // bytes waited for the peer at the latest look
+    int64_t last_accepted_ns_;     // the peer last accepted a byte, or had nothing waiting
+    RecentBytes taken_;            // accepted after the join
+    uint64_t sent_bytes_ = 0;      // written since the last TakeSentBytes
+
+    static constexpr uint64_t kJoinNotOut = UINT64_MAX;
 };
 
 }  // namespace vantor::ndi

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <new>
+#include <utility>
 
 namespace vantor::ndi {
 namespace {
@@ -100,6 +101,8 @@ void SourceNetwork::AcceptReceivers(int64_t now_ns)
 
 std::vector<Receiver>::iterator SourceNetwork::MakingWay(const PeerAddress& newcomer, int64_t now_ns)
 {
+    if (const auto stalled = LongestStalled(now_ns); stalled != receivers_.end())
+        return stalled;
     const auto places_of = [&](const PeerAddress& peer) {
         const auto of_peer = [&](const Receiver& r) { return r.peer() == peer; };
         return std::count_if(receivers_.begin(), receivers_.end(), of_peer) + (peer == newcomer ? 1 : 0);
@@ -107,14 +110,26 @@ std::vector<Receiver>::iterator SourceNetwork::MakingWay(const PeerAddress& newc
     std::ptrdiff_t most = 0;
     for (const Receiver& r : receivers_)
         most = std::max(most, places_of(r.peer()));
-    // From the back, as receivers_ is in the order they connected: on equal terms the latest.
+    // The least taken goes; on equal terms one whose peer leaves bytes waiting before one that
+    // has accepted all; then, from the back, as receivers_ is in the order they connected, the
+    // latest.
+    const auto rank = [now_ns](const Receiver& r) { return std::pair(r.TakenRecently(now_ns), !r.peer_behind()); };
     auto making_way = receivers_.end();
     for (auto it = receivers_.end(); it-- != receivers_.begin();) {
-        if (places_of(it->peer()) == most &&
-            (making_way == receivers_.end() || it->TakenRecently(now_ns) < making_way->TakenRecently(now_ns)))
+        if (places_of(it->peer()) == most && (making_way == receivers_.end() || rank(*it) < rank(*making_way)))
             making_way = it;
     }
     return making_way;
+}
+
+std::vector<Receiver>::iterator SourceNetwork::LongestStalled(int64_t now_ns)
+{
+    auto stalled = receivers_.end();
+    for (auto it = receivers_.begin(); it != receivers_.end(); ++it)
+        if (it->PeerStillFor(kPeerStillLimitNs, now_ns) &&
+            (stalled == receivers_.end() || it->peer_still_since_ns() < stalled->peer_still_since_ns()))
+            stalled = it;
+    return stalled;
 }
 
 void SourceNetwork::TakeFrames(int64_t now_ns)
@@ -256,6 +271,8 @@ void SourceNetwork::ServiceReceivers(std::span<const pollfd> polled, int64_t now
         CountSentBytes(r);
         if (!alive)
             receivers_.erase(receivers_.begin() + std::ptrdiff_t(i));
+        else
+            r.LookAtPeer(now_ns);
     }
 }
 

@@ -5,16 +5,20 @@
 // that fail, vanish or stay stalled. The caller never waits on any of it.
 //
 // Places: up to kMaxReceivers connections are served. When all are taken, a new connection
-// still gets the stream at once. The peer address that holds the most places, the new
-// connection counted, gives one up, so a peer that opens connections again and again displaces
-// only its own, however new the receivers of other peers are. Of that address's connections
-// (of all, when every address holds as many) the one that has taken the least of the stream in
-// the last two seconds goes (what a receiver took counts from when its join, the header and
-// first key frame, has gone out: one that does not read takes nothing once its buffers are
-// full, one that joined lately has taken less than those watching for longer), and on equal
-// terms the latest connected. Connections are accepted a few at a time between frames, so a
-// flood never holds frames up; an accept that fails for want of descriptors or memory leaves
-// the listener alone for a while instead of waking the thread again and again.
+// still gets the stream at once. A connection whose peer has accepted none of the bytes waiting
+// for it for kPeerStillLimitNs is stalled and gives its place up first (the one stalled longest),
+// whatever its address: what a peer has accepted is what its kernel acknowledged, so a peer that
+// does not read stalls once its own buffers are full, even at a still picture whose frames are a
+// few bytes each. Otherwise the peer address that holds the most places, the new connection
+// counted, gives one up, so a peer that opens connections again and again displaces only its
+// own, however new the receivers of other peers are. Of that address's connections (of all,
+// when every address holds as many) the one whose peer has accepted the least of the stream in
+// the last two seconds goes (counted from when its join, the header and first key frame, has
+// gone out: one that joined lately has accepted less than those watching for longer), on equal
+// terms one whose peer leaves bytes waiting before one that has accepted all, then the latest
+// connected. Connections are accepted a few at a time between frames,
+// so a flood never holds frames up; an accept that fails for want of descriptors or memory
+// leaves the listener alone for a while instead of waking the thread again and again.
 //
 // Memory running short skips the frame for receivers, who go on from a key frame; a stream
 // the muxer can no longer write starts afresh, and a picture lost with a restart is asked of
@@ -41,6 +45,9 @@ namespace vantor::ndi {
 inline constexpr size_t kMaxReceivers = 16;
 // A receiver whose output makes no progress for this long is dropped.
 inline constexpr int64_t kStallLimitNs = 2'000'000'000;
+// A receiver whose peer accepts nothing of what waits for it for this long is stalled: the
+// first to make way for a new one. A receiver that reads accepts within milliseconds.
+inline constexpr int64_t kPeerStillLimitNs = 1'000'000'000;
 // Connections accepted between two looks at the frames.
 inline constexpr int kAcceptsPerPass = 4;
 // A key frame this large is made afresh when needed again rather than kept.
@@ -70,6 +77,8 @@ private:
     void AcceptReceivers(int64_t now_ns);
     // The receiver that gives its place up to a new one from `newcomer`.
     std::vector<Receiver>::iterator MakingWay(const PeerAddress& newcomer, int64_t now_ns);
+    // The receiver whose peer has been stalled the longest; end() when none is.
+    std::vector<Receiver>::iterator LongestStalled(int64_t now_ns);
     void TakeFrames(int64_t now_ns);
     void TakeFrame(FrameEvent& frame, int64_t now_ns);
     // Starts the muxer's stream and gives every receiver its header; false when it cannot.

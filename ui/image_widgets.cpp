@@ -1,6 +1,7 @@
 #include "ui/image_widgets.h"
 
 #include "imagery/image_decoder.h"
+#include "imagery/picture_decode_aside.h"
 #include "imagery/thumbnail.h"
 
 #include <QFileDialog>
@@ -54,7 +55,7 @@ bool LoadWithFileDialog(RgbaImage& image, QWidget* parent)
         return false;
     image.file_path = dialog.selectedFiles().constFirst();
     image.file_title = QFileInfo(image.file_path).fileName();
-    return image.LoadFromFile(image.file_path);
+    return LoadFromFileAside(image, image.file_path);
 }
 
 bool DrawThumbnail(QLabel* control, const RgbaImage& image)

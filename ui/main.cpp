@@ -1,8 +1,11 @@
 // ndivantor: sends a station logo as a network video source, from its main window.
 
 #include "control/command_line.h"
+#include "platform/bus_probe.h"
 #include "ui/display_guard.h"
 #include "ui/ndivantor_app.h"
+
+#include <cstdio>
 
 namespace {
 
@@ -21,6 +24,10 @@ int main(int argc, char** argv)
         vantor::ReadCommandLine(vantor::Arguments(argc, argv), QString::fromLatin1(kDescription));
     if (!command_line.start)
         return command_line.exit_code;
+    // Before the window system: Qt's own parts may reach for the bus too.
+    if (vantor::LeaveSilentSessionBus())
+        std::fprintf(stderr, "ndivantor: the session bus did not answer within %d s: running alone as copy No 1\n",
+                     vantor::kBusAnswerLimitMs / 1000);
     const auto app = vantor::MakeApplicationOrExit(argc, argv);
     return vantor::CNDIVantorApp().InitInstance(*command_line.start);
 }

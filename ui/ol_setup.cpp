@@ -3,6 +3,7 @@
 #include "control/copy_control.h"
 #include "engine/playback_state.h"
 #include "imagery/image_decoder.h"
+#include "imagery/picture_decode_aside.h"
 #include "imagery/sequence_texts.h"
 #include "ndi/ndi_runtime.h"
 #include "preview/col_button.h"
@@ -376,5 +377,11 @@ void OLSetup::ReportLoadFailure(const QString& path)
 void OLSetup::ScheduleStep(int delay_ms) { step_timer_.start(delay_ms); }
 
 void OLSetup::CancelStep() { step_timer_.stop(); }
+
+// Decoded aside: the copy's control API and page go on answering while a large picture decodes.
+bool OLSetup::LoadPictureFile(RgbaImage& image, const MemoryGauge& memory)
+{
+    return LoadFromFileAside(image, image.file_path, memory);
+}
 
 }  // namespace vantor

@@ -91,6 +91,7 @@ private:
     void ReportLoadFailure(const QString& path) override;
     void ScheduleStep(int delay_ms) override;
     void CancelStep() override;
+    bool LoadPictureFile(RgbaImage& image, const MemoryGauge& memory) override;
 
     OverlayState& overlay_;
     CopyControl& control_;

@@ -1,5 +1,6 @@
 #include "ui/window_test_control.h"
 
+#include "imagery/picture_decode_aside.h"
 #include "platform/stdin_commands.h"
 #include "preview/col_button.h"
 #include "ui/main_dialog.h"
@@ -93,8 +94,23 @@ void WindowTestControl::Pick(const QString& path, int tries)
     if (QWidget* typing = dialog->focusWidget())
         typing->clearFocus();  // the dialog leaves a file name field with the focus alone
     dialog->selectFile(path);
-    connect(dialog, &QDialog::finished, this, [] { Say(QStringLiteral("picked")); }, Qt::SingleShotConnection);
+    const uint64_t begun = AsideWaitsNow().begun;
+    connect(dialog, &QDialog::finished, this, [this, begun] { SayPickedOnceIn(begun, kPickTries); },
+            Qt::SingleShotConnection);
     QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
+}
+
+// The picked file is decoded aside after the dialog has closed: "picked" once it is in, so
+// that the commands that follow act on the window as an operator's would, after the load.
+void WindowTestControl::SayPickedOnceIn(uint64_t waits_begun_before, int tries)
+{
+    const AsideWaits waits = AsideWaitsNow();
+    if ((waits.begun == waits_begun_before || waits.open > 0) && tries > 0) {
+        QTimer::singleShot(kPickRetry_ms, this,
+                           [this, waits_begun_before, tries] { SayPickedOnceIn(waits_begun_before, tries - 1); });
+        return;
+    }
+    Say(QStringLiteral("picked"));
 }
 
 void WindowTestControl::Click(QWidget* control)

@@ -10,13 +10,15 @@
 //   key <Escape|Return|F1>  a key press where the focus is
 //   answer <ok|cancel>      a button of the message box that is open; prints "answered" and its text
 //   pick <path>             the file to take in the file dialog that is open (or opens soon);
-//                           prints "picked" when the dialog has closed
+//                           prints "picked" when the dialog has closed and the file is loaded
 //   state                   prints "state", the controls' state and the version as key=value pairs
 // It prints the window title when it changes, "Sending" and "Stopped".
 
 #include <QByteArray>
 #include <QList>
 #include <QObject>
+
+#include <cstdint>
 
 namespace vantor {
 
@@ -33,6 +35,7 @@ private:
     void Run(const QList<QByteArray>& words);
     void Click(QWidget* control);
     void Pick(const QString& path, int tries);
+    void SayPickedOnceIn(uint64_t waits_begun_before, int tries);
     void Key(const QByteArray& name);
     void Answer(const QByteArray& button);
     void PrintState();

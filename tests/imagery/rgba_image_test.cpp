@@ -1,3 +1,4 @@
+#include "imagery/image_decoder.h"
 #include "imagery/memory_gauge.h"
 #include "imagery/rgba_image.h"
 #include "test_images.h"
@@ -149,11 +150,16 @@ TEST_F(RgbaImageLoad, FilesThatDoNotDecodeLeaveThePictureUnchanged)
     WriteBytes(text, "these are not the pixels you are looking for\n");
     const QString empty = PathOf("empty.jpg");
     WriteBytes(empty, {});
+    // A whole picture, but its reader tells no size before decoding: the memory rule cannot
+    // measure it.
+    const QString sizeless = Saved("sizeless.icns", GradientPicture(16, 16, true), "ICNS");
 
-    for (const QString& path : {truncated, text, empty, PathOf("missing.png"), dir_.path()}) {
+    for (const QString& path : {truncated, text, empty, sizeless, PathOf("missing.png"), dir_.path()}) {
         EXPECT_FALSE(image.LoadFromFile(path)) << qPrintable(path);
         ExpectStillPrevious(image);
     }
+    EXPECT_EQ(DescribeLoadFailure(sizeless),
+              QStringLiteral("The picture does not tell its size before it is decoded, so its memory cannot be checked."));
 }
 
 TEST_F(RgbaImageLoad, PicturesTooLargeToHoldAreRefusedBeforeAnyAllocation)

@@ -1,7 +1,8 @@
 // Places for receivers: with all sixteen taken, whatever the connections holding them do, a new
 // receiver gets the stream, in the place of a connection of the peer that holds the most
 // places, the one that has taken the least of it lately (on equal terms, the latest connected);
-// and a flood of connections holds up no frame of a receiver already watching.
+// and a flood of connections holds up no frame of a receiver already watching, nor, once its
+// connections stall, takes the place of a receiver on the flood's own machine.
 
 #include "child_process.h"
 #include "tcp_client.h"
@@ -220,6 +221,39 @@ TEST(ReceiverPlaces, ANewcomerGetsTheStreamWhileAnotherPeerOpensAConnectionEvery
     const auto decoded = SplitFrames(ReadFile(dir.Path("frames.raw")), kW, kH);
     EXPECT_EQ(decoded.size(), size_t(kFrames));
     EXPECT_TRUE(AreConsecutiveSentFrames(decoded, kW, kH, DrawMovingBox));
+}
+
+// A detailed station logo that never moves: every frame after the first differs only in its
+// number, a few bytes, which a connection that never reads goes on taking into its kernel
+// buffers; its key frame, a joining connection's start, is more than those buffers take.
+void DrawStillLogo(int64_t n, int32_t width, int32_t height, std::vector<uint8_t>& bgra)
+{
+    DrawNoise(0, width, height, bgra);
+    bgra[0] = uint8_t(n);
+    bgra[1] = uint8_t(n >> 8);
+    bgra[2] = uint8_t(n >> 16);
+}
+
+// A peer on the receiver's own machine (the same address) opening a connection every frame and
+// never reading: its connections stall and make way, the receiver keeps its place.
+TEST(ReceiverPlaces, AReceiverKeepsItsPlaceWhileItsOwnAddressFloodsEveryPlaceWithConnectionsThatNeverRead)
+{
+    constexpr int32_t kW = 320, kH = 180;
+    constexpr int kFrames = 150;
+    SourceHandle source = MakeSource("Kelo Vantor 1");
+    ASSERT_TRUE(source);
+    FrameSender sending(source.get(), kW, kH, 30000, 1200, DrawStillLogo);
+    // Every connection held open, so that places come free only by making way.
+    ConnectionFlood flood(PortOf(source), 1, 100 * kPlaces, "127.0.0.1", std::chrono::milliseconds(40));
+    while (flood.made() < 2 * kPlaces)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+
+    TempDir dir;
+    ChildProcess receiver(FfmpegReceiver(PortOf(source), kFrames, dir.Path("frames.raw")), dir.Path("out"));
+    EXPECT_EQ(receiver.Wait(kClientTimeoutMs), 0) << receiver.Errors();
+    const auto decoded = SplitFrames(ReadFile(dir.Path("frames.raw")), kW, kH);
+    EXPECT_EQ(decoded.size(), size_t(kFrames)) << "the receiver lost its place";
+    EXPECT_TRUE(AreSentFramesInOrder(decoded, kW, kH, DrawStillLogo));
 }
 
 }  // namespace

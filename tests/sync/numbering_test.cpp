@@ -3,6 +3,8 @@
 
 #include "sync_fixture.h"
 
+#include <signal.h>
+
 namespace vantor::test {
 namespace {
 
@@ -10,6 +12,8 @@ const QString kSending = QStringLiteral("Sending");
 const QString kNinthCopyComplaint =
     QStringLiteral("ndivantor-headless: eight copies already run on this machine: exiting");
 const QString kNoBusComplaint = QStringLiteral("ndivantor-headless: no session bus: running alone as copy No 1");
+const QString kSilentBusComplaint =
+    QStringLiteral("ndivantor-headless: the session bus did not answer within 2 s: running alone as copy No 1");
 
 class NumberingTest : public SyncTest {};
 
@@ -93,6 +97,24 @@ TEST_F(NumberingTest, ACopyWithNoSessionBusRunsAloneAsNumberOneAndSaysSoOnce)
     EXPECT_EQ(SourceTitleOf(alone), SourceName(1));
     // By now it has sent frames, each of which would have gone to the other copies.
     EXPECT_EQ(alone.Errors().split(QLatin1Char('\n')).count(kNoBusComplaint), 1) << alone.Errors().toStdString();
+}
+
+// A bus whose daemon is stopped takes connections and never answers: the copy gives it a couple
+// of seconds at start, then goes on air as a copy without a bus does.
+TEST(StoppedBus, ACopyWhoseSessionBusIsStoppedAtStartGoesOnAirAloneAsNumberOne)
+{
+    PrivateBus bus;
+    ASSERT_FALSE(bus.address().isEmpty());
+    ASSERT_EQ(::kill(pid_t(bus.pid()), SIGSTOP), 0);
+    struct Resume {
+        pid_t pid;
+        ~Resume() { ::kill(pid, SIGCONT); }  // so that the daemon can end
+    } resume{pid_t(bus.pid())};
+
+    CopyProcess copy(bus.address());
+    ASSERT_TRUE(copy.WaitForCount(kSending, 1, kSendingBound_ms)) << copy.Errors().toStdString();
+    EXPECT_EQ(copy.Title(), TitleLine(1));
+    EXPECT_EQ(copy.Errors().split(QLatin1Char('\n')).count(kSilentBusComplaint), 1) << copy.Errors().toStdString();
 }
 
 }  // namespace

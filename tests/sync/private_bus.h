@@ -16,6 +16,7 @@ public:
 
     // The address for DBUS_SESSION_BUS_ADDRESS; empty when the daemon did not start.
     const QString& address() const { return address_; }
+    qint64 pid() const { return daemon_.processId(); }
 
 private:
     QProcess daemon_;
