@@ -62,4 +62,9 @@ void OverlayFileLoad::ReportLoadFailure(const QString& path)
         result_.notes << why;
 }
 
+void OverlayFileLoad::ReportAnimationFailure(const QString& path, const QString& why)
+{
+    result_.failure = path + QStringLiteral(": ") + why;
+}
+
 }  // namespace vantor

@@ -50,8 +50,11 @@ private:
     void ShowLoadedPicture(const RgbaImage&) override {}
     void SetOverlayLabel(const QString&) override {}
     void ReportLoadFailure(const QString& path) override;
+    void ReportAnimationFailure(const QString& path, const QString& why) override;
+    void ReportAnimationNote(const QString& text) override { result_.notes << text; }
     void ScheduleStep(int) override { step_timer_.start(0); }
     void CancelStep() override { step_timer_.stop(); }
+    void ScheduleLook(int delay_ms) override { step_timer_.start(delay_ms); }
 
     FrameList& frames_;
     std::atomic<const SequenceFrame*> preview_current_{nullptr};  // no preview play out here

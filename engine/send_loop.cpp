@@ -32,6 +32,7 @@ void Engine::SendLoop(uint32_t generation)
     const int32_t position_step = record.frame_rate_N == 60000 ? 2 : 1;
     builder_.DrawStart(watermark_, watermark_on_, record.yres);
     playback_.ResetCountdown();
+    playback_.SetOutputRate(record.frame_rate_N, record.frame_rate_D);
     int32_t frame_counter = 0;
     int blink_phase = 2;
 

@@ -37,12 +37,7 @@ bool RgbaImage::LoadFromFile(const QString& path, const MemoryGauge& memory)
     const QImage decoded = DecodeImageFile(path, memory);
     if (decoded.isNull())
         return false;
-    if (!AllocatePixels(decoded.width(), decoded.height()))
-        return false;
-    CopyRows(decoded, pixels.get());
-    ViewPixels();
-    ready = true;
-    return true;
+    return LoadDecoded(decoded.width(), decoded.height(), [&](uint8_t* rows) { CopyRows(decoded, rows); });
 }
 
 void RgbaImage::ViewPixels()
