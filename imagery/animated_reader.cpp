@@ -8,9 +8,19 @@ namespace {
 
 constexpr int kDecodeLimitMegabytes = 2048;
 
+// A GIF ends with its trailer byte; Qt's reader takes a file cut between two frames as complete.
+bool EndsWithGifTrailer(QFile& file)
+{
+    char last = 0;
+    const bool read = file.size() > 0 && file.seek(file.size() - 1) && file.getChar(&last);
+    file.seek(0);
+    return read && last == 0x3B;
+}
+
 class AnimatedPicture final : public AnimationSource {
 public:
-    explicit AnimatedPicture(std::unique_ptr<QFile> file) : file_(std::move(file)), reader_(file_.get())
+    explicit AnimatedPicture(std::unique_ptr<QFile> file)
+        : file_(std::move(file)), complete_(EndsWithGifTrailer(*file_)), reader_(file_.get())
     {
         reader_.setAutoTransform(false);
         reader_.setAllocationLimit(kDecodeLimitMegabytes);
@@ -30,8 +40,12 @@ public:
     FrameRead ReadFrame(RgbaImage& picture, int64_t& start, int64_t& duration) override
     {
         const int32_t expected = ExpectedFrames();
-        if (read_ > 0 && ((expected > 0 && read_ >= expected) || !reader_.canRead()))
-            return FrameRead::kEnd;
+        if (read_ > 0 && ((expected > 0 && read_ >= expected) || !reader_.canRead())) {
+            if (!is_gif_ || complete_)
+                return FrameRead::kEnd;
+            problem_ = QStringLiteral("The animation is damaged after frame %1: the file is incomplete.").arg(read_);
+            return FrameRead::kFailed;
+        }
         QImage image;
         if (!reader_.read(&image)) {
             problem_ = read_ == 0 ? QStringLiteral("The picture is damaged or incomplete.")
@@ -62,6 +76,7 @@ public:
 
 private:
     std::unique_ptr<QFile> file_;
+    bool complete_;  // for a GIF: its trailer is there
     QImageReader reader_;
     QSize size_;
     bool is_gif_ = false;

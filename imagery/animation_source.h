@@ -24,7 +24,7 @@ public:
     virtual int32_t ExpectedFrames() const = 0;
     virtual int32_t Width() const = 0;
     virtual int32_t Height() const = 0;
-    // Whether the pictures carry alpha; a source without keeps them opaque.
+    // Whether the pictures read so far carry alpha; pictures without it are opaque.
     virtual bool HasAlpha() const = 0;
     // Decodes the next frame into `picture`, with its start time and how long the file says it
     // lasts (the start of the next frame, where there is one, is the better measure).

@@ -60,7 +60,7 @@ public:
     }
     int32_t Width() const override { return decoder_->width; }
     int32_t Height() const override { return decoder_->height; }
-    bool HasAlpha() const override { return FormatHasAlpha(decoder_->pix_fmt); }
+    bool HasAlpha() const override { return alpha_seen_; }
     FrameRead ReadFrame(RgbaImage& picture, int64_t& start, int64_t& duration) override;
     QString Problem() const override { return problem_; }
 
@@ -77,6 +77,7 @@ private:
     AVStream* stream_ = nullptr;
     bool draining_ = false;
     int32_t read_ = 0;
+    bool alpha_seen_ = false;  // libvpx says so only with the pictures, not in the header
     QString problem_;
 };
 
@@ -159,6 +160,7 @@ FrameRead Movie::ReadFrame(RgbaImage& picture, int64_t& start, int64_t& duration
         problem_ = QStringLiteral("There is not enough memory to convert the movie's pictures.");
         return FrameRead::kFailed;
     }
+    alpha_seen_ = alpha_seen_ || FormatHasAlpha(static_cast<AVPixelFormat>(frame_->format));
     start = frame_->best_effort_timestamp == AV_NOPTS_VALUE ? read_ * FrameDuration() : frame_->best_effort_timestamp;
     duration = frame_->pkt_duration > 0 ? frame_->pkt_duration : FrameDuration();
     ++read_;
