@@ -6,7 +6,7 @@ apt-get update -qq
 apt-get install -y -qq --no-install-recommends \
   ca-certificates git cmake ninja-build g++ pkg-config \
   qt6-base-dev qt6-httpserver-dev qt6-websockets-dev qt6-image-formats-plugins libgl-dev \
-  libavformat-dev libavcodec-dev libavutil-dev ffmpeg \
+  libavformat-dev libavcodec-dev libavutil-dev libswscale-dev ffmpeg \
   libgtest-dev libgmock-dev libbenchmark-dev \
   dbus dbus-daemon libdbus-1-dev fonts-dejavu-core fonts-liberation2 \
   dpkg-dev file help2man systemd \
