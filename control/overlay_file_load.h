@@ -22,6 +22,7 @@ struct OverlayLoadResult {
     QString failure;    // why the picture did not load; empty when it did
     int32_t frames = 0; // pictures in the list once the load ended
     QStringList notes;  // files of the run that are there but did not load: the run ends before them
+    QStringList animation_notes;  // an animation file loaded with something to say
 };
 
 class OverlayFileLoad : public QObject, private SequenceLoaderHost {
@@ -51,7 +52,7 @@ private:
     void SetOverlayLabel(const QString&) override {}
     void ReportLoadFailure(const QString& path) override;
     void ReportAnimationFailure(const QString& path, const QString& why) override;
-    void ReportAnimationNote(const QString& text) override { result_.notes << text; }
+    void ReportAnimationNote(const QString& text) override { result_.animation_notes << text; }
     void ScheduleStep(int) override { step_timer_.start(0); }
     void CancelStep() override { step_timer_.stop(); }
     void ScheduleLook(int delay_ms) override { step_timer_.start(delay_ms); }

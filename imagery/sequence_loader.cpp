@@ -201,7 +201,8 @@ void SequenceLoader::DropAllButFirst()
     {
         std::lock_guard lock(frames_.guard);
         dropped = DetachAfterFirst(frames_);
-        frames_.time_base_num = 0;
+        frames_.timed_by_file = false;
+        ApplyRunRate(frames_);
         playback_.send_current = &frames_.first;
         playback_.preview_current = &frames_.first;
     }
@@ -301,6 +302,7 @@ void SequenceLoader::InstallAnimation(AnimationResult& result, const QString& pa
         std::lock_guard lock(frames_.guard);
         std::swap(frames_.first.image, head.image);
         dropped = DetachAfterFirst(frames_);
+        frames_.timed_by_file = true;
         frames_.time_base_num = result.time_base_num;
         frames_.time_base_den = result.time_base_den;
         frames_.first.number = head.number;

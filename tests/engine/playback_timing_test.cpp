@@ -131,5 +131,22 @@ TEST_F(TimedStepper, FramesShorterThanAnOutputFrameArePassedOverAndALongOneHeld)
     EXPECT_EQ(Run(4), "1 2 4 2");
 }
 
+// A numbered run plays one picture per output frame until it is given its own rate; an
+// animation file keeps its own timing whatever the run rate.
+TEST_F(TimedStepper, ARunRateTimesANumberedRunButNotAnAnimation)
+{
+    MakeList(0, 1, 0, k50p);
+    EXPECT_EQ(Run(4), "1 2 3 4");
+    overlay_.frames.run_rate = 25;
+    ApplyRunRate(overlay_.frames);
+    EXPECT_EQ(Run(8), "1 1 2 2 3 3 4 4");
+    overlay_.frames.run_rate = 0;
+    overlay_.frames.timed_by_file = true;
+    overlay_.frames.time_base_num = 1;
+    overlay_.frames.time_base_den = 50;
+    ApplyRunRate(overlay_.frames);
+    EXPECT_EQ(Run(4), "1 2 3 4");
+}
+
 }  // namespace
 }  // namespace vantor
