@@ -170,7 +170,11 @@ void SequenceLoader::EndRunningLoad()
 
 void SequenceLoader::AbandonLoad()
 {
-    animation_.reset();
+    if (animation_) {
+        AnimationResult result = EndAnimationLoad();
+        if (result.count > 0 && my_reset_ == frames_.reset_count)
+            InstallAnimation(result, animation_path_);
+    }
     frames_.loading = false;
     step_pending_ = false;
     host_.CancelStep();
@@ -268,9 +272,7 @@ bool SequenceLoader::AnimationStep()
         host_.ScheduleLook(kAnimationLookDelayMs);
         return true;
     }
-    animation_->Cancel();
-    AnimationResult result = animation_->TakeResult();
-    animation_.reset();
+    AnimationResult result = EndAnimationLoad();
     frames_.loading = false;
     host_.HideProgress();
     if (result.count == 0) {
@@ -284,6 +286,14 @@ bool SequenceLoader::AnimationStep()
     }
     ShowOverlayLabel();
     return false;
+}
+
+AnimationResult SequenceLoader::EndAnimationLoad()
+{
+    animation_->Cancel();
+    AnimationResult result = animation_->TakeResult();
+    animation_.reset();
+    return result;
 }
 
 // The first frame's picture goes into the list's first node; the others are linked after it,

@@ -81,7 +81,8 @@ public:
     // has been scheduled.
     bool LoadSequenceStep();
     // The dialog closes during a load: the load stops where it is, without its end step, so the
-    // frames loaded so far stay in the list and only the first is sent.
+    // frames loaded so far stay in the list and only the first is sent (an animation's frames
+    // so far replace the list, and play).
     void AbandonLoad();
     // A file dropped onto the dialog (the first of them, after the dialog has taken its
     // control values): replaces the first picture only.
@@ -101,6 +102,8 @@ private:
     // changes only once it has ended, so a file that does not load leaves the logo on air.
     void StartAnimationLoad(const QString& path);
     bool AnimationStep();
+    // Stops the decoding where it is and hands over the frames so far.
+    AnimationResult EndAnimationLoad();
     void InstallAnimation(AnimationResult& result, const QString& path);
 
     OverlayState& overlay_;
