@@ -99,6 +99,7 @@ QJsonObject ControlApi::State() const
              {QStringLiteral("pause"), setup.pause->value},
              {QStringLiteral("unit"), words::PauseUnitWord(setup.pause->unit)},
              {QStringLiteral("one_shot"), *setup.one_shot},
+             {QStringLiteral("run_rate"), parts_.overlay.frames.run_rate},
              {QStringLiteral("armed"), parts_.playback.go.load()},
          }},
         {QStringLiteral("master"), parts_.sync.master()},
@@ -154,13 +155,16 @@ ApiReply ControlApi::Format(const QJsonObject& body)
 
 ApiReply ControlApi::Playback(const QJsonObject& body)
 {
-    ApiFields fields(body, {"mode", "pause", "unit", "one_shot"});
+    ApiFields fields(body, {"mode", "pause", "unit", "one_shot", "run_rate"});
     const auto mode = fields.Word("mode", words::ReadMode, words::ModesAccepted);
     const auto pause = fields.Number("pause", 0, kMaxPauseValue);
     const auto unit = fields.Word("unit", words::ReadPauseUnit, [] { return QStringLiteral("seconds or frames"); });
     const auto one_shot = fields.Flag("one_shot");
+    const auto run_rate = fields.Number("run_rate", 0, words::kMaxRunRate);
     if (!fields.ok())
         return ApiReply::Error(400, fields.problem());
+    if (run_rate)
+        parts_.control.SetRunRate(*run_rate);
     if (mode)
         parts_.control.SetPlayMode(*mode);
     if (pause || unit)

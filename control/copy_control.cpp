@@ -122,6 +122,16 @@ const char* CopyControl::SetPlayMode(int32_t mode)
     return name;
 }
 
+void CopyControl::SetRunRate(int rate)
+{
+    overlay_.frames.run_rate = rate;
+    {
+        std::lock_guard lock(overlay_.frames.guard);
+        ApplyRunRate(overlay_.frames);
+    }
+    emit changed();
+}
+
 void CopyControl::SetPause(const PauseSetting& pause)
 {
     playback_.SetPause(pause.value, pause.unit, engine_.format().frame_rate_N, engine_.format().frame_rate_D);
@@ -176,6 +186,8 @@ Setup CopyControl::Current() const
     setup.mode = playback_.play_mode.load();
     setup.pause = PauseSetting{playback_.pause_value, playback_.pause_unit};
     setup.one_shot = playback_.one_shot.load();
+    if (overlay_.frames.run_rate > 0)
+        setup.run_rate = overlay_.frames.run_rate;
     setup.role = sync_.master() ? SyncRole::kMaster : sync_.slave() ? SyncRole::kSlave : SyncRole::kNone;
     return setup;
 }

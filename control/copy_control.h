@@ -58,6 +58,8 @@ public:
     // Playback, as the window's play-mode radios, pause field, One-Shot and Go. The text names
     // the mode; the flags say that Go is armed now.
     const char* SetPlayMode(int32_t mode);
+    // A numbered run's pictures a second, at once and for the runs loaded later; 0: one per frame.
+    void SetRunRate(int rate);
     void SetPause(const PauseSetting& pause);
     bool SetOneShot(bool on);
     bool PressGo();

@@ -14,6 +14,8 @@ OverlayFileLoad::OverlayFileLoad(OverlayState& overlay, PlaybackState& playback,
       loader_(overlay, {playback.is_sequence, playback.current, preview_current_}, *this, AllocateNode, memory),
       decoder_(memory)
 {
+    look_timer_.setSingleShot(true);
+    connect(&look_timer_, &QTimer::timeout, this, &OverlayFileLoad::Look);
 }
 
 void OverlayFileLoad::Load(const QString& path, std::function<void(const OverlayLoadResult&)> done,
@@ -38,7 +40,7 @@ void OverlayFileLoad::StartWithPicture(RgbaImage& picture, bool loaded)
     loader_.LoadOverlay();
     reset_count_ = frames_.reset_count;
     emit pictureTaken();
-    if (!result_.failure.isEmpty() || !decoder_.busy())
+    if (!result_.failure.isEmpty() || (!decoder_.busy() && !look_timer_.isActive()))
         Finish();  // a single picture, a picture that did not load, or a run that ended at once
 }
 
@@ -52,6 +54,18 @@ void OverlayFileLoad::RunStep(RgbaImage& picture, bool loaded)
 {
     decoded_ = std::move(picture);
     decoded_loaded_ = loaded;
+    if (!loader_.LoadSequenceStep())
+        Finish();
+}
+
+void OverlayFileLoad::CancelStep()
+{
+    decoder_.Cancel();
+    look_timer_.stop();
+}
+
+void OverlayFileLoad::Look()
+{
     if (!loader_.LoadSequenceStep())
         Finish();
 }
@@ -88,6 +102,11 @@ void OverlayFileLoad::ReportLoadFailure(const QString& path)
         result_.failure = why;
     else
         result_.notes << why;
+}
+
+void OverlayFileLoad::ReportAnimationFailure(const QString& path, const QString& why)
+{
+    result_.failure = path + QStringLiteral(": ") + why;
 }
 
 }  // namespace vantor

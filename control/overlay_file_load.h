@@ -11,6 +11,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QTimer>
 #include <QStringList>
 
 #include <atomic>
@@ -24,6 +25,7 @@ struct OverlayLoadResult {
     QString failure;    // why the picture did not load; empty when it did
     int32_t frames = 0; // pictures in the list once the load ended
     QStringList notes;  // files of the run that are there but did not load: the run ends before them
+    QStringList animation_notes;  // an animation file loaded with something to say
 };
 
 class OverlayFileLoad : public QObject, private SequenceLoaderHost {
@@ -60,15 +62,21 @@ private:
     void ShowLoadedPicture(const RgbaImage&) override {}
     void SetOverlayLabel(const QString&) override {}
     void ReportLoadFailure(const QString& path) override;
+    void ReportAnimationFailure(const QString& path, const QString& why) override;
+    void ReportAnimationNote(const QString& text) override { result_.animation_notes << text; }
     void ScheduleStep(int) override;
-    void CancelStep() override { decoder_.Cancel(); }
+    void CancelStep() override;
     bool RunFileReady(const QString& path) override { return !decoder_.busy() && decoded_.file_path == path; }
     bool LoadPictureFile(RgbaImage& image, const MemoryGauge& memory) override;
+    // An animation decodes on a thread of its own: the loader looks at it now and then.
+    void ScheduleLook(int delay_ms) override { look_timer_.start(delay_ms); }
+    void Look();
 
     FrameList& frames_;
     std::atomic<const SequenceFrame*> preview_current_{nullptr};  // no preview play out here
     SequenceLoader loader_;
     PictureDecodeAside decoder_;
+    QTimer look_timer_;
     RgbaImage decoded_;          // the file the loader takes next, decoded aside
     bool decoded_loaded_ = false;
     QString path_;

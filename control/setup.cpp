@@ -24,6 +24,7 @@ void Setup::TakeFrom(const Setup& over)
     Take(mode, over.mode);
     Take(pause, over.pause);
     Take(one_shot, over.one_shot);
+    Take(run_rate, over.run_rate);
     Take(role, over.role);
 }
 

@@ -37,6 +37,7 @@ struct Setup {
     std::optional<int32_t> mode;         // play mode
     std::optional<PauseSetting> pause;
     std::optional<bool> one_shot;
+    std::optional<int> run_rate;         // pictures a second for a numbered run; 0: one per frame
     std::optional<SyncRole> role;
 
     // Takes every item that `over` names.

@@ -58,6 +58,8 @@ void SetupLaunch::Apply(const Setup& setup)
         control_.SetPause(*setup.pause);
     if (setup.one_shot)
         control_.SetOneShot(*setup.one_shot);
+    if (setup.run_rate)
+        control_.SetRunRate(*setup.run_rate);
     if (setup.corner)
         control_.SetCorner(*setup.corner);
     if (setup.offset)
@@ -66,6 +68,8 @@ void SetupLaunch::Apply(const Setup& setup)
         control_.LoadOverlay(*setup.overlay, [this, setup](const OverlayLoadResult& result) {
             for (const QString& note : result.notes)
                 report_({kLogoRunCut, QStringLiteral("the logo's run ends before ") + note});
+            for (const QString& note : result.animation_notes)
+                report_({kLogoRunCut, QStringLiteral("the logo: ") + note});
             if (!result.failure.isEmpty()) {
                 report_({kLogoNotLoaded,
                          QStringLiteral("the logo did not load, so the house watermark goes on air: ") + result.failure});

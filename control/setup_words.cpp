@@ -190,6 +190,22 @@ QString OffsetAccepted()
     return QStringLiteral("X,Y with X from 0 to %1 and Y from 0 to %2, such as 10,20").arg(kMaxXOffset).arg(kMaxYOffset);
 }
 
+std::optional<int> ReadRunRate(QStringView word)
+{
+    bool number = false;
+    const int rate = word.toInt(&number);
+    if (!number || rate < 0 || rate > kMaxRunRate)
+        return std::nullopt;
+    return rate;
+}
+
+QString RunRateWord(int rate) { return QString::number(rate); }
+
+QString RunRatesAccepted()
+{
+    return QStringLiteral("pictures a second from 1 to %1, or 0 for one picture per output frame").arg(kMaxRunRate);
+}
+
 std::optional<bool> ReadFlag(QStringView word)
 {
     for (const char* yes : {"true", "yes", "1"})

@@ -47,6 +47,12 @@ QString OffsetWord(const OverlayOffset& offset);
 QString OffsetAccepted();
 
 // true or false (also yes, no, 1, 0).
+// A numbered run's pictures a second: 0 (one per output frame) to kMaxRunRate.
+inline constexpr int kMaxRunRate = 120;
+std::optional<int> ReadRunRate(QStringView word);
+QString RunRateWord(int rate);
+QString RunRatesAccepted();
+
 std::optional<bool> ReadFlag(QStringView word);
 QString FlagWord(bool on);
 QString FlagAccepted();

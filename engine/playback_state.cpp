@@ -1,5 +1,6 @@
 #include "engine/playback_state.h"
 
+#include <algorithm>
 #include <limits>
 
 namespace vantor {
@@ -74,6 +75,13 @@ void PlaybackState::ResetCountdown()
     pause_countdown = 0;
 }
 
+void PlaybackState::SetOutputRate(int32_t frame_rate_N, int32_t frame_rate_D)
+{
+    output_rate_N = frame_rate_N;
+    output_rate_D = frame_rate_D;
+    clock_frame = nullptr;
+}
+
 // Counts one frame off a running pause; the user-interface thread may lower the countdown at
 // the same moment, so it never goes below zero.
 bool PlaybackState::TakeOnePauseFrame()
@@ -101,9 +109,33 @@ TickResult PlaybackState::Tick(const OverlayState& overlay)
     }
     // The frame is drawn as it is now; the step prepares the next one.
     const TickResult drawn{true, current, false};
-    if (!StepCurrent(overlay.frames))
+    if (!StepForTime(overlay.frames))
         return drawn;
     return {true, drawn.node, EndPass()};
+}
+
+// Moves `current` on by one output frame's time: an untimed list one picture, a timed one past
+// every picture whose showing ends before the next output frame's sample time, the middle of
+// that frame, so each picture starts at the output frame nearest its own start. True when a
+// pass ended that a pause or Go waits on; the steps stop there.
+bool PlaybackState::StepForTime(const FrameList& frames)
+{
+    const int64_t n = output_rate_N;
+    const int64_t d = output_rate_D;
+    if (frames.time_base_num <= 0 || n <= 0 || d <= 0)
+        return StepCurrent(frames);
+    const int64_t period = 2 * d * frames.time_base_den;
+    const int64_t unit = 2 * frames.time_base_num * n;  // one unit of a frame's duration
+    const auto shown = [&] { return std::max<int64_t>(current.load()->duration, 1) * unit; };
+    int64_t phase = (clock_frame == current ? clock_phase.load() : period / 2) + period;
+    bool pass_waits = false;
+    while (phase >= shown() && !pass_waits) {
+        phase -= shown();
+        pass_waits = StepCurrent(frames) && (go || pause_frames > 0);
+    }
+    clock_phase = phase;
+    clock_frame = current.load();
+    return pass_waits;
 }
 
 // Moves `current` one frame on; true when a pass ended.

@@ -46,6 +46,15 @@ struct PlaybackState {
     // The list holds a completely loaded sequence of two frames or more. Written by the
     // sequence loader, read by Tick.
     std::atomic<bool> is_sequence{false};
+    // The output's frame rate, for lists whose frames carry durations. Written by the send
+    // loop as it starts; zero plays every list one picture per output frame.
+    std::atomic<int32_t> output_rate_N{0};
+    std::atomic<int32_t> output_rate_D{0};
+    // For a timed list: how far into `clock_frame`'s showing the next output frame samples, in
+    // units of 1 / (2 * output_rate_N * time_base_den) seconds, so that every boundary is an
+    // exact integer and nothing drifts. Send thread only.
+    std::atomic<int64_t> clock_phase{0};
+    std::atomic<const SequenceFrame*> clock_frame{nullptr};
 
     // Stores the mode and returns the text that names it.
     const char* SetPlayMode(int32_t mode);
@@ -56,6 +65,7 @@ struct PlaybackState {
     // it armed Go.
     bool SetOneShot(bool on);
     void ResetCountdown();
+    void SetOutputRate(int32_t frame_rate_N, int32_t frame_rate_D);
     // One output frame's decision. The caller (the send thread) holds `overlay.frames.guard`
     // from this call until it has composited the node named, so the list cannot change between
     // the decision and the draw.
@@ -64,6 +74,7 @@ struct PlaybackState {
 private:
     bool TakeOnePauseFrame();
     bool StepCurrent(const FrameList& frames);
+    bool StepForTime(const FrameList& frames);
     bool StepOscillating(const SequenceFrame* at, bool pass_ends_at_far_end);
     bool EndPass();
 };

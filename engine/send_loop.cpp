@@ -36,6 +36,7 @@ void Engine::SendLoop(uint32_t generation)
     builder_.DrawStart();
     playback_.ResetCountdown();
     lateness_.Restart(record.frame_rate_N, record.frame_rate_D);
+    playback_.SetOutputRate(record.frame_rate_N, record.frame_rate_D);
     int32_t frame_counter = 0;
     int blink_phase = 2;
 

@@ -33,6 +33,14 @@ SequenceFrame* AppendFrame(FrameList& frames, std::unique_ptr<SequenceFrame> fra
     return linked;
 }
 
+void ApplyRunRate(FrameList& frames)
+{
+    if (frames.timed_by_file)
+        return;
+    frames.time_base_num = frames.run_rate > 0 ? 1 : 0;
+    frames.time_base_den = frames.run_rate > 0 ? frames.run_rate : 1;
+}
+
 bool MakeFirstPictureSolid(FrameList& frames)
 {
     if (!frames.first.image.pixels)

@@ -24,6 +24,8 @@ struct SequenceFrame {
     SequenceFrame* next = nullptr;  // null at the last frame
     SequenceFrame* prev = nullptr;  // null at the first frame
     int32_t number = 0;             // the image number in the file name (0 when it has none)
+    // How long the picture shows, in the list's time base; unused by an untimed list.
+    int64_t duration = 0;
     RgbaImage image;
 };
 
@@ -76,6 +78,12 @@ struct FrameList {
     SequenceFrame first;        // the overlay picture; never freed
     SequenceFrame* last = &first;  // written under `guard`; reverse play wraps to it
     int32_t expected_count = 0;    // the probed count: the progress bar's maximum
+    // Seconds per unit of the frames' durations, as a fraction; a zero numerator makes the list
+    // untimed: one picture per output frame, as a numbered run plays. Written under `guard`.
+    int64_t time_base_num = 0;
+    int64_t time_base_den = 1;
+    bool timed_by_file = false;  // the durations are an animation file's own
+    int32_t run_rate = 0;  // pictures a second for a numbered run; 0: one per output frame
     bool loading = false;          // a sequence load runs; Stop and Play clear it
     // Counts the resets of the list by "Load Overlay". Several loaders may work on one list (the
     // dialog's, and one for loads from outside the window): a step of a load whose list has
@@ -92,6 +100,10 @@ FrameChain DetachAfterFirst(FrameList& frames);
 
 // Links a frame after the last one; the caller holds `guard`. Returns the linked frame.
 SequenceFrame* AppendFrame(FrameList& frames, std::unique_ptr<SequenceFrame> frame);
+
+// Times a numbered run by `run_rate`, each picture one unit; an animation keeps its file's
+// timing. The caller holds `guard`.
+void ApplyRunRate(FrameList& frames);
 
 // Makes the first picture opaque without holding up the send thread: an opaque copy is made
 // aside, only the swap happens under `guard`, and the old pixels are freed after it. Called by

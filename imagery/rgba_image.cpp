@@ -38,12 +38,7 @@ bool RgbaImage::LoadFromFile(const QString& path, const MemoryGauge& memory, con
     const QImage decoded = DecodeImageFile(path, memory, open);
     if (decoded.isNull())
         return false;
-    if (!AllocatePixels(decoded.width(), decoded.height()))
-        return false;
-    CopyRows(decoded, pixels.get());
-    ViewPixels();
-    ready = true;
-    return true;
+    return LoadDecoded(decoded.width(), decoded.height(), [&](uint8_t* rows) { CopyRows(decoded, rows); });
 }
 
 void RgbaImage::ViewPixels()

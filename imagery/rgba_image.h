@@ -60,6 +60,18 @@ public:
     // false, picture empty. Never throws. `open` opens the file.
     bool LoadFromFile(const QString& path, const MemoryGauge& memory = AvailableMemoryBytes,
                       const FileOpener& open = OpenRegularFile);
+    // Takes a picture decoded elsewhere: `write_rows` fills the w x h pixels, rows without gaps,
+    // top row first. False, and the image empty, without memory or for an impossible size.
+    template <typename WriteRows>
+    bool LoadDecoded(int32_t w, int32_t h, WriteRows&& write_rows)
+    {
+        if (!AllocatePixels(w, h))
+            return false;
+        write_rows(pixels.get());
+        ViewPixels();
+        ready = true;
+        return true;
+    }
     // Loads one of the pictures compiled into the program, by its bitmap resource id.
     bool LoadFromResource(int resource_id);
     bool FillSolid(int32_t w, int32_t h, int red, int green, int blue);

@@ -1,9 +1,11 @@
 #include "imagery/sequence_loader.h"
 
+#include "imagery/animation_source.h"
 #include "imagery/sequence_texts.h"
 
 #include <QFileInfo>
 
+#include <algorithm>
 #include <mutex>
 #include <new>
 #include <utility>
@@ -13,8 +15,20 @@ namespace {
 
 // Delay between two load steps: time for the dialog to handle a Stop click in between.
 constexpr int kLoadStepDelayMs = 10;
+// Between two looks at an animation that loads on its own thread.
+constexpr int kAnimationLookDelayMs = 50;
 
 }  // namespace
+
+void SequenceLoaderHost::ReportAnimationFailure(const QString& path, const QString& why)
+{
+    ShowMessage(QString(), QString::fromLatin1(kLoadFailureMessage).arg(path, why));
+}
+
+void SequenceLoaderHost::ReportAnimationNote(const QString& text)
+{
+    ShowMessage(QString(), text);
+}
 
 std::unique_ptr<SequenceFrame> AllocateNode()
 {
@@ -42,7 +56,13 @@ void SequenceLoader::LoadOverlay()
     // A picked file that does not load changes nothing, names included: the dialog keeps
     // showing the picture that is sent.
     RgbaImage picked;
-    if (!host_.ChooseAndLoad(picked)) {
+    const bool loaded = host_.ChooseAndLoad(picked);
+    if (IsAnimationFile(picked.file_path)) {
+        playback_.is_sequence = frames_.saved_is_sequence;
+        StartAnimationLoad(picked.file_path);
+        return;
+    }
+    if (!loaded) {
         if (!picked.file_path.isEmpty())
             host_.ReportLoadFailure(picked.file_path);
         playback_.is_sequence = frames_.saved_is_sequence;
@@ -90,6 +110,8 @@ void SequenceLoader::StartLoad()
 // decode ends the load normally, and files added since the probe are taken as well.
 bool SequenceLoader::LoadSequenceStep()
 {
+    if (animation_)
+        return AnimationStep();
     step_pending_ = false;
     if (my_reset_ != frames_.reset_count) {
         host_.HideProgress();  // another load has taken the list over
@@ -165,6 +187,11 @@ void SequenceLoader::EndRunningLoad()
 
 void SequenceLoader::AbandonLoad()
 {
+    if (animation_) {
+        AnimationResult result = EndAnimationLoad();
+        if (result.count > 0 && my_reset_ == frames_.reset_count)
+            InstallAnimation(result, animation_path_);
+    }
     frames_.loading = false;
     step_pending_ = false;
     host_.CancelStep();
@@ -195,6 +222,8 @@ void SequenceLoader::DropAllButFirst()
     {
         std::lock_guard lock(frames_.guard);
         dropped = DetachAfterFirst(frames_);
+        frames_.timed_by_file = false;
+        ApplyRunRate(frames_);
         playback_.send_current = &frames_.first;
         playback_.preview_current = &frames_.first;
     }
@@ -211,6 +240,13 @@ void SequenceLoader::InstallFirstPicture(RgbaImage& picture)
 
 void SequenceLoader::DropFile(const QString& path)
 {
+    if (IsAnimationFile(path)) {
+        EndRunningLoad();
+        frames_.saved_is_sequence = playback_.is_sequence.load();
+        frames_.saved_overlay_on = overlay_.overlay_on != 0;
+        StartAnimationLoad(path);
+        return;
+    }
     RgbaImage dropped;
     dropped.file_path = path;
     dropped.file_title = QFileInfo(path).fileName();
@@ -221,6 +257,96 @@ void SequenceLoader::DropFile(const QString& path)
         host_.ReportLoadFailure(path);
     }
     ShowOverlayLabel();
+}
+
+// The list is claimed at once, so a run still loading elsewhere stops at its next step; it is
+// changed only when the animation has loaded.
+void SequenceLoader::StartAnimationLoad(const QString& path)
+{
+    my_reset_ = ++frames_.reset_count;
+    animation_path_ = path;
+    animation_ = std::make_unique<AnimationLoad>(path, memory_);
+    frames_.loading = true;
+    host_.ShowProgress(0, 0);
+    host_.SetLoadingLabel(QString::asprintf(kLoadingLabel, qUtf8Printable(QFileInfo(path).fileName()), ""));
+    step_pending_ = true;
+    host_.ScheduleLook(kAnimationLookDelayMs);
+}
+
+// Stop ends the decoding where it is and keeps the frames so far, as a run's load does.
+bool SequenceLoader::AnimationStep()
+{
+    step_pending_ = false;
+    if (my_reset_ != frames_.reset_count) {
+        animation_.reset();
+        host_.HideProgress();  // another load has taken the list over
+        return false;
+    }
+    if (frames_.loading && !animation_->done()) {
+        host_.ShowProgress(static_cast<uint16_t>(std::min(animation_->expected(), 0xFFFF)),
+                           std::min(animation_->decoded(), 0xFFFF));
+        step_pending_ = true;
+        host_.ScheduleLook(kAnimationLookDelayMs);
+        return true;
+    }
+    AnimationResult result = EndAnimationLoad();
+    frames_.loading = false;
+    host_.HideProgress();
+    if (result.count == 0) {
+        host_.ReportAnimationFailure(animation_path_, result.failure.isEmpty()
+                                                          ? QStringLiteral("The load was stopped before its first frame.")
+                                                          : result.failure);
+    } else {
+        InstallAnimation(result, animation_path_);
+        for (const QString& note : result.notes)
+            host_.ReportAnimationNote(note);
+    }
+    ShowOverlayLabel();
+    return false;
+}
+
+AnimationResult SequenceLoader::EndAnimationLoad()
+{
+    animation_->Cancel();
+    AnimationResult result = animation_->TakeResult();
+    animation_.reset();
+    return result;
+}
+
+// The first frame's picture goes into the list's first node; the others are linked after it,
+// and the pictures replaced are freed after the guard is released.
+void SequenceLoader::InstallAnimation(AnimationResult& result, const QString& path)
+{
+    SequenceFrame& head = *result.frames;
+    head.image.file_path = path;
+    head.image.file_title = QFileInfo(path).fileName();
+    SequenceFrame* rest = std::exchange(head.next, nullptr);
+    SequenceFrame* tail = rest;
+    while (tail && tail->next)
+        tail = tail->next;
+    FrameChain dropped;
+    {
+        std::lock_guard lock(frames_.guard);
+        std::swap(frames_.first.image, head.image);
+        dropped = DetachAfterFirst(frames_);
+        frames_.timed_by_file = true;
+        frames_.time_base_num = result.time_base_num;
+        frames_.time_base_den = result.time_base_den;
+        frames_.first.number = head.number;
+        frames_.first.duration = head.duration;
+        if (rest) {
+            rest->prev = &frames_.first;
+            frames_.first.next = rest;
+            frames_.last = tail;
+        }
+        playback_.send_current = &frames_.first;
+        playback_.preview_current = &frames_.first;
+    }
+    AnalyseSequenceName(path, frames_.name);
+    frames_.frame_count = result.count;
+    frames_.expected_count = result.count;
+    playback_.is_sequence = result.count > 1;
+    host_.ShowLoadedPicture(frames_.first.image);
 }
 
 void SequenceLoader::ShowOverlayLabel()

@@ -7,6 +7,7 @@
 // current-frame pointers and the first picture is made under the list's guard, and every file
 // is decoded before the guard is taken.
 
+#include "imagery/animation_load.h"
 #include "imagery/frame_list.h"
 #include "imagery/memory_gauge.h"
 #include "imagery/overlay_state.h"
@@ -45,6 +46,10 @@ public:
     virtual void SetOverlayLabel(const QString& text) = 0;
     // A picked, dropped or sequence file exists but did not load: say why.
     virtual void ReportLoadFailure(const QString& path) = 0;
+    // An animation file did not load (`why` says it in a sentence); the list is unchanged.
+    virtual void ReportAnimationFailure(const QString& path, const QString& why);
+    // An animation file loaded, with something the operator should know.
+    virtual void ReportAnimationNote(const QString& text);
     // Runs LoadSequenceStep once after the delay; a second call restarts the delay.
     virtual void ScheduleStep(int delay_ms) = 0;
     virtual void CancelStep() = 0;
@@ -57,6 +62,8 @@ public:
     {
         return image.LoadFromFile(image.file_path, memory);
     }
+    // Runs LoadSequenceStep once after the delay, to look at an animation's load.
+    virtual void ScheduleLook(int delay_ms) { ScheduleStep(delay_ms); }
 };
 
 // The playback fields that a load resets and sets, owned by the engine and by the dialog.
@@ -81,12 +88,14 @@ public:
     // "Load Overlay": pick a file, reset the list to it, and offer to load the run that
     // follows it. A load still running is ended first.
     void LoadOverlay();
-    // One file of a sequence load; true when a further step has been scheduled.
+    // One file of a sequence load, or a look at an animation's load; true when a further step
+    // has been scheduled.
     bool LoadSequenceStep();
     // The file the next step loads.
     QString NextFramePath() const;
     // The dialog closes during a load: the load stops where it is, without its end step, so the
-    // frames loaded so far stay in the list and only the first is sent.
+    // frames loaded so far stay in the list and only the first is sent (an animation's frames
+    // so far replace the list, and play).
     void AbandonLoad();
     // A file dropped onto the dialog (the first of them, after the dialog has taken its
     // control values): replaces the first picture only.
@@ -102,6 +111,13 @@ private:
     void DropAllButFirst();
     void InstallFirstPicture(RgbaImage& picture);
     void ShowOverlayLabel();
+    // An animation file loads whole on a thread of its own; the steps watch it, and the list
+    // changes only once it has ended, so a file that does not load leaves the logo on air.
+    void StartAnimationLoad(const QString& path);
+    bool AnimationStep();
+    // Stops the decoding where it is and hands over the frames so far.
+    AnimationResult EndAnimationLoad();
+    void InstallAnimation(AnimationResult& result, const QString& path);
 
     OverlayState& overlay_;
     FrameList& frames_;
@@ -111,6 +127,8 @@ private:
     MemoryGauge memory_;
     bool step_pending_ = false;
     uint32_t my_reset_ = 0;  // the list's reset count when this loader last reset it
+    std::unique_ptr<AnimationLoad> animation_;
+    QString animation_path_;
 };
 
 }  // namespace vantor

@@ -10,7 +10,7 @@ apt-get update -qq
 apt-get install -y -qq --no-install-recommends \
   ca-certificates git cmake ninja-build g++ binutils pkg-config curl bc python3 \
   qt6-base-dev qt6-httpserver-dev qt6-websockets-dev qt6-image-formats-plugins libgl-dev \
-  libavformat-dev libavcodec-dev libavutil-dev ffmpeg \
+  libavformat-dev libavcodec-dev libavutil-dev libswscale-dev ffmpeg \
   libgtest-dev libgmock-dev libbenchmark-dev \
   dbus dbus-daemon dbus-bin libdbus-1-dev libsystemd-dev fonts-dejavu-core fonts-liberation2 \
   dpkg-dev file help2man systemd lintian prometheus \

@@ -10,7 +10,8 @@ class QWidget;
 namespace vantor {
 
 inline constexpr char kLoadImageTitle[] = "Load Overlay Image";
-inline constexpr char kImageFilesFilter[] = "Image Files (*.bmp;*.gif;*.jpg;*.png;*.tif)";
+inline constexpr char kImageFilesFilter[] =
+    "Image Files (*.bmp;*.gif;*.jpg;*.png;*.tif;*.webp;*.mov;*.mp4;*.m4v;*.mkv;*.webm)";
 inline constexpr char kAllFilesFilter[] = "All Files (*.*)";
 
 // Asks for one file; on confirmation names it in the image and loads it. False when cancelled

@@ -133,6 +133,16 @@ TEST_F(ControlApiTest, ARunLoadedSwitchedOnAndMovedThroughTheApiReachesTheReceiv
     ASSERT_EQ(on.status, 200) << on.body.toStdString();
     EXPECT_NE(qAlpha(PixelAt(Frames(1).front(), 10, kHeight - 21)), 0) << "and on brings it back";
 
+    const QString gif = dir_.filePath(QStringLiteral("sting.gif"));
+    ASSERT_TRUE(test::EncodeAnimation(gif, test::AnimationColours(255), 40, 20, 10, {}));
+    const Answer animated = Curl(QStringLiteral("POST"), QStringLiteral("/api/overlay"),
+                                 QJsonDocument(QJsonObject{{"file", gif}}).toJson());
+    ASSERT_EQ(animated.status, 200) << animated.body.toStdString();
+    EXPECT_EQ(animated.json()["overlay"].toObject()["frames"].toInt(), 12) << "the GIF's every frame";
+    const Answer timed = Curl(QStringLiteral("POST"), QStringLiteral("/api/playback"), R"({"run_rate": 25})");
+    ASSERT_EQ(timed.status, 200) << timed.body.toStdString();
+    EXPECT_EQ(timed.json()["playback"].toObject()["run_rate"].toInt(), 25);
+
     const Answer picture = Curl(QStringLiteral("GET"), QStringLiteral("/api/output.png"));
     ASSERT_EQ(picture.status, 200);
     const QImage output = QImage::fromData(picture.body, "PNG");
@@ -250,6 +260,8 @@ TEST_F(ControlApiTest, WrongRequestsAnswer4xxAndChangeNothing)
          "y takes a whole number from 0 to 1100"},
         {"a fraction", "POST", "/api/overlay", R"({"x": 10.5})", bearer, 400, "x takes a whole number"},
         {"a wrong word", "POST", "/api/playback", R"({"mode": "sideways"})", bearer, 400, "mode takes forward"},
+        {"a run rate out of range", "POST", "/api/playback", R"({"run_rate": 121})", bearer, 400,
+         "run_rate takes a whole number from 0 to 120"},
         {"a folder as the overlay", "POST", "/api/overlay",
          QJsonDocument(QJsonObject{{"file", folder + "/logos.png"}}).toJson(), bearer, 400,
          folder + "/logos.png: This is a folder"},

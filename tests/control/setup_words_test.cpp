@@ -45,6 +45,11 @@ TEST(SetupWords, PausesRatesAndOffsetsTakeTheirRangesOnly)
     EXPECT_EQ(words::ReadOffset(u"2100, 1100"), (OverlayOffset{2100, 1100}));
     for (const char16_t* refused : {u"2101,0", u"0,1101", u"10", u"10,20,30", u",5", u"1e3,0"})
         EXPECT_FALSE(words::ReadOffset(refused).has_value()) << QString::fromUtf16(refused).toStdString();
+    EXPECT_EQ(words::ReadRunRate(u"25"), 25);
+    EXPECT_EQ(words::ReadRunRate(u"0"), 0);
+    EXPECT_EQ(words::ReadRunRate(u"120"), 120);
+    for (const char16_t* refused : {u"121", u"-1", u"25fps", u"2.5", u""})
+        EXPECT_FALSE(words::ReadRunRate(refused).has_value()) << QString::fromUtf16(refused).toStdString();
 }
 
 }  // namespace

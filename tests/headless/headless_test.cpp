@@ -1,9 +1,10 @@
 // The headless program as an operator runs it: it numbers itself, announces its source,
-// starts by itself, and ends in order on SIGTERM and SIGINT; and a numbered run of pictures
-// loaded through its control API, played in order.
+// starts by itself, and ends in order on SIGTERM and SIGINT; a numbered run of pictures loaded
+// through its control API, played in order; and animation files at their own speed.
 
 #include "copy_process.h"
 #include "stream_client.h"
+#include "test_images.h"
 
 #include <QElapsedTimer>
 #include <QImage>
@@ -14,7 +15,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
+#include <utility>
+#include <vector>
 
 namespace vantor {
 namespace {
@@ -104,6 +108,83 @@ TEST(HeadlessControl, ARunLoadedThroughTheApiPlaysInOrderInPlaceOfTheWatermark)
     for (size_t i = 1; i < shown.size(); ++i)
         EXPECT_EQ(shown[i], (shown[i - 1] + 1) % 4) << ::testing::PrintToString(shown);
 }
+
+// An animation file, made of twelve solid colours, as a receiver sees it played.
+struct AnimationFamily {
+    const char* name;
+    const char* file;
+    int rate;                 // pictures a second in the file
+    QStringList encoder;      // ffmpeg's options for it
+    int alpha;                // of every picture
+    int tolerance;            // per channel: 0 for the lossless codecs
+    const char* output_rate;  // the output's frame rate, as --rate takes it
+    int shown_even;           // output frames that each even-numbered picture shows for
+    int shown_odd;
+};
+
+class AnimatedLogo : public ::testing::TestWithParam<AnimationFamily> {};
+
+// The receiver's runs of one colour: each the next colour of the file, with alpha, each as
+// long as the picture's time covers. The first and last runs may be cut by the grab.
+TEST_P(AnimatedLogo, PlaysEveryPictureInOrderForTheOutputFramesItsTimeCoversWithItsAlpha)
+{
+    const AnimationFamily& family = GetParam();
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QString::fromLatin1(family.file));
+    const std::vector<QRgb> colours = test::AnimationColours(family.alpha);
+    ASSERT_TRUE(test::EncodeAnimation(path, colours, 64, 32, family.rate, family.encoder));
+    test::CopyProcess copy(QStringLiteral("unix:path=/nonexistent/bus"), test::HeadlessProgram(),
+                           {QStringLiteral("--size"), QStringLiteral("640x360"), QStringLiteral("--rate"),
+                            QString::fromLatin1(family.output_rate)},
+                           test::FreeLocalPort());
+    ASSERT_TRUE(copy.WaitForCount(QStringLiteral("Sending"), 1, 20000)) << copy.Errors().toStdString();
+    const QJsonObject load{{"file", path}, {"on", true}};
+    ASSERT_EQ(copy.Post(QStringLiteral("/api/overlay"), QJsonDocument(load).toJson()), 200) << copy.Errors().toStdString();
+    const auto port = test::SourcePortOf(copy.pid());
+    ASSERT_TRUE(port.has_value());
+
+    const auto frames = test::GrabFrames(*port, 60, 640, 360);
+    ASSERT_EQ(frames.size(), 60u);
+    std::vector<std::pair<int, int>> runs;  // colour index, output frames
+    for (const QByteArray& frame : frames) {
+        const auto* pixel = reinterpret_cast<const uint8_t*>(frame.constData()) + (size_t(10) * 640 + 630) * 4;
+        const auto near = [&](QRgb c) {
+            return std::abs(pixel[2] - qRed(c)) <= family.tolerance && std::abs(pixel[1] - qGreen(c)) <= family.tolerance &&
+                   std::abs(pixel[0] - qBlue(c)) <= family.tolerance && std::abs(pixel[3] - qAlpha(c)) <= family.tolerance;
+        };
+        if (runs.empty() && pixel[3] == 0)
+            continue;  // the stream's start, before the first picture is sent
+        const int index = int(std::find_if(colours.begin(), colours.end(), near) - colours.begin());
+        ASSERT_LT(index, 12) << "pixel " << int(pixel[2]) << "," << int(pixel[1]) << "," << int(pixel[0]) << " alpha "
+                             << int(pixel[3]);
+        if (runs.empty() || runs.back().first != index)
+            runs.emplace_back(index, 0);
+        ++runs.back().second;
+    }
+    ASSERT_GE(runs.size(), 14u);
+    for (size_t i = 1; i + 1 < runs.size(); ++i) {
+        EXPECT_EQ(runs[i].first, (runs[i - 1].first + 1) % 12);
+        EXPECT_EQ(runs[i].second, runs[i].first % 2 == 0 ? family.shown_even : family.shown_odd)
+            << "picture " << runs[i].first;
+    }
+}
+
+// 25 fps movies at 50p: each picture twice. GIF and WebP of 10 cs at 25p: 2.5 output frames a
+// picture, so two and three in turn.
+INSTANTIATE_TEST_SUITE_P(
+    Families, AnimatedLogo,
+    ::testing::Values(
+        AnimationFamily{"QuickTimeAnimation", "logo.mov", 25, {"-c:v", "qtrle", "-pix_fmt", "argb"}, 200, 0, "50", 2, 2},
+        AnimationFamily{"ProRes4444", "logo.mov", 25,
+                        {"-c:v", "prores_ks", "-profile:v", "4444", "-pix_fmt", "yuva444p10le"}, 200, 4, "50", 2, 2},
+        AnimationFamily{"PngInMov", "logo.mov", 25, {"-c:v", "png"}, 200, 0, "50", 2, 2},
+        AnimationFamily{"Vp9AlphaWebm", "logo.webm", 25,
+                        {"-c:v", "libvpx-vp9", "-pix_fmt", "yuva420p", "-lossless", "1"}, 200, 4, "50", 2, 2},
+        AnimationFamily{"AnimatedGif", "logo.gif", 10,
+                        {"-vf", "split[a][b];[a]palettegen[p];[b][p]paletteuse"}, 255, 0, "25", 2, 3},
+        AnimationFamily{"AnimatedWebp", "logo.webp", 10, {"-c:v", "libwebp_anim", "-lossless", "1", "-loop", "0"}, 200,
+                        0, "25", 2, 3}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace vantor

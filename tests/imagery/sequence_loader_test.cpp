@@ -416,5 +416,34 @@ TEST_F(SequenceReloading, LoadOverlayDuringALoadEndsThatLoadBeforeResettingTheLi
     EXPECT_TRUE(overlay_.frames.saved_is_sequence) << "the ended load had two frames";
 }
 
+// A file that does not load changes nothing on air; one that does replaces the list whole.
+TEST_F(SequenceLoading, AnAnimationReplacesTheLogoWholeWithItsTimingAndABrokenOneLeavesItOnAir)
+{
+    WritePicture(QStringLiteral("still.png"), 7);
+    PickAndLoad(QStringLiteral("still.png"));
+    const uint8_t* still_pixels = overlay_.frames.first.image.pixels.get();
+    test::WriteBytes(PathOf(QStringLiteral("broken.mov")), QByteArray(4000, 'x'));
+    PickAndLoad(QStringLiteral("broken.mov"));
+    EXPECT_EQ(overlay_.frames.first.image.pixels.get(), still_pixels);
+    EXPECT_EQ(overlay_.frames.time_base_num, 0);
+    EXPECT_THAT(Log(), ::testing::Contains(::testing::HasSubstr("The file is not a movie")));
+
+    ASSERT_TRUE(test::EncodeAnimation(PathOf(QStringLiteral("bug.gif")), test::AnimationColours(255), 16, 8, 10, {}));
+    PickAndLoad(QStringLiteral("bug.gif"));
+    EXPECT_EQ(overlay_.frames.frame_count, 12);
+    EXPECT_TRUE(is_sequence_);
+    EXPECT_EQ(send_current_, &overlay_.frames.first);
+    EXPECT_EQ(overlay_.frames.first.image.file_title, QStringLiteral("bug.gif"));
+    EXPECT_EQ(overlay_.frames.time_base_num * 1000, overlay_.frames.time_base_den);
+    int64_t shown_ms = 0;
+    const SequenceFrame* previous = nullptr;
+    for (const SequenceFrame* f = &overlay_.frames.first; f; previous = f, f = f->next) {
+        EXPECT_EQ(f->prev, previous);
+        shown_ms += f->duration;
+    }
+    EXPECT_EQ(overlay_.frames.last, previous);
+    EXPECT_EQ(shown_ms, 1200);
+}
+
 }  // namespace
 }  // namespace vantor

@@ -2,6 +2,7 @@
 
 #include <QBuffer>
 #include <QFile>
+#include <QProcess>
 #include <QtEndian>
 
 #include <utility>
@@ -144,6 +145,31 @@ QByteArray BmpDeclaring(int32_t w, int32_t h)
     AppendLittleEndian(bmp, 0, 4);
     bmp.append(QByteArray(16, '\x7f'));
     return bmp;
+}
+
+std::vector<QRgb> AnimationColours(int alpha)
+{
+    std::vector<QRgb> colours;
+    for (const int red : {0, 120, 250})
+        for (const int green : {0, 250})
+            for (const int blue : {0, 250})
+                if (colours.size() < 12)
+                    colours.push_back(qRgba(red, green, blue, alpha));
+    return colours;
+}
+
+bool EncodeAnimation(const QString& path, const std::vector<QRgb>& colours, int w, int h, int rate,
+                     const QStringList& encoder_options)
+{
+    const QString pattern = path + QStringLiteral(".%02d.png");
+    for (size_t i = 0; i < colours.size(); ++i)
+        SaveSolidPicture(QString::asprintf(qUtf8Printable(pattern), int(i)), w, h, colours[i]);
+    QProcess ffmpeg;
+    ffmpeg.start(QStringLiteral("ffmpeg"), QStringList{QStringLiteral("-v"), QStringLiteral("error"),
+                                                       QStringLiteral("-y"), QStringLiteral("-framerate"),
+                                                       QString::number(rate), QStringLiteral("-i"), pattern} +
+                                               encoder_options + QStringList{path});
+    return ffmpeg.waitForFinished(60000) && ffmpeg.exitStatus() == QProcess::NormalExit && ffmpeg.exitCode() == 0;
 }
 
 }  // namespace vantor::test

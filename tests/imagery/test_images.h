@@ -5,7 +5,10 @@
 #include <QImage>
 #include <QString>
 
+#include <QStringList>
+
 #include <cstdint>
+#include <vector>
 
 namespace vantor::test {
 
@@ -25,5 +28,13 @@ QByteArray PngDeclaring(uint32_t w, uint32_t h);
 
 // A 24-bit BMP header declaring w x h pixels, with no pixel data behind it.
 QByteArray BmpDeclaring(int32_t w, int32_t h);
+
+// Twelve colours far enough apart to be told from one another after a lossy codec.
+std::vector<QRgb> AnimationColours(int alpha);
+
+// Encodes one w x h solid picture per colour, in order, at `rate` pictures a second, into
+// `path` with ffmpeg and the encoder options given. False when ffmpeg fails.
+bool EncodeAnimation(const QString& path, const std::vector<QRgb>& colours, int w, int h, int rate,
+                     const QStringList& encoder_options);
 
 }  // namespace vantor::test

@@ -91,7 +91,7 @@ TEST(LoadWithFileDialog, ConfirmedFileIsNamedAndLoaded)
     RgbaImage image;
     ASSERT_TRUE(LoadWithFileDialog(image, nullptr));
     EXPECT_EQ(title, QStringLiteral("Load Overlay Image"));
-    EXPECT_EQ(filters, (QStringList{QStringLiteral("Image Files (*.bmp;*.gif;*.jpg;*.png;*.tif)"),
+    EXPECT_EQ(filters, (QStringList{QStringLiteral("Image Files (*.bmp;*.gif;*.jpg;*.png;*.tif;*.webp;*.mov;*.mp4;*.m4v;*.mkv;*.webm)"),
                                     QStringLiteral("All Files (*.*)")}));
     EXPECT_EQ(image.file_path, path);
     EXPECT_EQ(image.file_title, QStringLiteral("station.png"));

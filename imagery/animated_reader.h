@@ -1,0 +1,24 @@
+#pragma once
+// Animated GIF and WebP through Qt's image readers: their frames, composed as a browser shows
+// them, with their delays in milliseconds.
+
+#include "imagery/animation_source.h"
+
+#include <QFile>
+#include <QImageReader>
+
+namespace vantor {
+
+// Browsers show a GIF frame that asks for less than 2 centiseconds for 10; so does this program.
+constexpr int64_t EffectiveGifDelayMs(int64_t delay_ms)
+{
+    return delay_ms < 20 ? 100 : delay_ms;
+}
+
+// Whether the picture file holds more than one frame.
+bool IsAnimatedPicture(const QString& path);
+
+// Null, with `why` said, when the file is not an animated picture that can be read.
+std::unique_ptr<AnimationSource> OpenAnimatedPicture(const QString& path, QString& why);
+
+}  // namespace vantor
