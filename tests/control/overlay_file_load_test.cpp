@@ -79,19 +79,6 @@ TEST_F(OverlayFileLoading, ThePictureDecodesOffThisThreadAndWhatIsSentStaysUntil
     EXPECT_EQ(overlay_.frames.first.image.pixels[0], 200) << "blue byte of the new picture";
 }
 
-TEST_F(OverlayFileLoading, ARunDecodedAsideLoadsWholeAndStopsAtItsGap)
-{
-    for (int n : {1, 2, 3, 5})
-        Picture(QStringLiteral("bug%1.png").arg(n, 4, 10, QLatin1Char('0')), qRgb(0, 0, n));
-    OverlayFileLoad load(overlay_, playback_);
-    const OverlayLoadResult result = LoadAndWait(load, dir_.filePath(QStringLiteral("bug0001.png")));
-    EXPECT_TRUE(result.failure.isEmpty()) << result.failure.toStdString();
-    EXPECT_EQ(result.frames, 3);
-    EXPECT_FALSE(overlay_.frames.loading);
-    ASSERT_NE(overlay_.frames.last, nullptr);
-    EXPECT_EQ(overlay_.frames.last->image.pixels[0], 3) << "blue byte of bug0003.png";
-}
-
 // The window's question is open while the control API loads a single picture; the operator
 // then answers OK to a question about a run that is no longer the list's.
 TEST_F(OverlayFileLoading, AnApiLoadWhileTheWindowAsksAboutARunLeavesNothingLoading)
