@@ -84,6 +84,15 @@ protected:
         ASSERT_TRUE(overlay.frames.first.image.LoadFromFile(path));
     }
 
+    // The frame a receiver decodes once a change has had time to reach the output.
+    QByteArray FrameAfterAChange(uint16_t port)
+    {
+        SpinFor(150);
+        const auto frames = GrabFrames(port, 1, 640, 360);
+        EXPECT_EQ(frames.size(), 1u);
+        return frames.empty() ? QByteArray() : frames[0];
+    }
+
     QTemporaryDir dir_;
 };
 
@@ -287,22 +296,12 @@ TEST_F(EngineStream, AnOverlaySwitchedOffBeforeTheSetupClosedBringsTheWatermarkB
 {
     StartAt640x360();
     const uint16_t port = SourcePort();
-    SpinFor(150);
-    const auto watermarked = GrabFrames(port, 1, 640, 360);
-    ASSERT_EQ(watermarked.size(), 1u);
-
+    const QByteArray watermarked = FrameAfterAChange(port);
     ASSERT_TRUE(overlay.frames.first.image.FillSolid(64, 36, 30, 160, 90));
     overlay.overlay_on = 1;  // on in the open dialog: the watermark is still due
-    SpinFor(150);
-    const auto logo = GrabFrames(port, 1, 640, 360);
-    ASSERT_EQ(logo.size(), 1u);
-    EXPECT_TRUE(ShowsOnly(logo[0], 640, 360, overlay.frames.first.image, 640 - 64, 0));
-
+    EXPECT_TRUE(ShowsOnly(FrameAfterAChange(port), 640, 360, overlay.frames.first.image, 640 - 64, 0));
     overlay.overlay_on = 0;
-    SpinFor(150);
-    const auto back = GrabFrames(port, 1, 640, 360);
-    ASSERT_EQ(back.size(), 1u);
-    EXPECT_EQ(back[0], watermarked[0]);
+    EXPECT_EQ(FrameAfterAChange(port), watermarked);
 }
 
 TEST_F(EngineStream, InOneShotAnOverlaySwitchedOffAndOnAgainShowsItsStillWithoutGo)
@@ -314,15 +313,9 @@ TEST_F(EngineStream, InOneShotAnOverlaySwitchedOffAndOnAgainShowsItsStillWithout
     StartAt640x360();
     const uint16_t port = SourcePort();
     overlay.overlay_on = 0;
-    SpinFor(150);
-    const auto bare = GrabFrames(port, 1, 640, 360);
-    ASSERT_EQ(bare.size(), 1u);
-    EXPECT_EQ(bare[0], QByteArray(640 * 360 * 4, '\0'));
+    EXPECT_EQ(FrameAfterAChange(port), QByteArray(640 * 360 * 4, '\0'));
     overlay.overlay_on = 1;
-    SpinFor(150);
-    const auto still = GrabFrames(port, 1, 640, 360);
-    ASSERT_EQ(still.size(), 1u);
-    EXPECT_TRUE(ShowsOnly(still[0], 640, 360, overlay.frames.first.image, 640 - 64, 0));
+    EXPECT_TRUE(ShowsOnly(FrameAfterAChange(port), 640, 360, overlay.frames.first.image, 640 - 64, 0));
     EXPECT_FALSE(playback.go) << "nothing was armed";
 }
 

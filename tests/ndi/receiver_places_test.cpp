@@ -202,25 +202,33 @@ TEST(ReceiverPlaces, AFloodOfConnectionsHoldsUpNoFrameOfAReceiverWatching)
     EXPECT_TRUE(AreConsecutiveSentFrames(decoded, kW, kH, DrawNoise)) << "frames were held up";
 }
 
+// A source at 25p sending `draw`'s frames while one peer address floods it with connections
+// (a connection every 40 ms, `held` of them kept open), and what a real receiver that joins
+// once the flood runs decodes of `frames` frames; empty when the receiver failed.
+std::vector<std::vector<uint8_t>> ReceivedDuringAFlood(int32_t width, int32_t height, int frames, Draw draw,
+                                                       const char* flood_from, size_t held)
+{
+    SourceHandle source = MakeSource("Kelo Vantor 1");
+    EXPECT_TRUE(source);
+    if (!source)
+        return {};
+    FrameSender sending(source.get(), width, height, 30000, 1200, draw);
+    ConnectionFlood flood(PortOf(source), 1, held, flood_from, std::chrono::milliseconds(40));
+    while (flood.made() < 2 * kPlaces)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    TempDir dir;
+    ChildProcess receiver(FfmpegReceiver(PortOf(source), frames, dir.Path("frames.raw")), dir.Path("out"));
+    EXPECT_EQ(receiver.Wait(kClientTimeoutMs), 0) << receiver.Errors();
+    return SplitFrames(ReadFile(dir.Path("frames.raw")), width, height);
+}
+
 // A peer that opens a connection every frame interval would, were a newcomer's join not
 // counted, displace each newcomer before its first frame: its own connections make way instead.
 TEST(ReceiverPlaces, ANewcomerGetsTheStreamWhileAnotherPeerOpensAConnectionEveryFrame)
 {
-    constexpr int32_t kW = 96, kH = 54;
-    constexpr int kFrames = 50;
-    SourceHandle source = MakeSource("Kelo Vantor 1");
-    ASSERT_TRUE(source);
-    FrameSender sending(source.get(), kW, kH, 30000, 1200, DrawMovingBox);
-    ConnectionFlood flood(PortOf(source), 1, 4 * kPlaces, "127.0.0.2", std::chrono::milliseconds(40));
-    while (flood.made() < 2 * kPlaces)
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-
-    TempDir dir;
-    ChildProcess receiver(FfmpegReceiver(PortOf(source), kFrames, dir.Path("frames.raw")), dir.Path("out"));
-    ASSERT_EQ(receiver.Wait(kClientTimeoutMs), 0) << receiver.Errors();
-    const auto decoded = SplitFrames(ReadFile(dir.Path("frames.raw")), kW, kH);
-    EXPECT_EQ(decoded.size(), size_t(kFrames));
-    EXPECT_TRUE(AreConsecutiveSentFrames(decoded, kW, kH, DrawMovingBox));
+    const auto decoded = ReceivedDuringAFlood(96, 54, 50, DrawMovingBox, "127.0.0.2", 4 * kPlaces);
+    EXPECT_EQ(decoded.size(), 50u);
+    EXPECT_TRUE(AreConsecutiveSentFrames(decoded, 96, 54, DrawMovingBox));
 }
 
 // A detailed station logo that never moves: every frame after the first differs only in its
@@ -235,25 +243,13 @@ void DrawStillLogo(int64_t n, int32_t width, int32_t height, std::vector<uint8_t
 }
 
 // A peer on the receiver's own machine (the same address) opening a connection every frame and
-// never reading: its connections stall and make way, the receiver keeps its place.
+// never reading, every connection held open so that places come free only by making way: its
+// connections stall and make way, the receiver keeps its place.
 TEST(ReceiverPlaces, AReceiverKeepsItsPlaceWhileItsOwnAddressFloodsEveryPlaceWithConnectionsThatNeverRead)
 {
-    constexpr int32_t kW = 320, kH = 180;
-    constexpr int kFrames = 150;
-    SourceHandle source = MakeSource("Kelo Vantor 1");
-    ASSERT_TRUE(source);
-    FrameSender sending(source.get(), kW, kH, 30000, 1200, DrawStillLogo);
-    // Every connection held open, so that places come free only by making way.
-    ConnectionFlood flood(PortOf(source), 1, 100 * kPlaces, "127.0.0.1", std::chrono::milliseconds(40));
-    while (flood.made() < 2 * kPlaces)
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-
-    TempDir dir;
-    ChildProcess receiver(FfmpegReceiver(PortOf(source), kFrames, dir.Path("frames.raw")), dir.Path("out"));
-    EXPECT_EQ(receiver.Wait(kClientTimeoutMs), 0) << receiver.Errors();
-    const auto decoded = SplitFrames(ReadFile(dir.Path("frames.raw")), kW, kH);
-    EXPECT_EQ(decoded.size(), size_t(kFrames)) << "the receiver lost its place";
-    EXPECT_TRUE(AreSentFramesInOrder(decoded, kW, kH, DrawStillLogo));
+    const auto decoded = ReceivedDuringAFlood(320, 180, 150, DrawStillLogo, "127.0.0.1", 100 * kPlaces);
+    EXPECT_EQ(decoded.size(), 150u) << "the receiver lost its place";
+    EXPECT_TRUE(AreSentFramesInOrder(decoded, 320, 180, DrawStillLogo));
 }
 
 }  // namespace
