@@ -52,6 +52,19 @@ AVRational PixelAspect(const VideoFormat& f)
 
 }  // namespace
 
+void WriteVoid(size_t bytes, ByteBuffer& into)
+{
+    constexpr size_t kHeadBytes = 9;  // the ID, then the size as an eight-byte number
+    uint8_t* out = into.Reserve(bytes);
+    out[0] = 0xEC;
+    uint64_t size = bytes - kHeadBytes;
+    for (size_t i = kHeadBytes; i-- > 2; size >>= 8)
+        out[i] = uint8_t(size);
+    out[1] = 0x01;  // the length marker of an eight-byte number
+    std::memset(out + kHeadBytes, 0, bytes - kHeadBytes);
+    into.Commit(bytes);
+}
+
 MatroskaMuxer::MatroskaMuxer() : packet_(av_packet_alloc()) {}
 
 MatroskaMuxer::~MatroskaMuxer()

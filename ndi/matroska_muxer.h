@@ -25,6 +25,10 @@ struct StreamDescription {
 // The tag under which a receiver finds the connection metadata (Matroska spells tags in capitals).
 inline constexpr const char* kConnectionMetadataTag = "NDI_CONNECTION_METADATA";
 
+// A Void element `bytes` long in all (at least 9), which every Matroska reader skips: it may
+// stand between the header and the first cluster.
+void WriteVoid(size_t bytes, ByteBuffer& into);
+
 class MatroskaMuxer {
 public:
     MatroskaMuxer();

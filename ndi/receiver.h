@@ -50,15 +50,15 @@ public:
     // Everything queued so far (its header and first key frame) is the receiver's join: bytes
     // its peer accepts after the join count as taken. Only the first call counts.
     void EndJoin();
+    bool join_queued() const { return join_queued_; }
     // Looks at what the peer has accepted (acknowledged) of what was written: the socket's
     // queue of bytes not yet accepted. Called on every pass of the network thread.
     void LookAtPeer(int64_t now_ns);
     // Bytes wait for the peer and it has accepted none of them for longer than `limit_ns`,
     // whatever the kernel's buffers on this side still take: a peer that does not read.
     bool PeerStillFor(int64_t limit_ns, int64_t now_ns) const;
-    // Bytes waited for the peer at the latest look.
-    bool peer_behind() const { return peer_behind_; }
-    // Since when the peer has accepted nothing while bytes wait for it.
+    // Since when the peer has accepted nothing while bytes wait for it; the latest look when
+    // nothing waits.
     int64_t peer_still_since_ns() const { return last_accepted_ns_; }
     // Bytes of the stream the peer accepted lately, after its join: a receiver that reads
     // accepts every frame, however far behind, one that does not accepts nothing once its

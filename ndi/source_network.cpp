@@ -26,10 +26,17 @@ bool LacksResources(int error)
     return error == EMFILE || error == ENFILE || error == ENOBUFS || error == ENOMEM;
 }
 
+Packet MakeJoinFiller()
+{
+    auto filler = std::make_shared<ByteBuffer>();
+    WriteVoid(kJoinFillerBytes, *filler);
+    return filler;
+}
+
 }  // namespace
 
 SourceNetwork::SourceNetwork(FrameMailbox& mailbox)
-    : mailbox_(mailbox), wake_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC))
+    : mailbox_(mailbox), wake_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)), join_filler_(MakeJoinFiller())
 {
     if (!listener_.valid() || !wake_.valid())
         return;
@@ -92,7 +99,7 @@ void SourceNetwork::AcceptReceivers(int64_t now_ns)
         }
         Receiver& receiver = receivers_.emplace_back(std::move(connection.socket), connection.peer, now_ns);
         if (header_)
-            receiver.Enqueue(header_, now_ns);
+            GiveHeader(receiver, now_ns);
         if (have_frame_)
             GiveKeyFrame(receiver, now_ns);
         receiver.WriteSome(now_ns);
@@ -110,10 +117,11 @@ std::vector<Receiver>::iterator SourceNetwork::MakingWay(const PeerAddress& newc
     std::ptrdiff_t most = 0;
     for (const Receiver& r : receivers_)
         most = std::max(most, places_of(r.peer()));
-    // The least taken goes; on equal terms one whose peer leaves bytes waiting before one that
-    // has accepted all; then, from the back, as receivers_ is in the order they connected, the
-    // latest.
-    const auto rank = [now_ns](const Receiver& r) { return std::pair(r.TakenRecently(now_ns), !r.peer_behind()); };
+    // The least taken goes; on equal terms the one whose peer has accepted nothing for the
+    // longest (one still taking in its join accepts at every look, one that does not read stopped
+    // when its buffers were full); then, from the back, as receivers_ is in the order they
+    // connected, the latest.
+    const auto rank = [now_ns](const Receiver& r) { return std::pair(r.TakenRecently(now_ns), r.peer_still_since_ns()); };
     auto making_way = receivers_.end();
     for (auto it = receivers_.end(); it-- != receivers_.begin();) {
         if (places_of(it->peer()) == most && (making_way == receivers_.end() || rank(*it) < rank(*making_way)))
@@ -180,9 +188,16 @@ bool SourceNetwork::StartMuxing(int64_t now_ns)
     for (Receiver& receiver : receivers_) {
         receiver.DropBacklog();
         receiver.needs_key_frame = true;
-        receiver.Enqueue(header_, now_ns);
+        GiveHeader(receiver, now_ns);
     }
     return true;
+}
+
+void SourceNetwork::GiveHeader(Receiver& receiver, int64_t now_ns)
+{
+    receiver.Enqueue(header_, now_ns);
+    if (!receiver.join_queued())
+        receiver.Enqueue(join_filler_, now_ns);
 }
 
 void SourceNetwork::LoseFrame(bool muxer_broken)
@@ -267,7 +282,8 @@ void SourceNetwork::ServiceReceivers(std::span<const pollfd> polled, int64_t now
         Receiver& r = receivers_[i];
         const short events = i < polled.size() ? polled[i].revents : 0;
         const bool alive = (!(events & (POLLIN | POLLHUP | POLLERR)) || r.DiscardInput()) &&
-                           r.WriteSome(now_ns) && !r.StalledLongerThan(kStallLimitNs, now_ns);
+                           r.WriteSome(now_ns) && !r.StalledLongerThan(kStallLimitNs, now_ns) &&
+                           !r.PeerStillFor(kStallLimitNs, now_ns);
         CountSentBytes(r);
         if (!alive)
             receivers_.erase(receivers_.begin() + std::ptrdiff_t(i));

@@ -8,17 +8,20 @@
 // still gets the stream at once. A connection whose peer has accepted none of the bytes waiting
 // for it for kPeerStillLimitNs is stalled and gives its place up first (the one stalled longest),
 // whatever its address: what a peer has accepted is what its kernel acknowledged, so a peer that
-// does not read stalls once its own buffers are full, even at a still picture whose frames are a
-// few bytes each. Otherwise the peer address that holds the most places, the new connection
-// counted, gives one up, so a peer that opens connections again and again displaces only its
-// own, however new the receivers of other peers are. Of that address's connections (of all,
-// when every address holds as many) the one whose peer has accepted the least of the stream in
-// the last two seconds goes (counted from when its join, the header and first key frame, has
-// gone out: one that joined lately has accepted less than those watching for longer), on equal
-// terms one whose peer leaves bytes waiting before one that has accepted all, then the latest
-// connected. Connections are accepted a few at a time between frames,
-// so a flood never holds frames up; an accept that fails for want of descriptors or memory
-// leaves the listener alone for a while instead of waking the thread again and again.
+// does not read stalls once its own buffers are full. Each joining connection is sent
+// kJoinFillerBytes of filler after the header, more than a peer's buffers take unread, so one
+// that does not read stalls at its join, even at a still picture whose frames are a few bytes
+// each, which its buffers would otherwise go on taking for minutes. Otherwise the peer address
+// that holds the most places, the new connection counted, gives one up, so a peer that opens
+// connections again and again displaces only its own, however new the receivers of other peers
+// are. Of that address's connections (of all, when every address holds as many) the one whose
+// peer has accepted the least of the stream in the last two seconds goes (counted from when its
+// join, the header, filler and first key frame, has gone out: one that joined lately has
+// accepted less than those watching for longer), on equal terms the one whose peer has accepted
+// nothing for the longest, then the latest connected. Connections are accepted a few at a time
+// between frames, so a flood never holds frames up; an accept that fails for want of
+// descriptors or memory leaves the listener alone for a while instead of waking the thread
+// again and again.
 //
 // Memory running short skips the frame for receivers, who go on from a key frame; a stream
 // the muxer can no longer write starts afresh, and a picture lost with a restart is asked of
@@ -43,7 +46,8 @@
 namespace vantor::ndi {
 
 inline constexpr size_t kMaxReceivers = 16;
-// A receiver whose output makes no progress for this long is dropped.
+// A receiver whose output makes no progress for this long, or whose peer accepts nothing of
+// what waits for it for this long, is dropped.
 inline constexpr int64_t kStallLimitNs = 2'000'000'000;
 // A receiver whose peer accepts nothing of what waits for it for this long is stalled: the
 // first to make way for a new one. A receiver that reads accepts within milliseconds.
@@ -52,6 +56,11 @@ inline constexpr int64_t kPeerStillLimitNs = 1'000'000'000;
 inline constexpr int kAcceptsPerPass = 4;
 // A key frame this large is made afresh when needed again rather than kept.
 inline constexpr size_t kKeptKeyFrameBytes = 4u << 20;
+// Filler a joining connection is sent before its first key frame: more than a Debian machine's
+// buffers take for a connection that does not read (128 kB, 416 kB at the largest buffer a
+// peer may ask for), so such a peer stalls before it has joined; a receiver skips it in
+// milliseconds.
+inline constexpr size_t kJoinFillerBytes = 1u << 20;
 
 class SourceNetwork {
 public:
@@ -87,6 +96,8 @@ private:
     // stream when the muxer broke.
     void LoseFrame(bool muxer_broken);
     void Distribute(const FrameEvent& frame, int64_t now_ns);
+    // The stream's header, and for a receiver still joining the filler after it.
+    void GiveHeader(Receiver& receiver, int64_t now_ns);
     Packet KeyFrameCluster();
     void GiveKeyFrame(Receiver& receiver, int64_t now_ns);
     void ServiceReceivers(std::span<const pollfd> polled, int64_t now_ns);
@@ -107,6 +118,7 @@ private:
     MatroskaMuxer muxer_;
     StreamDescription description_;  // of the current stream
     Packet header_;               // of the muxer's stream; null when the muxer has none
+    Packet join_filler_;          // kJoinFillerBytes of Void, made once
     Picture shown_;               // what receivers show after the latest frame
     bool have_frame_ = false;     // shown_ holds the caller's latest picture of this stream
     int64_t latest_index_ = 0;    // slot of the latest frame
