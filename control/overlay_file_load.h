@@ -70,6 +70,7 @@ private:
     bool LoadPictureFile(RgbaImage& image, const MemoryGauge& memory) override;
     // An animation decodes on a thread of its own: the loader looks at it now and then.
     void ScheduleLook(int delay_ms) override { look_timer_.start(delay_ms); }
+    FileOpener AnimationOpener() const override { return open_; }
     void Look();
 
     FrameList& frames_;

@@ -96,13 +96,8 @@ bool IsAnimatedPicture(const QString& path)
     return reader.supportsAnimation() && reader.imageCount() != 1;
 }
 
-std::unique_ptr<AnimationSource> OpenAnimatedPicture(const QString& path, QString& why)
+std::unique_ptr<AnimationSource> OpenAnimatedPicture(std::unique_ptr<QFile> file, QString& why)
 {
-    std::unique_ptr<QFile> file = OpenRegularFile(path);
-    if (!file) {
-        why = QStringLiteral("The file cannot be read.");
-        return nullptr;
-    }
     auto source = std::make_unique<AnimatedPicture>(std::move(file));
     if (!source->CanRead()) {
         why = QStringLiteral("The picture is damaged or incomplete.");

@@ -18,7 +18,7 @@ constexpr int64_t EffectiveGifDelayMs(int64_t delay_ms)
 // Whether the picture file holds more than one frame.
 bool IsAnimatedPicture(const QString& path);
 
-// Null, with `why` said, when the file is not an animated picture that can be read.
-std::unique_ptr<AnimationSource> OpenAnimatedPicture(const QString& path, QString& why);
+// Null, with `why` said, when the open file is not an animated picture that can be read.
+std::unique_ptr<AnimationSource> OpenAnimatedPicture(std::unique_ptr<QFile> file, QString& why);
 
 }  // namespace vantor

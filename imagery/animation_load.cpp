@@ -19,8 +19,8 @@ int64_t FramePeakBytes(const AnimationSource& source)
 
 }  // namespace
 
-AnimationLoad::AnimationLoad(QString path, MemoryGauge memory)
-    : path_(std::move(path)), memory_(std::move(memory)), thread_([this] { Run(); })
+AnimationLoad::AnimationLoad(QString path, MemoryGauge memory, FileOpener open)
+    : path_(std::move(path)), memory_(std::move(memory)), open_(std::move(open)), thread_([this] { Run(); })
 {
 }
 
@@ -39,7 +39,7 @@ void AnimationLoad::Cancel()
 void AnimationLoad::Run()
 {
     QString why;
-    const std::unique_ptr<AnimationSource> source = OpenAnimationSource(path_, why);
+    const std::unique_ptr<AnimationSource> source = OpenAnimationSource(path_, open_(path_), why);
     if (!source) {
         result_.failure = why;
         done_.store(true, std::memory_order_release);

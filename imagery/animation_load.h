@@ -6,6 +6,7 @@
 
 #include "imagery/frame_list.h"
 #include "imagery/memory_gauge.h"
+#include "imagery/regular_file.h"
 
 #include <QString>
 #include <QStringList>
@@ -27,7 +28,8 @@ struct AnimationResult {
 
 class AnimationLoad {
 public:
-    AnimationLoad(QString path, MemoryGauge memory);
+    // The file is opened by `open`, on the loading thread, and read only through what it opened.
+    AnimationLoad(QString path, MemoryGauge memory, FileOpener open = OpenRegularFile);
     AnimationLoad(const AnimationLoad&) = delete;
     AnimationLoad& operator=(const AnimationLoad&) = delete;
     ~AnimationLoad();  // cancels and waits
@@ -46,6 +48,7 @@ private:
 
     QString path_;
     MemoryGauge memory_;
+    FileOpener open_;
     std::atomic<bool> cancel_{false};
     std::atomic<bool> done_{false};
     std::atomic<int32_t> decoded_{0};

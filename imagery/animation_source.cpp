@@ -14,9 +14,13 @@ bool IsAnimationFile(const QString& path)
     return HasMovieExtension(path) || IsAnimatedPicture(path);
 }
 
-std::unique_ptr<AnimationSource> OpenAnimationSource(const QString& path, QString& why)
+std::unique_ptr<AnimationSource> OpenAnimationSource(const QString& path, std::unique_ptr<QFile> file, QString& why)
 {
-    return HasMovieExtension(path) ? OpenMovie(path, why) : OpenAnimatedPicture(path, why);
+    if (!file) {
+        why = QStringLiteral("The file cannot be read.");
+        return nullptr;
+    }
+    return HasMovieExtension(path) ? OpenMovie(path, std::move(file), why) : OpenAnimatedPicture(std::move(file), why);
 }
 
 }  // namespace vantor

@@ -5,6 +5,7 @@
 
 #include "imagery/rgba_image.h"
 
+#include <QFile>
 #include <QString>
 
 #include <cstdint>
@@ -37,7 +38,8 @@ public:
 // more than one frame. Only a regular file that exists is one.
 bool IsAnimationFile(const QString& path);
 
-// The reader for an animation file; null, with `why` said, when it cannot be read.
-std::unique_ptr<AnimationSource> OpenAnimationSource(const QString& path, QString& why);
+// The reader for the animation file `path` names, opened as `file`, whose bytes it reads; null,
+// with `why` said, when it cannot be read.
+std::unique_ptr<AnimationSource> OpenAnimationSource(const QString& path, std::unique_ptr<QFile> file, QString& why);
 
 }  // namespace vantor

@@ -31,6 +31,45 @@ struct PacketFreer {
 struct ScalerFreer {
     void operator()(SwsContext* context) const { sws_freeContext(context); }
 };
+struct IoFreer {
+    void operator()(AVIOContext* io) const
+    {
+        av_freep(&io->buffer);
+        avio_context_free(&io);
+    }
+};
+
+constexpr int kIoBufferBytes = 64 * 1024;
+
+// FFmpeg reads the file the load opened, never the path again: what was checked is what decodes.
+int ReadFromFile(void* opaque, uint8_t* bytes, int count)
+{
+    const qint64 got = static_cast<QFile*>(opaque)->read(reinterpret_cast<char*>(bytes), count);
+    return got > 0 ? int(got) : got == 0 ? AVERROR_EOF : AVERROR(EIO);
+}
+
+int64_t SeekInFile(void* opaque, int64_t offset, int whence)
+{
+    auto* file = static_cast<QFile*>(opaque);
+    if (whence & AVSEEK_SIZE)
+        return file->size();
+    const int from = whence & ~AVSEEK_FORCE;
+    const int64_t to = from == SEEK_SET ? offset
+                       : from == SEEK_CUR ? file->pos() + offset
+                       : from == SEEK_END ? file->size() + offset
+                                          : -1;
+    return to >= 0 && file->seek(to) ? to : AVERROR(EINVAL);
+}
+
+std::unique_ptr<AVIOContext, IoFreer> ReaderOf(QFile& file)
+{
+    auto* buffer = static_cast<uint8_t*>(av_malloc(kIoBufferBytes));
+    AVIOContext* io =
+        buffer ? avio_alloc_context(buffer, kIoBufferBytes, 0, &file, &ReadFromFile, nullptr, &SeekInFile) : nullptr;
+    if (!io)
+        av_free(buffer);
+    return std::unique_ptr<AVIOContext, IoFreer>(io);
+}
 
 // FFmpeg's own VP9 decoder drops the alpha that WebM carries beside the picture; libvpx's keeps it.
 const AVCodec* DecoderFor(AVCodecID id)
@@ -50,7 +89,7 @@ bool FormatHasAlpha(AVPixelFormat format)
 class Movie final : public AnimationSource {
 public:
     // Null, with `why` said, when the file holds no video stream that decodes here.
-    static std::unique_ptr<Movie> Open(const QString& path, QString& why);
+    static std::unique_ptr<Movie> Open(const QString& path, std::unique_ptr<QFile> file, QString& why);
 
     int64_t TimeBaseNum() const override { return stream_->time_base.num; }
     int64_t TimeBaseDen() const override { return stream_->time_base.den; }
@@ -69,6 +108,9 @@ private:
     bool Convert(RgbaImage& picture);
     int64_t FrameDuration() const;
 
+    // In this order: the format reads through io_, which reads file_.
+    std::unique_ptr<QFile> file_;
+    std::unique_ptr<AVIOContext, IoFreer> io_;
     std::unique_ptr<AVFormatContext, FormatCloser> format_;
     std::unique_ptr<AVCodecContext, CodecFreer> decoder_;
     std::unique_ptr<AVFrame, FrameFreer> frame_{av_frame_alloc()};
@@ -81,10 +123,19 @@ private:
     QString problem_;
 };
 
-std::unique_ptr<Movie> Movie::Open(const QString& path, QString& why)
+std::unique_ptr<Movie> Movie::Open(const QString& path, std::unique_ptr<QFile> file, QString& why)
 {
     auto movie = std::make_unique<Movie>();
-    AVFormatContext* format = nullptr;
+    movie->file_ = std::move(file);
+    movie->io_ = ReaderOf(*movie->file_);
+    AVFormatContext* format = movie->io_ ? avformat_alloc_context() : nullptr;
+    if (!format) {
+        why = QStringLiteral("There is not enough memory to open the movie.");
+        return nullptr;
+    }
+    format->pb = movie->io_.get();
+    format->flags |= AVFMT_FLAG_CUSTOM_IO;
+    // The name only helps FFmpeg tell the container; on failure it frees the context.
     if (avformat_open_input(&format, QFile::encodeName(path).constData(), nullptr, nullptr) < 0) {
         why = QStringLiteral("The file is not a movie this program reads, or it is damaged or incomplete.");
         return nullptr;
@@ -203,9 +254,9 @@ bool HasMovieExtension(const QString& path)
     return kExtensions.contains(QFileInfo(path).suffix(), Qt::CaseInsensitive);
 }
 
-std::unique_ptr<AnimationSource> OpenMovie(const QString& path, QString& why)
+std::unique_ptr<AnimationSource> OpenMovie(const QString& path, std::unique_ptr<QFile> file, QString& why)
 {
-    return Movie::Open(path, why);
+    return Movie::Open(path, std::move(file), why);
 }
 
 }  // namespace vantor

@@ -4,12 +4,15 @@
 
 #include "imagery/animation_source.h"
 
+#include <QFile>
+
 namespace vantor {
 
 // Whether the file's name is that of a movie container this program reads.
 bool HasMovieExtension(const QString& path);
 
-// Null, with `why` said, when the file holds no video stream that can be decoded here.
-std::unique_ptr<AnimationSource> OpenMovie(const QString& path, QString& why);
+// Reads the open file `path` names; null, with `why` said, when it holds no video stream that
+// can be decoded here.
+std::unique_ptr<AnimationSource> OpenMovie(const QString& path, std::unique_ptr<QFile> file, QString& why);
 
 }  // namespace vantor

@@ -265,7 +265,7 @@ void SequenceLoader::StartAnimationLoad(const QString& path)
 {
     my_reset_ = ++frames_.reset_count;
     animation_path_ = path;
-    animation_ = std::make_unique<AnimationLoad>(path, memory_);
+    animation_ = std::make_unique<AnimationLoad>(path, memory_, host_.AnimationOpener());
     frames_.loading = true;
     host_.ShowProgress(0, 0);
     host_.SetLoadingLabel(QString::asprintf(kLoadingLabel, qUtf8Printable(QFileInfo(path).fileName()), ""));

@@ -64,6 +64,8 @@ public:
     }
     // Runs LoadSequenceStep once after the delay, to look at an animation's load.
     virtual void ScheduleLook(int delay_ms) { ScheduleStep(delay_ms); }
+    // How an animation file is opened; the opener runs on the thread that loads it.
+    virtual FileOpener AnimationOpener() const { return OpenRegularFile; }
 };
 
 // The playback fields that a load resets and sets, owned by the engine and by the dialog.

@@ -125,5 +125,32 @@ TEST(AnimationLoadOfGif, FramesOf1CentisecondLast10)
         EXPECT_EQ(frame->duration, 100);
 }
 
+// The load reads the file its opener opened (a folder's, opened beneath it), never the path
+// again: a file swapped in under the name afterwards is not the one decoded.
+class AnimationLoadThroughItsOpener : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(AnimationLoadThroughItsOpener, DecodesTheFileOpenedNotTheOneAtThePath)
+{
+    QTemporaryDir dir;
+    const QString named = dir.filePath(QStringLiteral("named.") + QString::fromLatin1(GetParam()));
+    const QString opened = dir.filePath(QStringLiteral("opened.") + QString::fromLatin1(GetParam()));
+    const QStringList options = QString::fromLatin1(GetParam()) == QStringLiteral("mov") ? kQtrle : QStringList{};
+    ASSERT_TRUE(test::EncodeAnimation(named, test::AnimationColours(255), 64, 32, 10, options));
+    ASSERT_TRUE(test::EncodeAnimation(opened, test::AnimationColours(255), 48, 24, 10, options));
+    QStringList asked;
+    AnimationLoad load(named, AvailableMemoryBytes, [&](const QString& path) {
+        asked << path;
+        return OpenRegularFile(opened);
+    });
+    ASSERT_TRUE(test::SpinUntil([&] { return load.done(); }, 30000));
+    const AnimationResult result = load.TakeResult();
+    EXPECT_EQ(asked, QStringList{named});
+    ASSERT_EQ(result.count, 12) << result.failure.toStdString();
+    EXPECT_EQ(result.frames->image.width, 48);
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, AnimationLoadThroughItsOpener, ::testing::Values("gif", "mov"),
+                         [](const auto& info) { return std::string(info.param); });
+
 }  // namespace
 }  // namespace vantor
