@@ -136,8 +136,8 @@ void ControlServer::Answer(const QHttpServerRequest& request, QHttpServerRespond
     if (IsFilesPath(path)) {
         if (const auto refusal = Refusal(request, true, kMaxUploadBody))
             return Write(responder, *refusal);
-        return Write(responder, api_.files().Answer(request.method(), request.url().path(QUrl::FullyEncoded),
-                                                    request.body()));
+        return api_.files().Answer(request.method(), request.url().path(QUrl::FullyEncoded), request.body(),
+                                   ReplyLater(std::move(responder)));
     }
     const auto route = std::find_if(routes_.begin(), routes_.end(), [&path](const ApiRoute& r) { return path == r.path; });
     if (route == routes_.end())

@@ -85,15 +85,51 @@ QByteArray Png(const QImage& picture)
 
 QString MethodWord(Method method) { return method == Method::Put ? QStringLiteral("PUT") : QStringLiteral("GET"); }
 
+// The thumbnail of a picture of the folder, as PNG, or why there is none.
+ApiReply MakeThumbnail(const QString& folder, const QString& name, bool linked, const MemoryGauge& memory)
+{
+    const QString path = folder + u'/' + name;
+    // Opened beneath the folder: a link in it that leads out shows nothing of what it leads to.
+    const FileOpener beneath = [folder](const QString& inside) { return OpenRegularFileBeneath(folder, inside); };
+    const QImage picture = DecodeImageFile(path, memory, beneath);
+    if (picture.isNull())
+        return ApiReply::Error(422, QStringLiteral("%1: %2").arg(name, linked ? QStringLiteral("This is not a picture of the folder.")
+                                                                              : DescribeLoadFailure(path, memory)));
+    return {200, Png(picture.scaled(kThumbWidth, kThumbHeight, Qt::KeepAspectRatio, Qt::SmoothTransformation)),
+            "image/png"};
+}
+
+// 200 when the written file decodes as a picture the copy could load; otherwise why not.
+ApiReply CheckUpload(const QString& name, const QString& written, const MemoryGauge& memory)
+{
+    if (!DecodeImageFile(written, memory).isNull())
+        return {};
+    return ApiReply::Error(422, QStringLiteral("%1: %2").arg(name, DescribeLoadFailure(written, memory)));
+}
+
 }  // namespace
 
 bool IsFilesPath(const QString& path) { return path == kFilesPath || path.startsWith(kFilesPath + u'/'); }
 
-ApiReply FileLibrary::Answer(Method method, const QString& path, const QByteArray& body)
+FileLibrary::FileLibrary(std::optional<QString> folder, MemoryGauge memory, QObject* parent)
+    : QObject(parent), folder_(std::move(folder)), memory_(std::move(memory))
+{
+    pool_.setMaxThreadCount(1);  // one picture's peak at a time, as the memory rule measures
+}
+
+void FileLibrary::Aside(std::function<ApiReply()> work, std::function<void(const ApiReply&)> then)
+{
+    pool_.start([this, work = std::move(work), then = std::move(then)]() mutable {
+        QMetaObject::invokeMethod(this, [then = std::move(then), made = work()] { then(made); }, Qt::QueuedConnection);
+    });
+}
+
+void FileLibrary::Answer(Method method, const QString& path, const QByteArray& body, ReplyTo reply)
 {
     if (!folder_)
-        return ApiReply::Error(404, QStringLiteral("there is no files folder: start the copy with --control-files DIR "
-                                                   "(key control-files= in a setup file) to list and upload pictures"));
+        return reply(ApiReply::Error(404, QStringLiteral("there is no files folder: start the copy with --control-files "
+                                                         "DIR (key control-files= in a setup file) to list and upload "
+                                                         "pictures")));
     const QStringList parts = path.mid(kFilesPath.size() + 1).split(u'/');
     const QString name = QUrl::fromPercentEncoding(parts.front().toUtf8());
     const auto only = [&](Method allowed, const QString& what) -> std::optional<ApiReply> {
@@ -101,24 +137,21 @@ ApiReply FileLibrary::Answer(Method method, const QString& path, const QByteArra
             return std::nullopt;
         return ApiReply::Error(405, QStringLiteral("%1 takes %2 only").arg(what, MethodWord(allowed)));
     };
-    if (path == kFilesPath) {
-        if (const auto wrong = only(Method::Get, path))
-            return *wrong;
-        return List();
-    }
+    if (path == kFilesPath)
+        return reply(only(Method::Get, path).value_or(List()));
     if (parts.size() > 2 || (parts.size() == 2 && parts[1] != QLatin1StringView("thumb.png")))
-        return ApiReply::Error(404, QStringLiteral("no such request: %1").arg(path));
+        return reply(ApiReply::Error(404, QStringLiteral("no such request: %1").arg(path)));
     if (!PlainName(name))
-        return ApiReply::Error(400, QStringLiteral("\"%1\" is not a name for a file here: no /, no .. and no "
-                                                   "leading dot").arg(name));
+        return reply(ApiReply::Error(400, QStringLiteral("\"%1\" is not a name for a file here: no /, no .. and no "
+                                                         "leading dot").arg(name)));
     if (parts.size() == 2) {
         if (const auto wrong = only(Method::Get, QStringLiteral("/api/files/NAME/thumb.png")))
-            return *wrong;
-        return Thumbnail(name);
+            return reply(*wrong);
+        return Thumbnail(name, std::move(reply));
     }
     if (const auto wrong = only(Method::Put, QStringLiteral("/api/files/NAME")))
-        return *wrong;
-    return Store(name, body);
+        return reply(*wrong);
+    Store(name, body, std::move(reply));
 }
 
 ApiReply FileLibrary::List() const
@@ -158,48 +191,55 @@ ApiReply FileLibrary::List() const
     return ApiReply::Json({{QStringLiteral("folder"), *folder_}, {QStringLiteral("files"), files}});
 }
 
-ApiReply FileLibrary::Thumbnail(const QString& name)
+void FileLibrary::Thumbnail(const QString& name, ReplyTo reply)
 {
-    const QString path = *folder_ + u'/' + name;
-    const QFileInfo file(path);
+    const QFileInfo file(*folder_ + u'/' + name);
     if (!file.exists())
-        return ApiReply::Error(404, QStringLiteral("%1: %2").arg(name, DescribeLoadFailure(path)));
-    Thumb& thumb = thumbs_[name];
-    if (thumb.png.isEmpty() || thumb.modified != file.lastModified() || thumb.bytes != file.size()) {
-        // Opened beneath the folder: a link in it that leads out shows nothing of what it leads to.
-        const FileOpener beneath = [this](const QString& inside) { return OpenRegularFileBeneath(*folder_, inside); };
-        const QImage picture = DecodeImageFile(path, AvailableMemoryBytes, beneath);
-        if (picture.isNull()) {
-            thumbs_.remove(name);
-            return ApiReply::Error(422, QStringLiteral("%1: %2").arg(
-                                            name, file.isSymLink() ? QStringLiteral("This is not a picture of the folder.")
-                                                                   : DescribeLoadFailure(path)));
-        }
-        thumb = {file.lastModified(), file.size(),
-                 Png(picture.scaled(kThumbWidth, kThumbHeight, Qt::KeepAspectRatio, Qt::SmoothTransformation))};
-    }
-    return {200, thumb.png, "image/png"};
+        return reply(ApiReply::Error(404, QStringLiteral("%1: %2").arg(name, DescribeLoadFailure(file.filePath()))));
+    const Thumb seen{file.lastModified(), file.size(), {}};
+    if (const auto kept = thumbs_.constFind(name);
+        kept != thumbs_.cend() && kept->modified == seen.modified && kept->bytes == seen.bytes)
+        return reply({200, kept->png, "image/png"});
+    Aside([folder = *folder_, name, linked = file.isSymLink(), memory = memory_] {
+              return MakeThumbnail(folder, name, linked, memory);
+          },
+          [this, name, seen, reply = std::move(reply)](const ApiReply& made) {
+              if (made.status == 200)
+                  thumbs_.insert(name, {seen.modified, seen.bytes, made.body});
+              else
+                  thumbs_.remove(name);
+              reply(made);
+          });
 }
 
-ApiReply FileLibrary::Store(const QString& name, const QByteArray& body) const
+void FileLibrary::Store(const QString& name, const QByteArray& body, ReplyTo reply)
 {
     if (body.isEmpty())
-        return ApiReply::Error(400, QStringLiteral("the body is empty: send the picture file as it is"));
-    // Hidden while it is written, so neither the list nor a load sees half a picture.
+        return reply(ApiReply::Error(400, QStringLiteral("the body is empty: send the picture file as it is")));
+    // Hidden while it is written and checked, so neither the list nor a load sees half a picture.
     QTemporaryFile written(*folder_ + QStringLiteral("/.upload-XXXXXX"));
     if (!written.open() || written.write(body) != body.size() || !written.flush())
-        return ApiReply::Error(507, QStringLiteral("%1 cannot be written in %2: %3")
-                                        .arg(name, *folder_, written.errorString()));
-    if (DecodeImageFile(written.fileName()).isNull())
-        return ApiReply::Error(422, QStringLiteral("%1: %2").arg(name, DescribeLoadFailure(written.fileName())));
+        return reply(ApiReply::Error(507, QStringLiteral("%1 cannot be written in %2: %3")
+                                              .arg(name, *folder_, written.errorString())));
     written.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
-    written.close();
-    // rename(2) replaces a picture of the same name at once: a load sees the old or the new.
-    const QString target = *folder_ + u'/' + name;
-    if (std::rename(QFile::encodeName(written.fileName()).constData(), QFile::encodeName(target).constData()) != 0)
-        return ApiReply::Error(409, QStringLiteral("%1 cannot be stored: %2").arg(name, QString::fromLocal8Bit(std::strerror(errno))));
     written.setAutoRemove(false);
-    return List();
+    const QString hidden = written.fileName();
+    written.close();
+    Aside([name, hidden, memory = memory_] { return CheckUpload(name, hidden, memory); },
+          [this, name, hidden, reply = std::move(reply)](const ApiReply& checked) {
+              if (checked.status != 200) {
+                  QFile::remove(hidden);
+                  return reply(checked);
+              }
+              // rename(2) replaces a picture of the same name at once: a load sees the old or the new.
+              const QString target = *folder_ + u'/' + name;
+              if (std::rename(QFile::encodeName(hidden).constData(), QFile::encodeName(target).constData()) != 0) {
+                  const QString why = QString::fromLocal8Bit(std::strerror(errno));
+                  QFile::remove(hidden);
+                  return reply(ApiReply::Error(409, QStringLiteral("%1 cannot be stored: %2").arg(name, why)));
+              }
+              reply(List());
+          });
 }
 
 }  // namespace vantor

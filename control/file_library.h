@@ -3,19 +3,24 @@
 // each picture's size, a small thumbnail, and storing an uploaded picture. A file is stored only
 // once it decodes as a picture the copy could load, and never half: it is written under a hidden
 // temporary name in the folder and renamed over its own name at the end. Without the folder,
-// every request answers 404 and says how to have one.
+// every request answers 404 and says how to have one. What decodes a picture (a thumbnail, an
+// upload's check) runs on a thread of the library's own, one picture at a time, so a huge
+// picture never holds up the window, the API or the page.
 //   GET /api/files                  {"folder", "files": [{"name", "size", "width", "height",
 //                                    "frames" (the first of a numbered run), "run" (a later one)}]}
 //   GET /api/files/NAME/thumb.png   at most 160 x 90
 //   PUT /api/files/NAME             the file as the body; answers the new list
 
 #include "control/api_reply.h"
+#include "imagery/memory_gauge.h"
 
 #include <QByteArray>
 #include <QDateTime>
 #include <QHash>
 #include <QHttpServerRequest>
+#include <QObject>
 #include <QString>
+#include <QThreadPool>
 
 #include <optional>
 
@@ -24,17 +29,22 @@ namespace vantor {
 // Whether a path is one of the library's; such requests are answered by FileLibrary::Answer.
 bool IsFilesPath(const QString& path);
 
-class FileLibrary {
+class FileLibrary : public QObject {
 public:
-    explicit FileLibrary(std::optional<QString> folder) : folder_(std::move(folder)) {}
+    // memory: what the machine can still give, for each picture decoded.
+    explicit FileLibrary(std::optional<QString> folder, MemoryGauge memory = AvailableMemoryBytes,
+                         QObject* parent = nullptr);
 
-    // `path` as the request names it, still percent-encoded.
-    ApiReply Answer(QHttpServerRequest::Method method, const QString& path, const QByteArray& body);
+    // `path` as the request names it, still percent-encoded. `reply` runs on this object's
+    // thread, at once or once a picture has decoded.
+    void Answer(QHttpServerRequest::Method method, const QString& path, const QByteArray& body, ReplyTo reply);
 
 private:
     ApiReply List() const;
-    ApiReply Thumbnail(const QString& name);
-    ApiReply Store(const QString& name, const QByteArray& body) const;
+    void Thumbnail(const QString& name, ReplyTo reply);
+    void Store(const QString& name, const QByteArray& body, ReplyTo reply);
+    // Runs `work` on the library's thread, then `then` with what it made on this object's.
+    void Aside(std::function<ApiReply()> work, std::function<void(const ApiReply&)> then);
 
     // Thumbnails made, by name, while the file keeps its time and size: a list shown again
     // decodes nothing.
@@ -44,7 +54,9 @@ private:
         QByteArray png;
     };
     const std::optional<QString> folder_;
+    const MemoryGauge memory_;
     QHash<QString, Thumb> thumbs_;
+    QThreadPool pool_;  // last: waits for the picture at hand before the rest goes
 };
 
 }  // namespace vantor
