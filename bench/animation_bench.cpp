@@ -54,7 +54,9 @@ double DrawMicroseconds(OverlayState& overlay, int frames)
     playback.is_sequence = true;
     playback.current = &overlay.frames.first;
     FramePainter painter(frame);
-    FrameBuilder builder(painter, overlay, playback);
+    HouseWatermark watermark;
+    watermark.on = false;  // the logo is on air: the watermark has ended
+    FrameBuilder builder(painter, overlay, playback, watermark);
     const auto start = Clock::now();
     for (int i = 0; i < frames; ++i)
         builder.DrawNext();

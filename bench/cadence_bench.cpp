@@ -22,7 +22,7 @@ using namespace vantor::bench;
 
 namespace {
 
-constexpr ProgramCase k1080p60{32771, 32782, 1920, 1080, 60000, 1000, false};
+constexpr ProgramCase k1080p60{1920, 1080, 60000, 1000, false};
 
 // The encode beside the copy: x264 on two threads at the lowest priority, as a background job.
 std::vector<std::string> EncodeCommand()
