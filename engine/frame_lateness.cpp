@@ -1,5 +1,7 @@
 #include "engine/frame_lateness.h"
 
+#include "ndi/pacing_clock.h"
+
 namespace vantor {
 namespace {
 
@@ -11,13 +13,13 @@ void FrameLateness::Restart(int32_t rate_N, int32_t rate_D)
 {
     rate_N_ = rate_N;
     rate_D_ = rate_D;
-    period_ns_ = int64_t(__int128{rate_D} * kNsPerSecond / rate_N);
+    period_ns_ = ndi::SlotOffsetNs(1, rate_N, rate_D);
     started_ = false;
 }
 
 int64_t FrameLateness::Due(int64_t slot) const
 {
-    return start_ns_ + int64_t(__int128{slot} * rate_D_ * kNsPerSecond / rate_N_);
+    return start_ns_ + ndi::SlotOffsetNs(slot, rate_N_, rate_D_);
 }
 
 int64_t FrameLateness::Next(int64_t now_ns)

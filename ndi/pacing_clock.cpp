@@ -10,6 +10,11 @@ constexpr __int128 kNsPerSecond = 1'000'000'000;
 
 }  // namespace
 
+int64_t SlotOffsetNs(int64_t slot, int32_t rate_N, int32_t rate_D)
+{
+    return int64_t(__int128{slot} * rate_D * kNsPerSecond / rate_N);
+}
+
 void PacingClock::Restart(int32_t rate_N, int32_t rate_D)
 {
     rate_N_ = rate_N;
@@ -20,7 +25,7 @@ void PacingClock::Restart(int32_t rate_N, int32_t rate_D)
 
 int64_t PacingClock::DeadlineNs(int64_t slot) const
 {
-    return start_ns_ + int64_t(__int128{slot} * rate_D_ * kNsPerSecond / rate_N_);
+    return start_ns_ + SlotOffsetNs(slot, rate_N_, rate_D_);
 }
 
 int64_t PacingClock::SlotFor(int64_t now_ns)

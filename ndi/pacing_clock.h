@@ -8,6 +8,10 @@
 
 namespace vantor::ndi {
 
+// How long after its grid's start slot `slot` falls at N / D frames a second, in whole
+// nanoseconds.
+int64_t SlotOffsetNs(int64_t slot, int32_t rate_N, int32_t rate_D);
+
 class PacingClock {
 public:
     // The next frame starts a new grid at the moment it is taken.

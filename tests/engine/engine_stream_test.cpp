@@ -75,6 +75,14 @@ protected:
         ASSERT_TRUE(engine.StartSending());
     }
 
+    // A solid 64 x 36 logo, switched on and confirmed as closing the Overlay setup confirms it.
+    void ConfirmSolidLogo(int red, int green, int blue)
+    {
+        ASSERT_TRUE(overlay.frames.first.image.FillSolid(64, 36, red, green, blue));
+        overlay.overlay_on = 1;
+        engine.OverlaySetupClosed();
+    }
+
     // Sets the overlay's first picture from a real file; the loop is stopped, so no guard is
     // needed here.
     void LoadLogo(const QImage& picture)
@@ -268,10 +276,8 @@ TEST_F(EngineStream, ASequenceOfPicturesOfDifferentSizesDecodesExactlyFrameByFra
 
 TEST_F(EngineStream, AnOverlaySwitchedOffLeavesTheFrameBareAndSwitchedOnElsewhereLeavesNothingBehind)
 {
-    ASSERT_TRUE(overlay.frames.first.image.FillSolid(64, 36, 30, 160, 90));
+    ConfirmSolidLogo(30, 160, 90);
     const RgbaImage& picture = overlay.frames.first.image;
-    overlay.overlay_on = 1;
-    engine.OverlaySetupClosed();
     overlay.corner_code = kCornerUpperLeft;
     StartAt640x360();
     const uint16_t port = SourcePort();
@@ -306,9 +312,7 @@ TEST_F(EngineStream, AnOverlaySwitchedOffBeforeTheSetupClosedBringsTheWatermarkB
 
 TEST_F(EngineStream, InOneShotAnOverlaySwitchedOffAndOnAgainShowsItsStillWithoutGo)
 {
-    ASSERT_TRUE(overlay.frames.first.image.FillSolid(64, 36, 30, 160, 90));
-    overlay.overlay_on = 1;
-    engine.OverlaySetupClosed();
+    ConfirmSolidLogo(30, 160, 90);
     playback.one_shot = true;
     StartAt640x360();
     const uint16_t port = SourcePort();
@@ -321,9 +325,7 @@ TEST_F(EngineStream, InOneShotAnOverlaySwitchedOffAndOnAgainShowsItsStillWithout
 
 TEST_F(EngineStream, AfterAFormatChangeTheRestartedStreamIsExactAtItsNewSize)
 {
-    ASSERT_TRUE(overlay.frames.first.image.FillSolid(64, 36, 200, 40, 120));
-    overlay.overlay_on = 1;
-    engine.OverlaySetupClosed();
+    ConfirmSolidLogo(200, 40, 120);
     overlay.corner_code = kCornerLowerRight;
     StartAt640x360();
     SpinFor(150);
