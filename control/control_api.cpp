@@ -107,6 +107,8 @@ QJsonObject ControlApi::State() const
         {QStringLiteral("role"), words::RoleWord(*setup.role)},
         {QStringLiteral("receivers"), receivers < 0 ? QJsonValue() : QJsonValue(receivers)},
         {QStringLiteral("port"), engine.port() == 0 ? QJsonValue() : QJsonValue(engine.port())},
+        {QStringLiteral("setup_saved"), parts_.control.setup_not_saved().isEmpty()},
+        {QStringLiteral("setup_save_error"), OrNull(parts_.control.setup_not_saved())},
     };
 }
 

@@ -192,4 +192,16 @@ Setup CopyControl::Current() const
     return setup;
 }
 
+void CopyControl::HoldSource() { engine_.HoldSource(); }
+
+void CopyControl::ReleaseSource() { engine_.ReleaseSource(); }
+
+void CopyControl::SetSetupNotSaved(const QString& why)
+{
+    if (why == setup_not_saved_)
+        return;
+    setup_not_saved_ = why;
+    emit changed();
+}
+
 }  // namespace vantor

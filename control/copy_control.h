@@ -68,9 +68,15 @@ public:
     void Start();
     void Stop();
     void SetRole(SyncRole role);
+    // A start with the logo on: the source opens, and the loop starts, only once it is in.
+    void HoldSource();
+    void ReleaseSource();
 
     // The setup as it stands: every item named.
     Setup Current() const;
+    // Why the setup as it stands is not remembered (the last save failed); empty when it is.
+    const QString& setup_not_saved() const { return setup_not_saved_; }
+    void SetSetupNotSaved(const QString& why);
 
 signals:
     // One of the operations above has changed the copy (whoever asked): what shows the setup
@@ -87,6 +93,7 @@ private:
     // what was found: a picture is scanned once, not at every look.
     mutable std::pair<const uint8_t*, uint32_t> scanned_{nullptr, 0};
     mutable bool scanned_invisible_ = false;
+    QString setup_not_saved_;
 };
 
 }  // namespace vantor

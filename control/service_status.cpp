@@ -21,6 +21,13 @@ QString ReceiverWords(int32_t count)
     return count == 1 ? QStringLiteral("1 receiver") : QStringLiteral("%1 receivers").arg(count);
 }
 
+// A restart would lose the operator's changes: said for as long as it is so.
+QString UnsavedWords(const CopyControl& control)
+{
+    const QString& why = control.setup_not_saved();
+    return why.isEmpty() ? QString() : QStringLiteral("; Setup not saved: ") + why;
+}
+
 }  // namespace
 
 QString ServiceStatusLine(const Engine& engine, const CopyControl& control)
@@ -31,11 +38,11 @@ QString ServiceStatusLine(const Engine& engine, const CopyControl& control)
     const QString format = words::SizeWord(*setup.size) + QLatin1Char(' ') + words::RateCaption(*setup.rate);
     const QString logo = LogoWords(setup, engine.watermark_on());
     if (!engine.running())
-        return QStringLiteral("Stopped at %1, %2").arg(format, logo);
+        return QStringLiteral("Stopped at %1, %2").arg(format, logo) + UnsavedWords(control);
     QString line = QStringLiteral("Sending %1, %2").arg(format, logo);
     if (const int32_t receivers = engine.receiver_count(); receivers >= 0)
         line += QStringLiteral(", ") + ReceiverWords(receivers);
-    return line;
+    return line + UnsavedWords(control);
 }
 
 }  // namespace vantor

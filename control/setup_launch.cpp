@@ -65,6 +65,8 @@ void SetupLaunch::Apply(const Setup& setup)
     if (setup.offset)
         control_.SetOffsets(setup.offset->x, setup.offset->y);
     if (setup.overlay) {
+        if (setup.on.value_or(false))
+            control_.HoldSource();
         control_.LoadOverlay(*setup.overlay, [this, setup](const OverlayLoadResult& result) {
             for (const QString& note : result.notes)
                 report_({kLogoRunCut, QStringLiteral("the logo's run ends before ") + note});
@@ -76,6 +78,7 @@ void SetupLaunch::Apply(const Setup& setup)
                 store_.KeepUnloadedLogo(setup);
             }
             SwitchOverlay(setup);
+            control_.ReleaseSource();
         });
     } else {
         SwitchOverlay(setup);

@@ -1,7 +1,7 @@
 #pragma once
 // The setup a copy was started with, applied once the copy has taken its number, just before
-// the output format is first applied, so that the source opens at once in the operator's
-// format with the operator's logo on its way. With --restore the setup this number had last
+// the output format is first applied, so that the source opens in the operator's format; with
+// the logo on, it opens once the logo is in, so its first frame shows the logo. With --restore the setup this number had last
 // time comes first. A logo that does not load leaves the copy on air with the house watermark,
 // and the copy says why; from then on the copy remembers its setup as it changes.
 

@@ -15,7 +15,7 @@ constexpr int kCheckInterval_ms = 300;
 
 }  // namespace
 
-SetupStore::SetupStore(const CopyControl& control, const FrameList& frames, std::function<int32_t()> number,
+SetupStore::SetupStore(CopyControl& control, const FrameList& frames, std::function<int32_t()> number,
                        std::optional<QString> config_path, std::function<void(const Notice&)> report,
                        QObject* parent)
     : QObject(parent), control_(control), frames_(frames), number_(std::move(number)),
@@ -76,12 +76,14 @@ void SetupStore::SaveIfChanged()
     if (!WriteSetupFile(path, text, error))
         return Refuse(error);
     failing_ = false;
+    control_.SetSetupNotSaved({});
     saved_ = now;
 }
 
-// Said once until a save succeeds again; the file keeps what it had.
+// Said once until a save succeeds again, and shown for as long; the file keeps what it had.
 void SetupStore::Refuse(const QString& why)
 {
+    control_.SetSetupNotSaved(why);
     if (!std::exchange(failing_, true))
         report_({kSetupNotRemembered, QStringLiteral("Setup not saved: ") + why});
 }

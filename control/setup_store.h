@@ -25,7 +25,7 @@ class SetupStore : public QObject {
 public:
     // number: this copy's instance number when it saves; config_path: the --config file, which
     // is never written; report: what the operator must hear.
-    SetupStore(const CopyControl& control, const FrameList& frames, std::function<int32_t()> number,
+    SetupStore(CopyControl& control, const FrameList& frames, std::function<int32_t()> number,
                std::optional<QString> config_path, std::function<void(const Notice&)> report,
                QObject* parent = nullptr);
     ~SetupStore() override;
@@ -42,7 +42,7 @@ private:
     Setup ToRemember();
     void Refuse(const QString& why);
 
-    const CopyControl& control_;
+    CopyControl& control_;
     const FrameList& frames_;
     std::function<int32_t()> number_;
     const std::optional<QString> config_path_;

@@ -42,7 +42,19 @@ StartupResult Engine::Startup()
     return StartupResult::kReady;
 }
 
-void Engine::ScheduleAutoStart() { auto_start_timer_.start(); }
+void Engine::ScheduleAutoStart(int delay_ms) { auto_start_timer_.start(delay_ms); }
+
+void Engine::ReleaseSource()
+{
+    if (!std::exchange(source_held_, false))
+        return;
+    // Taken first: the application of the format stops the loop, which forgets a held start.
+    const bool start = std::exchange(held_start_, false);
+    if (std::exchange(held_apply_, false))
+        ApplyOutputFormat();
+    if (start)
+        StartSending();
+}
 
 void Engine::SelectResolution(int menu_id)
 {
@@ -77,6 +89,10 @@ void Engine::ChooseFrameRate(int menu_id)
 void Engine::ApplyOutputFormat()
 {
     emit infoTextChanged(QString::fromStdString(InfoText(format_)));
+    if (source_held_) {
+        held_apply_ = true;
+        return;
+    }
     if (IsMaster())
         Broadcast(kSyncStartStop, 0);
     StopSending();
@@ -107,6 +123,10 @@ bool Engine::StartSending()
 {
     if (running_)
         return true;
+    if (source_held_) {
+        held_start_ = true;
+        return true;
+    }
     // After the exit was confirmed nothing starts again (a master's start, a renumbered copy
     // resuming): a new run would make the shutdown do nothing and the program never end.
     if (exit_confirmed_ || !frame_.Allocated() || !runtime_ready_)
@@ -137,6 +157,7 @@ bool Engine::StartSending()
 
 void Engine::StopSending()
 {
+    held_start_ = false;
     if (!running_)
         return;
     running_ = false;

@@ -63,8 +63,13 @@ public:
 
     // Start-up: the runtime, the output frame, the house watermark.
     StartupResult Startup();
-    // Starts sending by itself two seconds from now.
-    void ScheduleAutoStart();
+    // Starts sending by itself two seconds from now, or after the delay given.
+    void ScheduleAutoStart(int delay_ms = kAutoStartDelay_ms);
+    // While held, the source is not opened and the loop not started: what was asked for
+    // meanwhile happens on release. A copy restarted with its logo on holds until the logo is in,
+    // so that no receiver ever gets the house watermark in its place.
+    void HoldSource() { source_held_ = true; }
+    void ReleaseSource();
 
     // A menu's choice: the row's format, applied at once. Choose alone leaves the application to
     // the next ApplyOutputFormat. An id of no row changes nothing (but Select still applies).
@@ -141,6 +146,8 @@ signals:
     void lampChanged(int bitmap_id);
     // An armed pass ended: the Go button returns to its idle colour.
     void goButtonIdle();
+    // The first frame of a run has gone to the receivers.
+    void onAir();
     // A new preview picture has been handed over; take it and repaint.
     void previewReady();
     void snapshotReady(const QImage& picture);
@@ -157,6 +164,7 @@ private:
     void CountSentFrame();
     void PostLamp(uint32_t generation, int bitmap_id);
     void PostGoButtonIdle();
+    void PostOnAir();
     void PostPreviewReady();
     void ShowLamp(int bitmap_id);
     // Send thread: a snapshot asked for is armed before a frame is drawn, and taken after its send.
@@ -181,6 +189,9 @@ private:
     bool shut_down_ = false;
     bool exit_confirmed_ = false;  // user-interface thread only
     bool overlay_setup_open_ = false;  // user-interface thread only
+    bool source_held_ = false;         // user-interface thread only, as the two below
+    bool held_apply_ = false;
+    bool held_start_ = false;
 
     std::atomic<bool> running_{false};       // UI writes; the send thread polls it every frame
     std::atomic<bool> preview_live_{false};  // UI writes; the send thread reads it every frame

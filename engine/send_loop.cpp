@@ -7,11 +7,13 @@
 #include "ndi/out_of_memory.h"
 #include "ndi/pacing_clock.h"
 
+#include <pthread.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
 #include <new>
+#include <utility>
 
 namespace vantor {
 namespace {
@@ -27,6 +29,7 @@ void RaiseThreadPriority()
 
 void Engine::SendLoop(uint32_t generation)
 {
+    pthread_setname_np(pthread_self(), "vantor-send");  // so that ps and top tell it apart
     RaiseThreadPriority();
     if (send_thread_start_)
         send_thread_start_();
@@ -39,6 +42,7 @@ void Engine::SendLoop(uint32_t generation)
     playback_.SetOutputRate(record.frame_rate_N, record.frame_rate_D);
     int32_t frame_counter = 0;
     int blink_phase = 2;
+    bool on_air = false;
 
     while (running_) {
         try {
@@ -53,6 +57,8 @@ void Engine::SendLoop(uint32_t generation)
             // Send, with what the draw changed: returns at the frame rate.
             sender_.Send(record, painter_.TakeChanges());
             CountSentFrame();
+            if (!std::exchange(on_air, true))
+                PostOnAir();
             // Broadcast.
             Broadcast(kSyncPosition, position);
             // Snapshot, when one is asked for.
@@ -114,6 +120,11 @@ void Engine::TakeArmedSnapshot()
 void Engine::PostGoButtonIdle()
 {
     QMetaObject::invokeMethod(this, [this] { emit goButtonIdle(); }, Qt::QueuedConnection);
+}
+
+void Engine::PostOnAir()
+{
+    QMetaObject::invokeMethod(this, [this] { emit onAir(); }, Qt::QueuedConnection);
 }
 
 // At most one preview notification waits at a time: a busy window skips pictures instead of

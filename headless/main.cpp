@@ -1,5 +1,6 @@
 // ndivantor-headless: the engine of one copy with no window. It takes its copy number from the
-// other copies on the session bus and starts by itself after two seconds; without options it
+// other copies on the session bus and starts by itself after two seconds (started with a setup,
+// as a service is, at once); without options it
 // sends the house watermark at 1280 x 720 25p, with them (or a setup file) the operator's logo,
 // place and format. On SIGTERM or SIGINT it stops and shuts down in order.
 // Watch it with: ffplay tcp://127.0.0.1:5960
@@ -29,7 +30,8 @@ namespace {
 constexpr char kDescription[] =
     "Sends a station logo as a network video source, without a window: the house watermark, or the\n"
     "logo, place and format given by the options or a setup file. Copies on one machine number\n"
-    "themselves 1 to 8; each starts sending two seconds after launch and stops in order on SIGTERM.";
+    "themselves 1 to 8; each starts sending two seconds after launch (with --config or --restore, as\n"
+    "soon as it has its number) and stops in order on SIGTERM.";
 
 void Say(const QString& line)
 {
@@ -97,6 +99,12 @@ int main(int argc, char** argv)
                      });
 
     sync.Announce();
-    engine.ScheduleAutoStart();
+    // Started by a service manager (a setup file, --restore), the copy is back on air as soon as
+    // it has its number; by hand, two seconds after launch.
+    if (command_line.start->config_path || command_line.start->restore)
+        QObject::connect(&sync, &InstanceSync::numberTaken, &engine, [&engine] { engine.ScheduleAutoStart(0); },
+                         Qt::SingleShotConnection);
+    else
+        engine.ScheduleAutoStart();
     return app.exec();
 }

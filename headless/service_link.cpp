@@ -26,6 +26,7 @@ ServiceLink::ServiceLink(Engine& engine, const CopyControl& control, QObject* pa
     timer_.setInterval(notifier_.watchdog_on() ? int(std::clamp<int64_t>(quarter_watchdog_ms, 1, kRefresh_ms)) : kRefresh_ms);
     connect(&timer_, &QTimer::timeout, this, &ServiceLink::Refresh);
     connect(&engine_, &Engine::sendingChanged, this, &ServiceLink::Refresh);
+    connect(&engine_, &Engine::onAir, this, &ServiceLink::Refresh);  // ready with the first frame
     connect(&engine_, &Engine::infoTextChanged, this, &ServiceLink::Refresh);
     connect(&control_, &CopyControl::changed, this, &ServiceLink::Refresh);
     timer_.start();

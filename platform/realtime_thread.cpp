@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -28,17 +29,41 @@ bool LimitRunTime()
     return setrlimit(RLIMIT_RTTIME, &limit) == 0;
 }
 
+// A system-call filter (a unit's RestrictRealtime=, say) shows as seccomp filter mode 2.
+bool UnderSystemCallFilter()
+{
+    std::FILE* status = std::fopen("/proc/self/status", "re");
+    if (!status)
+        return false;
+    char line[256];
+    bool filtered = false;
+    while (!filtered && std::fgets(line, sizeof line, status))
+        filtered = std::strncmp(line, "Seccomp:\t2", 10) == 0;
+    std::fclose(status);
+    return filtered;
+}
+
+// The true cause of a refusal, so that the administrator knows what to change.
+std::string RefusalCause(int error)
+{
+    rlimit limit{};
+    getrlimit(RLIMIT_RTPRIO, &limit);
+    if (error == EPERM && limit.rlim_cur != RLIM_INFINITY && limit.rlim_cur < rlim_t(kPriority))
+        return "RLIMIT_RTPRIO is " + std::to_string(limit.rlim_cur) + ", under " + std::to_string(kPriority) +
+               ": the user is not in the group ndivantor-realtime, or the session began before";
+    if (error == EPERM && UnderSystemCallFilter())
+        return "a system-call filter refuses it (RestrictRealtime=)";
+    if (error == EPERM)
+        return "RLIMIT_RTPRIO allows it, but the control group has no real-time time (cpu.rt_runtime_us)";
+    return std::strerror(error);
+}
+
 // Empty when the thread now runs under SCHED_FIFO; otherwise why not.
 std::string Directly()
 {
     const sched_param parameter{.sched_priority = kPriority};
     const int error = pthread_setschedparam(pthread_self(), SCHED_FIFO | SCHED_RESET_ON_FORK, &parameter);
-    if (error == 0)
-        return {};
-    rlimit limit{};
-    getrlimit(RLIMIT_RTPRIO, &limit);
-    return "SCHED_FIFO refused (" + std::string(std::strerror(error)) + ", RLIMIT_RTPRIO " +
-           (limit.rlim_cur == RLIM_INFINITY ? std::string("unlimited") : std::to_string(limit.rlim_cur)) + ")";
+    return error == 0 ? std::string() : "SCHED_FIFO refused: " + RefusalCause(error);
 }
 
 std::string ThroughRealtimeKit()

@@ -132,6 +132,9 @@ function show(s) {
   $("logo-file").textContent = s.overlay.file ? s.overlay.file.split("/").pop() +
       (s.overlay.frames > 1 ? " (" + s.overlay.frames + " pictures)" : "") : "none loaded";
   $("invisible").hidden = s.overlay.invisible !== true;
+  $("unsaved").hidden = s.setup_saved !== false;
+  $("unsaved").textContent = s.setup_saved === false ?
+      "Setup not saved: " + s.setup_save_error + ". A restart would lose the changes." : "";
   for (const b of document.querySelectorAll("[data-corner]"))
     b.classList.toggle("picked", b.dataset.corner === s.overlay.corner);
   fill("offsets", { x: s.overlay.x, y: s.overlay.y });

@@ -6,7 +6,10 @@
 #include "stream_client.h"
 #include "test_images.h"
 #include "support/qt_printers.h"
+#include "support/spin_until.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QImage>
 #include <QTemporaryDir>
 
@@ -26,6 +29,15 @@ uint32_t PixelAt(const QByteArray& frame, int width, int x, int y)
     uint32_t bgra;
     std::memcpy(&bgra, frame.constData() + (size_t(y) * width + x) * 4, 4);
     return bgra;
+}
+
+// Whether the house watermark shows: its place is the frame's upper right.
+bool ShowsWatermark(const QByteArray& frame)
+{
+    for (int x = 780; x < 1260; ++x)
+        if (PixelAt(frame, 1280, x, 100) >> 24 != 0)
+            return true;
+    return false;
 }
 
 class Launch : public ::testing::Test {
@@ -96,10 +108,57 @@ TEST_F(Launch, ALogoThatDoesNotLoadLeavesTheCopyOnAirWithTheWatermarkAndSaysWhy)
     ASSERT_TRUE(port.has_value());
     const auto frames = test::GrabFrames(*port, 1, 1280, 720);
     ASSERT_EQ(frames.size(), 1u);
-    int watermark = 0;
-    for (int x = 780; x < 1260; ++x)
-        watermark += PixelAt(frames[0], 1280, x, 100) >> 24 != 0;
-    EXPECT_GT(watermark, 0) << "the house watermark at its place";
+    EXPECT_TRUE(ShowsWatermark(frames[0])) << "the house watermark at its place";
+}
+
+struct LogoOnAtStart {
+    const char* how;
+    QStringList arguments;     // %1 is the logo's path, %2 the setup file's
+    const char* setup_file;    // given with --config; null for none
+    const char* remembered;    // copy No 1's remembered setup; null for none
+};
+
+// A copy restarted (by hand or by its service manager) with its logo on opens its source only
+// once the logo is in: from the very first frame a receiver can get, never the house watermark.
+TEST_F(Launch, ACopyStartedWithItsLogoOnNeverSendsTheWatermark)
+{
+    const LogoOnAtStart cases[] = {
+        {"options", {"--overlay", "%1", "--on", "--corner", "upper-left"}, nullptr, nullptr},
+        {"setup file", {"--config", "%2"}, "overlay=%1\non=true\ncorner=upper-left\n", nullptr},
+        {"remembered", {"--restore"}, nullptr, "overlay=%1\non=true\ncorner=upper-left\n"},
+    };
+    const QByteArray state_home = qgetenv("XDG_STATE_HOME");
+    const QString logo = Picture(QStringLiteral("bug.png"), qRgba(0, 0, 250, 255));
+    for (const LogoOnAtStart& start : cases) {
+        SCOPED_TRACE(start.how);
+        QTemporaryDir state;
+        qputenv("XDG_STATE_HOME", state.path().toLocal8Bit());
+        const QString setup = dir_.filePath(QStringLiteral("setup.conf"));
+        const auto write = [&logo](const QString& path, const char* text) {
+            QDir().mkpath(QFileInfo(path).path());
+            QFile out(path);
+            return out.open(QIODevice::WriteOnly) && out.write(QString::fromLatin1(text).arg(logo).toUtf8()) > 0;
+        };
+        if (start.setup_file)
+            ASSERT_TRUE(write(setup, start.setup_file));
+        if (start.remembered)
+            ASSERT_TRUE(write(state.filePath(QStringLiteral("ndivantor/copy1.conf")), start.remembered));
+        QStringList arguments;
+        for (const QString& argument : start.arguments)
+            arguments << QString(argument).replace(QStringLiteral("%1"), logo).replace(QStringLiteral("%2"), setup);
+        CopyProcess& copy = Start(arguments);
+        qputenv("XDG_STATE_HOME", state_home);
+
+        // A receiver that tries at once: the first port the copy listens on.
+        std::optional<uint16_t> port;
+        ASSERT_TRUE(test::SpinUntil([&] { return (port = test::SourcePortOf(copy.pid())).has_value(); }, kBound_ms));
+        const auto frames = test::GrabFrames(*port, 3, 1280, 720);
+        ASSERT_EQ(frames.size(), 3u) << copy.Errors().toStdString();
+        for (const QByteArray& frame : frames) {
+            EXPECT_EQ(PixelAt(frame, 1280, 0, 0), 0xFF0000FAu) << "the logo, in the upper left corner";
+            EXPECT_FALSE(ShowsWatermark(frame));
+        }
+    }
 }
 
 struct BadInput {

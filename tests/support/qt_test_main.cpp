@@ -13,6 +13,7 @@ int main(int argc, char** argv)
     QTemporaryDir config, state;
     qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
     qputenv("XDG_STATE_HOME", state.path().toLocal8Bit());
+    qunsetenv("STATE_DIRECTORY");  // a run under a service manager would take its folder first
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
