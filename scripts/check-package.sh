@@ -17,9 +17,13 @@ listing=$(dpkg-deb -c "$deb" | awk '{ print $6 }')
 for file in usr/bin/ndivantor usr/bin/ndivantor-headless usr/share/applications/ndivantor.desktop \
             usr/share/icons/hicolor/256x256/apps/ndivantor.png usr/share/man/man1/ndivantor.1.gz \
             usr/share/man/man1/ndivantor-headless.1.gz usr/lib/systemd/user/ndivantor-headless@.service \
-            usr/share/doc/ndivantor/copyright usr/share/doc/ndivantor/changelog.gz; do
+            usr/share/doc/ndivantor/copyright usr/share/doc/ndivantor/changelog.gz \
+            etc/security/limits.d/ndivantor.conf; do
   grep -qx "./$file" <<<"$listing" || fail "$deb lacks /$file"
 done
+# apt shows the long description as it stands: one space before each line, never two.
+description=$(dpkg-deb -f "$deb" Description | tail -n +2)
+! grep -q '^  ' <<<"$description" || fail "the description has lines with two leading spaces: $description"
 depends=$(dpkg-deb -f "$deb" Depends)
 for package in libqt6core6 libqt6widgets6 libqt6dbus6 libavformat59 libavcodec59 qt6-qpa-plugins; do
   grep -q "$package" <<<"$depends" || fail "its Depends lack $package: $depends"
@@ -31,6 +35,7 @@ apt-get install -y -qq "$deb" >/dev/null
 trap 'dpkg -r ndivantor >/dev/null' EXIT
 [ "$(ndivantor-headless --version)" = "ndivantor-headless 1.0.1.8" ] || fail "the installed ndivantor-headless"
 [ "$(ndivantor --version)" = "ndivantor 1.0.1.8" ] || fail "the installed ndivantor"
+getent group ndivantor-realtime >/dev/null || fail "the package made no group ndivantor-realtime"
 page=$(zcat /usr/share/man/man1/ndivantor-headless.1.gz)
 grep -q 'overlay' <<<"$page" || fail "the manual page lacks the options"
 units=$(mktemp -d)
