@@ -3,7 +3,8 @@
 # Debian 12 (run as root), including every program they run: ffmpeg and ffprobe (real receivers),
 # curl (the API tests), objcopy (binutils), dbus-daemon, dbus-run-session and dbus-monitor, python3
 # with selenium and chromium (the page test), help2man and dpkg-dev (the package), systemd-analyze
-# (its unit), bc (bench/sync_load.sh).
+# (its unit), bc (bench/sync_load.sh), debootstrap, systemd-nspawn (systemd-container), nsenter,
+# unshare and prlimit (util-linux) and ps (procps) for the booted check of the user service.
 set -euo pipefail
 export DEBIAN_FRONTEND=noninteractive
 apt-get update -qq
@@ -14,4 +15,5 @@ apt-get install -y -qq --no-install-recommends \
   libgtest-dev libgmock-dev libbenchmark-dev \
   dbus dbus-daemon dbus-bin libdbus-1-dev libsystemd-dev fonts-dejavu-core fonts-liberation2 \
   dpkg-dev file help2man systemd lintian prometheus \
+  debootstrap systemd-container util-linux procps \
   chromium chromium-driver python3-selenium >/dev/null

@@ -21,3 +21,4 @@ cd build/tsan
 ctest -L concurrency --output-on-failure --timeout 300
 cd ../..
 bash scripts/check-package.sh
+bash scripts/check-service.sh
