@@ -50,7 +50,8 @@ std::string RefusalCause(int error)
     getrlimit(RLIMIT_RTPRIO, &limit);
     if (error == EPERM && limit.rlim_cur != RLIM_INFINITY && limit.rlim_cur < rlim_t(kPriority))
         return "RLIMIT_RTPRIO is " + std::to_string(limit.rlim_cur) + ", under " + std::to_string(kPriority) +
-               ": the user is not in the group ndivantor-realtime, or the session began before";
+               ": the user is not in the group ndivantor-realtime, or its limits could not be set, or the "
+               "session began before the user joined it";
     if (error == EPERM && UnderSystemCallFilter())
         return "a system-call filter refuses it (RestrictRealtime=)";
     if (error == EPERM)

@@ -35,8 +35,12 @@ deb=${VANTOR_DEB:-$(ls "$PWD"/build/package/ndivantor_*_amd64.deb 2>/dev/null | 
 [ -f "$deb" ] || die "no package in build/package: run scripts/check-package.sh first"
 
 suite=bookworm
-mirror=${VANTOR_DEBIAN_MIRROR:-http://deb.debian.org/debian}
-security=${VANTOR_DEBIAN_SECURITY:-http://deb.debian.org/debian-security}
+# The archives this machine's apt already uses for Debian 12, unless named.
+archive() { apt-cache policy 2>/dev/null | awk -v want="$1/main" '$3 == want { print $2; exit }'; }
+mirror=${VANTOR_DEBIAN_MIRROR:-$(archive "$suite")}
+security=${VANTOR_DEBIAN_SECURITY:-$(archive "$suite-security")}
+[ -n "$mirror" ] && [ -n "$security" ] ||
+  cannot_boot "apt knows no archive of $suite and $suite-security (set VANTOR_DEBIAN_MIRROR and VANTOR_DEBIAN_SECURITY)"
 cache=${VANTOR_BOOTED_CACHE:-/var/cache/ndivantor-booted}
 # A booting systemd with lingering user managers and their session bus; the receiver, the API
 # client and ps for the checks. The package's own dependencies come on top, so that it installs
@@ -586,8 +590,17 @@ realtime() {
     # pam_limits needs CAP_SYS_RESOURCE to raise the limit: a machine that has it nowhere
     # cannot take this step at all, whatever the package does.
     refused=$(inside journalctl -q --no-pager -o cat --since "@$since" | grep -m1 "pam_limits.*Could not set limit for 'rtprio'")
-    [ -z "$refused" ] ||
-      { no "SKIP: the group and its limits ($grant) are in place, but this machine cannot grant RLIMIT_RTPRIO (no CAP_SYS_RESOURCE even for root; SCHED_FIFO for root in the container: $(inside chrt -f 10 true 2>/dev/null && echo yes || echo no)): ${refused#*: }"; return; }
+    if [ -n "$refused" ]; then
+      # What can be checked here: the copy names the true cause, and its send thread by name.
+      [ "$(unit_settles 60)" = active ] || { no "the unit is not active again after the manager's restart"; return; }
+      pid=$(main_pid) || { no "the unit has no main process"; return; }
+      inside sh -c "grep -qx vantor-send /proc/$pid/task/*/comm" || { no "no thread of the copy is named vantor-send"; return; }
+      said=$(journal --since "@$since" | grep -m1 'without real-time scheduling')
+      [[ $said == *"RLIMIT_RTPRIO is 0"*"could not be set"* ]] ||
+        { no "the copy does not name the cause (the limit was not granted): ${said:-nothing said}"; return; }
+      no "SKIP: the group and its limits ($grant) are in place and the copy says why it has no SCHED_FIFO (${said#*: }), but this machine cannot grant RLIMIT_RTPRIO (no CAP_SYS_RESOURCE even for root; SCHED_FIFO for root in the container: $(inside chrt -f 10 true 2>/dev/null && echo yes || echo no)): ${refused#*: }"
+      return
+    fi
     no "the user's manager has RLIMIT_RTPRIO ${limit:-?} after joining the group ($grant)"
     return
   fi
