@@ -114,12 +114,11 @@ bool IsFilesPath(const QString& path) { return path == kFilesPath || path.starts
 FileLibrary::FileLibrary(std::optional<QString> folder, MemoryGauge memory, QObject* parent)
     : QObject(parent), folder_(std::move(folder)), memory_(std::move(memory))
 {
-    pool_.setMaxThreadCount(1);  // one picture's peak at a time, as the memory rule measures
 }
 
 void FileLibrary::Aside(std::function<ApiReply()> work, std::function<void(const ApiReply&)> then)
 {
-    pool_.start([this, work = std::move(work), then = std::move(then)]() mutable {
+    thread_.Run([this, work = std::move(work), then = std::move(then)]() mutable {
         QMetaObject::invokeMethod(this, [then = std::move(then), made = work()] { then(made); }, Qt::QueuedConnection);
     });
 }

@@ -12,6 +12,7 @@
 //   PUT /api/files/NAME             the file as the body; answers the new list
 
 #include "control/api_reply.h"
+#include "imagery/decode_thread.h"
 #include "imagery/memory_gauge.h"
 
 #include <QByteArray>
@@ -20,7 +21,6 @@
 #include <QHttpServerRequest>
 #include <QObject>
 #include <QString>
-#include <QThreadPool>
 
 #include <optional>
 
@@ -56,7 +56,7 @@ private:
     const std::optional<QString> folder_;
     const MemoryGauge memory_;
     QHash<QString, Thumb> thumbs_;
-    QThreadPool pool_;  // last: waits for the picture at hand before the rest goes
+    DecodeThread thread_;  // last: waits for the picture at hand before the rest goes
 };
 
 }  // namespace vantor

@@ -15,20 +15,13 @@ AsideWaits aside_waits;  // the user-interface thread's
 PictureDecodeAside::PictureDecodeAside(MemoryGauge memory, QObject* parent)
     : QObject(parent), memory_(std::move(memory))
 {
-    pool_.setMaxThreadCount(1);
-}
-
-PictureDecodeAside::~PictureDecodeAside()
-{
-    Cancel();
-    pool_.waitForDone();
 }
 
 void PictureDecodeAside::Decode(const QString& path, Done done, FileOpener open)
 {
     done_ = std::move(done);
     const uint64_t ticket = ++ticket_;
-    pool_.start([this, ticket, path, memory = memory_, open = std::move(open)] {
+    thread_.Run([this, ticket, path, memory = memory_, open = std::move(open)] {
         auto picture = std::make_shared<RgbaImage>();
         picture->file_path = path;
         picture->file_title = QFileInfo(path).fileName();

@@ -4,13 +4,13 @@
 // meanwhile. One file at a time, on a thread of its own; the result comes back to this object's
 // thread through its event loop, where the caller installs it under the list's guard as before.
 
+#include "imagery/decode_thread.h"
 #include "imagery/memory_gauge.h"
 #include "imagery/regular_file.h"
 #include "imagery/rgba_image.h"
 
 #include <QObject>
 #include <QString>
-#include <QThreadPool>
 
 #include <cstdint>
 #include <functional>
@@ -23,8 +23,6 @@ public:
     using Done = std::function<void(RgbaImage& picture, bool loaded)>;
 
     explicit PictureDecodeAside(MemoryGauge memory = AvailableMemoryBytes, QObject* parent = nullptr);
-    // Waits for a decode under way; its result is dropped.
-    ~PictureDecodeAside() override;
 
     // Decodes the file aside; `done` runs later on this object's thread, unless Cancel (or a
     // later Decode) comes first. Files decode one after another, so that two never hold their
@@ -41,7 +39,7 @@ private:
     MemoryGauge memory_;
     uint64_t ticket_ = 0;  // of the decode whose result is awaited
     Done done_;
-    QThreadPool pool_;     // last: waits for its decode before the rest goes
+    DecodeThread thread_;  // last: going, waits for a decode under way, whose result is dropped
 };
 
 // For callers that need the picture before they go on (the window's dialogs): decodes the file

@@ -1,9 +1,9 @@
 #include "imagery/regular_file.h"
 
+#include "ndi/unique_fd.h"
+
 #include <fcntl.h>
-#include <linux/openat2.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -36,7 +36,8 @@ std::unique_ptr<QFile> OpenRegularFile(const QString& path)
     return TakeRegular(::open(QFile::encodeName(path).constData(), kOpenFlags));
 }
 
-std::unique_ptr<QFile> OpenRegularFileBeneath(const QString& folder, const QString& path, bool* led_out)
+std::unique_ptr<QFile> OpenRegularFileBeneath(const QString& folder, const QString& path, bool* led_out,
+                                              OpenBeneath look_up)
 {
     const QString prefix = folder.endsWith(u'/') ? folder : folder + u'/';
     // A name the kernel would cut short at a NUL is not the name that was checked.
@@ -45,18 +46,16 @@ std::unique_ptr<QFile> OpenRegularFileBeneath(const QString& folder, const QStri
         *led_out = !own_path;
     if (!own_path)
         return nullptr;
-    const int dir = ::open(QFile::encodeName(folder).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-    if (dir < 0)
+    const ndi::UniqueFd dir(::open(QFile::encodeName(folder).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (!dir.valid())
         return nullptr;
-    open_how how{};
-    how.flags = kOpenFlags;
-    how.resolve = RESOLVE_BENEATH | RESOLVE_NO_MAGICLINKS;
     const QByteArray inside = QFile::encodeName(path.mid(prefix.size()));
-    const int fd = int(::syscall(SYS_openat2, dir, inside.constData(), &how, sizeof how));
-    const int error = errno;
-    ::close(dir);
+    int fd = look_up(dir.get(), inside, kOpenFlags);
+    // A sandbox's seccomp filter cannot look into openat2's struct open_how, so it refuses the call.
+    if (fd < 0 && (errno == ENOSYS || errno == EPERM))
+        fd = OpenBeneathStepwise(dir.get(), inside, kOpenFlags);
     if (led_out)
-        *led_out = fd < 0 && (error == EXDEV || error == ELOOP);
+        *led_out = fd < 0 && (errno == EXDEV || errno == ELOOP);
     return TakeRegular(fd);
 }
 
