@@ -1,8 +1,8 @@
 // ndivantor-headless: the engine of one copy with no window. It takes its copy number from the
 // other copies on the session bus and starts by itself after two seconds (started with a setup,
-// as a service is, at once); without options it
-// sends the house watermark at 1280 x 720 25p, with them (or a setup file) the operator's logo,
-// place and format. On SIGTERM or SIGINT it stops and shuts down in order.
+// as a service is, at once); without options it sends the house watermark at 1280 x 720 25p,
+// with them (or a setup file) the operator's logo, place and format. On SIGTERM or SIGINT it
+// stops and shuts down in order.
 // Watch it with: ffplay tcp://127.0.0.1:5960
 
 #include "control/command_line.h"
