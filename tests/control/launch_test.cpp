@@ -111,44 +111,28 @@ TEST_F(Launch, ALogoThatDoesNotLoadLeavesTheCopyOnAirWithTheWatermarkAndSaysWhy)
     EXPECT_TRUE(ShowsWatermark(frames[0])) << "the house watermark at its place";
 }
 
-struct LogoOnAtStart {
-    const char* how;
-    QStringList arguments;     // %1 is the logo's path, %2 the setup file's
-    const char* setup_file;    // given with --config; null for none
-    const char* remembered;    // copy No 1's remembered setup; null for none
-};
-
 // A copy restarted (by hand or by its service manager) with its logo on opens its source only
 // once the logo is in: from the very first frame a receiver can get, never the house watermark.
 TEST_F(Launch, ACopyStartedWithItsLogoOnNeverSendsTheWatermark)
 {
-    const LogoOnAtStart cases[] = {
-        {"options", {"--overlay", "%1", "--on", "--corner", "upper-left"}, nullptr, nullptr},
-        {"setup file", {"--config", "%2"}, "overlay=%1\non=true\ncorner=upper-left\n", nullptr},
-        {"remembered", {"--restore"}, nullptr, "overlay=%1\non=true\ncorner=upper-left\n"},
-    };
-    const QByteArray state_home = qgetenv("XDG_STATE_HOME");
     const QString logo = Picture(QStringLiteral("bug.png"), qRgba(0, 0, 250, 255));
-    for (const LogoOnAtStart& start : cases) {
-        SCOPED_TRACE(start.how);
-        QTemporaryDir state;
-        qputenv("XDG_STATE_HOME", state.path().toLocal8Bit());
-        const QString setup = dir_.filePath(QStringLiteral("setup.conf"));
-        const auto write = [&logo](const QString& path, const char* text) {
-            QDir().mkpath(QFileInfo(path).path());
-            QFile out(path);
-            return out.open(QIODevice::WriteOnly) && out.write(QString::fromLatin1(text).arg(logo).toUtf8()) > 0;
-        };
-        if (start.setup_file)
-            ASSERT_TRUE(write(setup, start.setup_file));
-        if (start.remembered)
-            ASSERT_TRUE(write(state.filePath(QStringLiteral("ndivantor/copy1.conf")), start.remembered));
-        QStringList arguments;
-        for (const QString& argument : start.arguments)
-            arguments << QString(argument).replace(QStringLiteral("%1"), logo).replace(QStringLiteral("%2"), setup);
+    const QString setup = dir_.filePath(QStringLiteral("setup.conf"));
+    const QString remembered = qEnvironmentVariable("XDG_STATE_HOME") + QStringLiteral("/ndivantor/copy1.conf");
+    // The arguments, and the file that says the logo is on (none: the options say it).
+    const std::pair<QStringList, QString> starts[] = {
+        {{"--overlay", logo, "--on", "--corner", "upper-left"}, {}},
+        {{"--config", setup}, setup},
+        {{"--restore"}, remembered},
+    };
+    for (const auto& [arguments, file] : starts) {
+        SCOPED_TRACE(arguments.join(u' ').toStdString());
+        if (!file.isEmpty()) {
+            QDir().mkpath(QFileInfo(file).path());
+            QFile out(file);
+            ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+            out.write(QStringLiteral("overlay=%1\non=true\ncorner=upper-left\n").arg(logo).toUtf8());
+        }
         CopyProcess& copy = Start(arguments);
-        qputenv("XDG_STATE_HOME", state_home);
-
         // A receiver that tries at once: the first port the copy listens on.
         std::optional<uint16_t> port;
         ASSERT_TRUE(test::SpinUntil([&] { return (port = test::SourcePortOf(copy.pid())).has_value(); }, kBound_ms));
