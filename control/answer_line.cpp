@@ -9,12 +9,12 @@ namespace vantor {
 
 void WriteAnswer(QHttpServerResponder& responder, const ApiReply& reply)
 {
-    responder.write(reply.body,
-                    {{"Content-Type", reply.type},
-                     {"Cache-Control", "no-store"},
-                     {"X-Frame-Options", "DENY"},
-                     {"Content-Security-Policy", kContentSecurityPolicy}},
-                    QHttpServerResponder::StatusCode(reply.status));
+    const auto status = QHttpServerResponder::StatusCode(reply.status);
+    const std::pair<QByteArray, QByteArray> type{"Content-Type", reply.type}, cache{"Cache-Control", "no-store"},
+        frames{"X-Frame-Options", "DENY"}, policy{"Content-Security-Policy", kContentSecurityPolicy};
+    if (reply.header.first.isEmpty())
+        return responder.write(reply.body, {type, cache, frames, policy}, status);
+    responder.write(reply.body, {type, cache, frames, policy, reply.header}, status);
 }
 
 AnswerLine::AnswerLine(QTcpSocket& socket) : QObject(&socket), socket_(socket) {}

@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <functional>
+#include <utility>
 
 namespace vantor {
 
@@ -14,6 +15,7 @@ struct ApiReply {
     int status = 200;
     QByteArray body;
     QByteArray type = "application/json";
+    std::pair<QByteArray, QByteArray> header = {};  // one more header, when named
 
     static ApiReply Json(const QJsonObject& object, int status = 200);
     static ApiReply Error(int status, const QString& message);

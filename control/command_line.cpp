@@ -1,5 +1,6 @@
 #include "control/command_line.h"
 
+#include "control/offset_rule.h"
 #include "control/setup_file.h"
 #include "control/setup_keys.h"
 #include "control/setup_words.h"
@@ -76,6 +77,11 @@ public:
         QString problem = ReadOptions(request.given);
         if (!problem.isEmpty())
             return Fail(problem);
+        // The file's offset and the command line's size may meet only here.
+        const QString offset = request.given.setup.offset ? QStringLiteral("--offset")
+                                                          : request.config_path.value_or(QString()) + QStringLiteral(": offset");
+        if (const QString outside = SetupOffsetOutsideFrame(offset, request.Settings().setup); !outside.isEmpty())
+            return Fail(outside);
         const ControlSettings control = request.Settings().control;
         if (const auto& endpoint = control.endpoint; endpoint && !endpoint->loopback() && !control.token)
             return Fail(QStringLiteral("the control API on %1 needs a token: --control-token or --control-token-file")

@@ -2,7 +2,9 @@
 
 #include "control/api_fields.h"
 #include "control/copy_control.h"
+#include "control/invisible_logo.h"
 #include "control/metrics.h"
+#include "control/offset_rule.h"
 #include "control/setup_words.h"
 #include "engine/engine.h"
 #include "engine/engine_constants.h"
@@ -47,6 +49,7 @@ FileOpener OpenedFirst(const QString& path, std::unique_ptr<QFile> first, FileOp
 }  // namespace
 
 struct ControlApi::OverlayChange {
+    bool loads = false;  // a file was loaded first
     std::optional<bool> on;
     std::optional<int32_t> corner;
     std::optional<int32_t> x;
@@ -55,7 +58,8 @@ struct ControlApi::OverlayChange {
 };
 
 ControlApi::ControlApi(CopyParts parts, FileAccess files, QObject* parent)
-    : QObject(parent), parts_(parts), files_(std::move(files)), library_(files_.folder)
+    : QObject(parent), parts_(parts), files_(std::move(files)),
+      library_(files_.folder, AvailableMemoryBytes, [this](const QString& path) { return IsLogoFile(path); })
 {
     picture_deadline_.setSingleShot(true);
     picture_deadline_.setInterval(kPictureWait_ms);
@@ -72,6 +76,7 @@ QJsonObject ControlApi::State() const
     const int32_t number = engine.instance_number();
     const int32_t receivers = engine.receiver_count();
     const bool loaded = parts_.control.picture_loaded();
+    const OverlayOffset largest = LargestOffsetInFrame(engine.format().width, engine.format().height);
     return {
         {QStringLiteral("copy"), number + 1},
         {QStringLiteral("source"), QString::fromLatin1(SourceName(number).data())},
@@ -89,6 +94,8 @@ QJsonObject ControlApi::State() const
              {QStringLiteral("corner"), words::CornerWord(*setup.corner)},
              {QStringLiteral("x"), setup.offset->x},
              {QStringLiteral("y"), setup.offset->y},
+             {QStringLiteral("x_max"), largest.x},
+             {QStringLiteral("y_max"), largest.y},
              {QStringLiteral("solid"), *setup.solid},
              {QStringLiteral("watermark"), engine.watermark_on()},
              {QStringLiteral("invisible"), parts_.control.picture_invisible()},
@@ -187,10 +194,13 @@ ApiReply ControlApi::Role(const QJsonObject& body)
     return Changed();
 }
 
-ApiReply ControlApi::Changed()
+ApiReply ControlApi::Changed(const QString& warning)
 {
     parts_.engine.ShowChangeInPreview();
-    return NewState();
+    QJsonObject state = State();
+    if (!warning.isEmpty())
+        state.insert(QStringLiteral("warning"), warning);
+    return ApiReply::Json(state);
 }
 
 void ControlApi::Overlay(const QJsonObject& body, ReplyTo reply)
@@ -209,7 +219,15 @@ void ControlApi::Overlay(const QJsonObject& body, ReplyTo reply)
         return reply(ApiReply::Error(400, QStringLiteral("solid takes only true: an opaque picture stays so until "
                                                          "another is loaded")));
     change.solid = solid.value_or(false);
+    if (change.x || change.y) {
+        const OverlayOffset offset{change.x.value_or(parts_.overlay.x_offset), change.y.value_or(parts_.overlay.y_offset)};
+        const OutputFormat format = parts_.engine.format();
+        if (const QString outside = OffsetOutsideFrame(QStringLiteral("offset"), offset, format.width, format.height);
+            !outside.isEmpty())
+            return reply(ApiReply::Error(400, outside));
+    }
     if (file) {
+        change.loads = true;
         FileOpener open;
         if (const auto refusal = FileRefusal(*file, open))
             return reply(*refusal);
@@ -238,7 +256,26 @@ ApiReply ControlApi::ApplyOverlay(const OverlayChange& change)
         parts_.control.SetOverlayOn(*change.on);
         parts_.control.ConfirmOverlay();
     }
-    return Changed();
+    // Said whenever such a logo is taken in or put on air: an automation learns it in the answer.
+    const bool said = (change.loads || change.on == true) && parts_.control.picture_invisible();
+    return Changed(said ? InvisibleLogoWarning(parts_.control.Current().overlay.value_or(QString())) : QString());
+}
+
+bool ControlApi::IsLogoFile(const QString& path) const
+{
+    const std::optional<QString> logo = parts_.control.Current().overlay;
+    if (!logo || !parts_.control.picture_loaded())
+        return false;
+    const QString file = QFileInfo(path).canonicalFilePath();
+    if (file == QFileInfo(*logo).canonicalFilePath())
+        return true;
+    // A numbered run is loaded from several files; any of them replaced leaves the old picture on air.
+    const FrameList& frames = parts_.overlay.frames;
+    const int32_t count = frames.name.has_number ? frames.frame_count : 1;
+    for (int32_t i = 1; i < count; ++i)
+        if (file == QFileInfo(SequenceFramePath(frames.name, frames.name.first_number + i)).canonicalFilePath())
+            return true;
+    return false;
 }
 
 std::optional<ApiReply> ControlApi::FileRefusal(const QString& path, FileOpener& open) const

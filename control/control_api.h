@@ -3,7 +3,8 @@
 // checked whole before anything is applied and applied through the copy's control, so that it
 // reaches the output with the next frame as a change in the window does. Answers are JSON: the
 // new state after a change, {"error": ...} with a 4xx status when the request is wrong, in
-// which case nothing has changed. Runs on the user-interface thread.
+// which case nothing has changed. A change that takes in or puts on air a logo with no pixel that
+// shows answers its state with "warning" saying so. Runs on the user-interface thread.
 
 #include "control/api_reply.h"
 #include "control/control_settings.h"
@@ -76,7 +77,9 @@ private:
     ApiReply NewState() const { return ApiReply::Json(State()); }
     // The state after a change, which the window's preview shows for a while, as after the
     // Overlay setup: the window never shows a stale logo after a change from outside.
-    ApiReply Changed();
+    ApiReply Changed(const QString& warning = {});
+    // The file, by its full path, is one of those the loaded logo came from.
+    bool IsLogoFile(const QString& path) const;
     void DeliverPicture(const QImage& picture);
 
     CopyParts parts_;

@@ -174,8 +174,15 @@ std::optional<ApiReply> ControlServer::Refusal(const QHttpServerRequest& request
     if (!origin.isEmpty() && QUrl(QString::fromLatin1(origin)).authority() != QString::fromLatin1(host))
         return ApiReply::Error(403, QStringLiteral("requests from other pages are refused"));
     if (api && token_) {
-        if (throttle_.Refused(request.remoteAddress()))
-            return ApiReply::Error(429, QStringLiteral("too many wrong tokens from this address: try again in a minute"));
+        // Even the right token waits: a guesser must not learn it by being let in early. The page
+        // counts the wait down from Retry-After.
+        if (const qint64 wait_ms = throttle_.Refused(request.remoteAddress())) {
+            const qint64 wait_s = (wait_ms + 999) / 1000;
+            ApiReply refused = ApiReply::Error(
+                429, QStringLiteral("too many wrong tokens from this address: wait %1 s").arg(wait_s));
+            refused.header = {"Retry-After", QByteArray::number(wait_s)};
+            return refused;
+        }
         const QByteArray given = request.value("authorization");
         if (!SameSecret(given, "Bearer " + token_->toUtf8())) {
             if (!given.isEmpty())

@@ -3,6 +3,7 @@
 #include "imagery/frame_list.h"
 #include "imagery/image_decoder.h"
 #include "imagery/regular_file.h"
+#include "imagery/visible_pixels.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -95,8 +96,12 @@ ApiReply MakeThumbnail(const QString& folder, const QString& name, bool linked, 
     if (picture.isNull())
         return ApiReply::Error(422, QStringLiteral("%1: %2").arg(name, linked ? QStringLiteral("This is not a picture of the folder.")
                                                                               : DescribeLoadFailure(path, memory)));
-    return {200, Png(picture.scaled(kThumbWidth, kThumbHeight, Qt::KeepAspectRatio, Qt::SmoothTransformation)),
-            "image/png"};
+    ApiReply thumbnail{200, Png(picture.scaled(kThumbWidth, kThumbHeight, Qt::KeepAspectRatio, Qt::SmoothTransformation)),
+                       "image/png"};
+    const QImage pixels = picture.convertToFormat(QImage::Format_ARGB32);
+    if (!AnyVisiblePixel({pixels.constBits(), size_t(pixels.sizeInBytes())}))
+        thumbnail.header = {kInvisibleHeader, "true"};
+    return thumbnail;
 }
 
 // 200 when the written file decodes as a picture the copy could load; otherwise why not.
@@ -111,8 +116,9 @@ ApiReply CheckUpload(const QString& name, const QString& written, const MemoryGa
 
 bool IsFilesPath(const QString& path) { return path == kFilesPath || path.startsWith(kFilesPath + u'/'); }
 
-FileLibrary::FileLibrary(std::optional<QString> folder, MemoryGauge memory, QObject* parent)
-    : QObject(parent), folder_(std::move(folder)), memory_(std::move(memory))
+FileLibrary::FileLibrary(std::optional<QString> folder, MemoryGauge memory, LogoFileCheck is_logo_file,
+                         QObject* parent)
+    : QObject(parent), folder_(std::move(folder)), memory_(std::move(memory)), is_logo_file_(std::move(is_logo_file))
 {
 }
 
@@ -137,7 +143,7 @@ void FileLibrary::Answer(Method method, const QString& path, const QByteArray& b
         return ApiReply::Error(405, QStringLiteral("%1 takes %2 only").arg(what, MethodWord(allowed)));
     };
     if (path == kFilesPath)
-        return reply(only(Method::Get, path).value_or(List()));
+        return reply(only(Method::Get, path).value_or(ApiReply::Json(List())));
     if (parts.size() > 2 || (parts.size() == 2 && parts[1] != QLatin1StringView("thumb.png")))
         return reply(ApiReply::Error(404, QStringLiteral("no such request: %1").arg(path)));
     if (!PlainName(name))
@@ -153,7 +159,7 @@ void FileLibrary::Answer(Method method, const QString& path, const QByteArray& b
     Store(name, body, std::move(reply));
 }
 
-ApiReply FileLibrary::List() const
+QJsonObject FileLibrary::List() const
 {
     const QFileInfoList entries =
         QDir(*folder_).entryInfoList(QDir::Files | QDir::NoSymLinks | QDir::Readable, QDir::Name);
@@ -187,7 +193,7 @@ ApiReply FileLibrary::List() const
             file.insert(QStringLiteral("frames"), frames.value(first));
         files.append(file);
     }
-    return ApiReply::Json({{QStringLiteral("folder"), *folder_}, {QStringLiteral("files"), files}});
+    return {{QStringLiteral("folder"), *folder_}, {QStringLiteral("files"), files}};
 }
 
 void FileLibrary::Thumbnail(const QString& name, ReplyTo reply)
@@ -237,7 +243,9 @@ void FileLibrary::Store(const QString& name, const QByteArray& body, ReplyTo rep
                   QFile::remove(hidden);
                   return reply(ApiReply::Error(409, QStringLiteral("%1 cannot be stored: %2").arg(name, why)));
               }
-              reply(List());
+              QJsonObject stored = List();
+              stored.insert(QStringLiteral("replaces_on_air"), is_logo_file_ && is_logo_file_(target));
+              reply(ApiReply::Json(stored));
           });
 }
 

@@ -21,10 +21,14 @@ void InvisibleLogoWatch::Look()
     if (file == said_for_)
         return;
     said_for_ = file;
-    report_({kLogoInvisible,
-             file + QStringLiteral(": no pixel of this logo shows (every pixel's alpha is 0, as in a picture without "
-                                   "an alpha channel), so it goes on air fully transparent; make it solid: Make solid "
-                                   "in the Overlay setup, --solid, or \"solid\": true through the control API")});
+    report_({kLogoInvisible, InvisibleLogoWarning(file)});
+}
+
+QString InvisibleLogoWarning(const QString& file)
+{
+    return file + QStringLiteral(": no pixel of this logo shows (every pixel's alpha is 0, as in a picture without an "
+                                 "alpha channel), so it goes on air fully transparent; make it solid: Make solid in "
+                                 "the Overlay setup, --solid, or \"solid\": true through the control API");
 }
 
 }  // namespace vantor

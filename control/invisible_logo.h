@@ -16,6 +16,9 @@ class CopyControl;
 
 inline constexpr char kLogoInvisible[] = "Logo invisible";
 
+// What the copy says of such a logo loaded from `file`, naming the way out.
+QString InvisibleLogoWarning(const QString& file);
+
 class InvisibleLogoWatch : public QObject {
     Q_OBJECT
 

@@ -1,5 +1,6 @@
 #include "control/setup_file.h"
 
+#include "control/offset_rule.h"
 #include "control/setup_keys.h"
 #include "control/setup_words.h"
 #include "imagery/regular_file.h"
@@ -59,6 +60,7 @@ public:
     }
 
     const LaunchSettings& settings() const { return settings_; }
+    int LineOf(const QString& name) const { return seen_.value(name); }
 
 private:
     const QDir base_;
@@ -93,6 +95,11 @@ std::optional<LaunchSettings> ReadSetupFile(const QString& path, QString& error)
             error = QStringLiteral("%1:%2: %3").arg(path).arg(number).arg(problem);
             return std::nullopt;
         }
+    }
+    const QString offset = QStringLiteral("offset");
+    if (const QString outside = SetupOffsetOutsideFrame(offset, reader.settings().setup); !outside.isEmpty()) {
+        error = QStringLiteral("%1:%2: %3").arg(path).arg(reader.LineOf(offset)).arg(outside);
+        return std::nullopt;
     }
     return reader.settings();
 }

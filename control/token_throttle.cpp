@@ -28,16 +28,17 @@ TokenThrottle::TokenThrottle() : TokenThrottle(SteadyMs, ToStandardError) {}
 
 TokenThrottle::TokenThrottle(Clock now, Say say) : now_(std::move(now)), say_(std::move(say)) {}
 
-bool TokenThrottle::Refused(const QHostAddress& peer)
+qint64 TokenThrottle::Refused(const QHostAddress& peer)
 {
     const auto record = records_.find(peer);
-    if (record == records_.end() || now_() >= record->refused_until)
-        return false;
+    const qint64 now = now_();
+    if (record == records_.end() || now >= record->refused_until)
+        return 0;
     SayOnce(record->said_refused,
             QStringLiteral("Control API: %1 gave %2 wrong tokens within a minute: its requests are refused for a minute")
                 .arg(peer.toString())
                 .arg(kMaxWrongTokens));
-    return true;
+    return record->refused_until - now;
 }
 
 void TokenThrottle::CountWrong(const QHostAddress& peer)

@@ -24,8 +24,8 @@ public:
     TokenThrottle();
     TokenThrottle(Clock now, Say say);
 
-    // The address may not try a token now.
-    bool Refused(const QHostAddress& peer);
+    // How long, in milliseconds, before the address may try a token again; 0 when it may now.
+    qint64 Refused(const QHostAddress& peer);
     // The address gave a wrong token.
     void CountWrong(const QHostAddress& peer);
 

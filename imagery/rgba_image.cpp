@@ -1,6 +1,7 @@
 #include "imagery/rgba_image.h"
 
 #include "imagery/image_decoder.h"
+#include "imagery/visible_pixels.h"
 
 #include <cstring>
 #include <new>
@@ -105,13 +106,7 @@ void RgbaImage::Release() { MakeEmpty(); }
 
 bool RgbaImage::AnyVisiblePixel() const
 {
-    if (!pixels || bits_per_pixel != 32)
-        return false;
-    const std::span<const uint8_t> bytes(pixels.get(), size_t(byte_count));
-    for (size_t alpha = 3; alpha < bytes.size(); alpha += 4)
-        if (bytes[alpha] != 0)
-            return true;
-    return false;
+    return pixels && bits_per_pixel == 32 && vantor::AnyVisiblePixel({pixels.get(), size_t(byte_count)});
 }
 
 }  // namespace vantor

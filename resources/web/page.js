@@ -6,12 +6,24 @@
 const $ = (id) => document.getElementById(id);
 let token = localStorage.getItem("vantor-token") || "";
 let state = null;        // the copy's last answer
-let link = "waiting";    // waiting, live, unreachable or token
+let link = "waiting";    // waiting, live, unreachable, token or throttled
 let folder = null;       // the files folder, once the copy has named it
 const CONFIRM_MS = 4000;
 
 class Unreachable extends Error {}
 class TokenRefused extends Error {}
+// Too many wrong tokens came from this address: every request is refused for `seconds`.
+class Throttled extends Error {
+  constructor(seconds) { super(); this.seconds = seconds; }
+}
+
+// What each play mode does, in a line under its choice.
+const MODE_NOTES = {
+  forward: "Forward: first picture to last, again and again; a pause holds the last.",
+  reverse: "Reverse: last picture to first; a pause holds the first.",
+  oscillate1: "Oscillate 1: there and back is one pass; a pause (or One-Shot) waits at the first picture only.",
+  oscillate2: "Oscillate 2: there is one pass and back another; a pause (or One-Shot) waits at both ends.",
+};
 
 function headers(type) {
   const h = {};
@@ -29,6 +41,8 @@ async function request(method, path, body, type) {
     throw new Unreachable("Is it running, and is this its address? The page tries again every second.");
   }
   if (response.status === 401) throw new TokenRefused();
+  if (response.status === 429 && response.headers.has("Retry-After"))
+    throw new Throttled(Math.max(1, Number(response.headers.get("Retry-After")) || 60));
   if (!response.ok) {
     const answer = await response.json().catch(() => ({}));
     throw new Error(answer.error || response.status + " " + response.statusText);
@@ -45,12 +59,16 @@ async function call(method, path, body) {
 // again) and stopped are three different things, and only a live link leaves controls usable.
 function setLink(kind, problem) {
   link = kind;
-  for (const k of ["waiting", "live", "unreachable", "token"]) document.body.classList.toggle(k, k === kind);
+  for (const k of ["waiting", "live", "unreachable", "token", "throttled"]) document.body.classList.toggle(k, k === kind);
   document.body.classList.toggle("no-state", state === null);
   $("problem").textContent = problem || "";
   $("problem").hidden = !problem;
   $("token-form").hidden = kind !== "token";
   for (const control of document.querySelectorAll(".needs-copy")) control.disabled = kind !== "live";
+  // The lamp shows what the copy last said only while it answers; otherwise it is not known.
+  $("lamp").className = "lamp " + (kind === "live" && state ? state.lamp : "unknown");
+  $("lamp").title = kind === "live" ? "On air lamp" : "On air lamp: not known now";
+  if (kind !== "live") $("ask").hidden = true;
   if (kind === "waiting") $("air").textContent = "Asking the copy…";
   if (kind !== "live") document.body.classList.remove("stopped");
   if (kind === "unreachable") {
@@ -58,11 +76,14 @@ function setLink(kind, problem) {
     $("receivers").textContent = "The last picture seen";
   }
   if (kind === "token") $("air").textContent = token ? "Token refused" : "Token needed";
+  if (kind === "throttled") $("receivers").textContent = "The last picture seen";
   if (kind === "live" && state) show(state);
 }
 
 function failed(error) {
-  if (error instanceof TokenRefused) {
+  if (error instanceof Throttled) {
+    throttled(error.seconds);
+  } else if (error instanceof TokenRefused) {
     setLink("token", token ? "The copy refused this token: enter it again." : "This copy asks for its token.");
     $("token").value = "";
     $("token").focus();
@@ -71,6 +92,25 @@ function failed(error) {
   } else {
     note(error.message);
   }
+}
+
+// The copy refuses this address for a while, the right token included: the page says so, counts
+// the wait down and asks again only when it has ended.
+function throttled(seconds) {
+  clearInterval(throttled.timer);
+  let left = seconds;
+  const say = () => {
+    $("air").textContent = "Too many wrong tokens from this address: wait " + left + " s";
+  };
+  setLink("throttled", "The copy refuses every request from this address until then, even with the right token.");
+  say();
+  throttled.timer = setInterval(() => {
+    left -= 1;
+    if (left > 0) return say();
+    clearInterval(throttled.timer);
+    setLink("waiting", "");
+    refreshState();
+  }, 1000);
 }
 
 // What went wrong with the operator's last action (until the next one works, or a tap), or what
@@ -110,7 +150,7 @@ function show(s) {
   document.body.classList.remove("no-state");
   $("source").textContent = s.source;
   document.title = s.source;
-  $("lamp").className = "lamp " + s.lamp;
+  $("lamp").className = "lamp " + (link === "live" ? s.lamp : "unknown");
   const format = s.width + "x" + s.height + " " + s.rate;
   const logo = s.overlay.on ? "logo ON" : s.overlay.watermark ? "house watermark" : "logo OFF";
   $("air").textContent = s.sending ? "On air · " + format + " · " + logo
@@ -127,8 +167,9 @@ function show(s) {
   go.textContent = s.playback.armed ? "Go · armed" : "Go";
   $("go-note").textContent = s.playback.armed ? "Armed: the run plays its next pass." :
       wouldArm(s) ? "Go starts the next pass of the run." : "Go arms nothing: One-Shot is off and there is no pause.";
-  $("on-off").classList.toggle("on", s.overlay.on);
-  $("on-off").textContent = s.overlay.on ? "Overlay ON" : "Overlay OFF";
+  $("on-off").setAttribute("aria-checked", String(s.overlay.on));
+  $("on-state").textContent = s.overlay.on ? "ON" : "OFF";
+  $("on-state").classList.toggle("on", s.overlay.on);
   $("logo-file").textContent = s.overlay.file ? s.overlay.file.split("/").pop() +
       (s.overlay.frames > 1 ? " (" + s.overlay.frames + " pictures)" : "") : "none loaded";
   $("invisible").hidden = s.overlay.invisible !== true;
@@ -138,9 +179,12 @@ function show(s) {
   for (const b of document.querySelectorAll("[data-corner]"))
     b.classList.toggle("picked", b.dataset.corner === s.overlay.corner);
   fill("offsets", { x: s.overlay.x, y: s.overlay.y });
+  $("x").max = s.overlay.x_max;
+  $("y").max = s.overlay.y_max;
   fill("format-form", { size: s.width + "x" + s.height, rate: s.rate });
   fill("pause-form", { pause: s.playback.pause, unit: s.playback.unit });
   if (document.activeElement !== $("mode")) $("mode").value = s.playback.mode;
+  $("mode-note").textContent = MODE_NOTES[$("mode").value] || "";
   $("one-shot").checked = s.playback.one_shot;
   $("apply-format").disabled = !live || s.sending;
   for (const tile of document.querySelectorAll("[data-path]"))
@@ -160,6 +204,7 @@ async function act(method, path, body) {
 
 async function refreshState() {
   if (link === "token") return;  // a refused token is not sent again until the operator gives one
+  if (link === "throttled") return;  // asked again once the wait has ended
   try {
     const s = await call("GET", "/api/state");
     const first = link !== "live";
@@ -213,27 +258,63 @@ function tile(file) {
   caption.textContent = file.name + " · " + file.width + " x " + file.height +
       (file.frames ? " · " + file.frames + " pictures" : "");
   button.append(img, caption);
-  button.onclick = async () => {
-    note("Loading " + file.name + "…", true);
-    await act("POST", "/api/overlay", { file: button.dataset.path, on: state.overlay.on });
-  };
-  request("GET", "/api/files/" + encodeURIComponent(file.name) + "/thumb.png")
-    .then(async (response) => { img.src = URL.createObjectURL(await response.blob()); })
+  // The thumbnail's answer says whether any pixel of the picture shows.
+  const looked = request("GET", "/api/files/" + encodeURIComponent(file.name) + "/thumb.png")
+    .then(async (response) => {
+      if (response.headers.get("X-Picture-Invisible") === "true") {
+        button.dataset.invisible = "true";
+        caption.textContent += " · no visible pixel";
+      }
+      img.src = URL.createObjectURL(await response.blob());
+    })
     .catch(() => { img.alt = "no thumbnail"; });
+  button.onclick = async () => {
+    await looked;
+    const load = { file: button.dataset.path, on: state.overlay.on };
+    if (state.overlay.on && button.dataset.invisible) {
+      const choice = await ask("No pixel of " + file.name + " is visible: on air, the logo would vanish.");
+      if (choice === "cancel") return;
+      if (choice === "solid") load.solid = true;
+    }
+    note("Loading " + file.name + "…", true);
+    await act("POST", "/api/overlay", load);
+  };
   const item = document.createElement("li");
   item.append(button);
   return item;
 }
 
+// Asks before something the operator may not expect goes on air: resolves to "solid", "anyway"
+// or "cancel".
+function ask(text) {
+  $("ask-text").textContent = text;
+  $("ask").hidden = false;
+  return new Promise((resolve) => {
+    for (const choice of ["solid", "anyway", "cancel"])
+      $("ask-" + choice).onclick = () => {
+        $("ask").hidden = true;
+        resolve(choice);
+      };
+  });
+}
+
 // Several files chosen at once are stored in name order, so a numbered run arrives whole.
 async function upload(files) {
   const sorted = [...files].sort((a, b) => a.name.localeCompare(b.name, undefined, { numeric: true }));
+  const replaced = [];
   try {
     for (const [i, file] of sorted.entries()) {
       note("Uploading " + (sorted.length > 1 ? (i + 1) + " of " + sorted.length + ": " : "") + file.name + "…", true);
-      await request("PUT", "/api/files/" + encodeURIComponent(file.name), file, "application/octet-stream");
+      const response = await request("PUT", "/api/files/" + encodeURIComponent(file.name), file,
+                                     "application/octet-stream");
+      if ((await response.json()).replaces_on_air) replaced.push(file.name);
     }
     note("");
+    if (replaced.length) {
+      $("replaced-text").textContent = replaced.join(", ") + " replaced the logo's file: the output keeps the old " +
+          "picture until the logo is loaded again.";
+      $("replaced").hidden = false;
+    }
   } catch (error) {
     failed(error);
   }
@@ -272,14 +353,38 @@ function submitted(form, send) {
 $("start").onclick = () => act("POST", "/api/start");
 $("stop").onclick = pressStop;
 $("go").onclick = () => act("POST", "/api/go");
-$("on-off").onclick = () => act("POST", "/api/overlay", { on: !state.overlay.on });
+$("on-off").onclick = async () => {
+  const change = { on: !state.overlay.on };
+  if (change.on && state.overlay.invisible) {
+    const choice = await ask("No pixel of this logo is visible: on air, it would vanish.");
+    if (choice === "cancel") return;
+    if (choice === "solid") change.solid = true;
+  }
+  act("POST", "/api/overlay", change);
+};
 $("solid").onclick = () => act("POST", "/api/overlay", { solid: true });
+$("reload").onclick = async () => {
+  $("replaced").hidden = true;
+  note("Loading " + state.overlay.file.split("/").pop() + " again…", true);
+  await act("POST", "/api/overlay", { file: state.overlay.file, on: state.overlay.on });
+};
+// An offset past the frame's edge would take the logo off the output: said before it is sent.
+for (const [id, axis, extent] of [["x", "X", "width"], ["y", "Y", "height"]])
+  $(id).addEventListener("invalid", (e) => {
+    if (!$(id).validity.rangeOverflow || !state) return;
+    e.preventDefault();
+    note("Not moved: " + axis + " " + $(id).value + " puts the logo wholly outside the " + state.width + "x" +
+         state.height + " frame; the largest " + axis + " that keeps a pixel of it in is " + $(id).max + ".");
+  });
 for (const b of document.querySelectorAll("[data-corner]"))
   b.onclick = () => act("POST", "/api/overlay", { corner: b.dataset.corner });
 submitted("offsets", () => ["/api/overlay", { x: Number($("x").value), y: Number($("y").value) }]);
 submitted("format-form", () => ["/api/format", { size: $("size").value, rate: $("rate").value }]);
 submitted("pause-form", () => ["/api/playback", { pause: Number($("pause").value), unit: $("unit").value }]);
-$("mode").onchange = () => act("POST", "/api/playback", { mode: $("mode").value });
+$("mode").onchange = () => {
+  $("mode-note").textContent = MODE_NOTES[$("mode").value] || "";
+  act("POST", "/api/playback", { mode: $("mode").value });
+};
 $("one-shot").onchange = () => act("POST", "/api/playback", { one_shot: $("one-shot").checked });
 $("upload").onchange = () => upload($("upload").files);
 $("note").onclick = () => note("");

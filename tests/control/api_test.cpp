@@ -21,6 +21,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 namespace vantor {
 namespace {
 
@@ -33,7 +35,16 @@ const QString kNoBus = QStringLiteral("unix:path=/nonexistent/bus");
 struct Answer {
     int status = 0;
     QByteArray body;
+    QByteArray head;  // the answer's headers, lower case
     QJsonObject json() const { return QJsonDocument::fromJson(body).object(); }
+    // A header's value; empty when the answer has none.
+    QByteArray Header(const QByteArray& name) const
+    {
+        for (const QByteArray& line : head.split('\n'))
+            if (line.startsWith(name.toLower() + ':'))
+                return line.mid(name.size() + 1).trimmed();
+        return {};
+    }
 };
 
 QByteArray FileBytes(const QString& path)
@@ -70,8 +81,10 @@ protected:
         file.open(QIODevice::WriteOnly);
         file.write(body);
         file.close();
-        QStringList arguments{QStringLiteral("-s"), QStringLiteral("-X"), method, QStringLiteral("-w"),
-                              QStringLiteral("\n%{http_code}"), QStringLiteral("http://127.0.0.1:%1%2").arg(port_).arg(path)};
+        const QString head_file = dir.filePath(QStringLiteral("head"));
+        QStringList arguments{QStringLiteral("-s"), QStringLiteral("-D"), head_file, QStringLiteral("-X"), method,
+                              QStringLiteral("-w"), QStringLiteral("\n%{http_code}"),
+                              QStringLiteral("http://127.0.0.1:%1%2").arg(port_).arg(path)};
         if (!body.isEmpty())
             arguments << QStringLiteral("--data-binary") << QLatin1Char('@') + body_file;
         if (!body.isEmpty() && !more.join(u' ').contains(QStringLiteral("Content-Type")))
@@ -81,7 +94,9 @@ protected:
         curl.waitForFinished(kBound_ms);
         const QByteArray out = curl.readAllStandardOutput();
         const qsizetype end = out.lastIndexOf('\n');
-        return {out.mid(end + 1).toInt(), out.left(end)};
+        QFile head(head_file);
+        head.open(QIODevice::ReadOnly);
+        return {out.mid(end + 1).toInt(), out.left(end), head.readAll().toLower()};
     }
 
     QString Picture(const QString& name, QRgb colour) { return test::SaveSolidPicture(dir_.filePath(name), 40, 20, colour); }
@@ -212,6 +227,92 @@ TEST_F(ControlApiTest, AServiceCopyKilledComesBackWithItsApiAndTheLogoSetThrough
     EXPECT_EQ(qAlpha(PixelAt(frame, kWidth - 1, 0)), 0);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), text) << "the setup file is untouched";
+}
+
+struct Said {
+    const char* what;
+    const char* method;
+    QString path;
+    QByteArray body;
+    int status;
+    QString field;          // "overlay.x", "error", or "header Retry-After"
+    const char* expected;   // the start of its value as text; null: the answer has no such field
+};
+
+// Reads a field of an answer as text: a JSON field (one level of object at most) or a header.
+std::optional<QString> FieldOf(const Answer& answer, const QString& field)
+{
+    if (field.startsWith(QStringLiteral("header "))) {
+        const QByteArray value = answer.Header(field.mid(7).toLatin1());
+        return value.isEmpty() ? std::nullopt : std::optional(QString::fromLatin1(value));
+    }
+    const QStringList names = field.split(u'.');
+    QJsonValue value = answer.json().value(names.front());
+    if (names.size() > 1)
+        value = value.toObject().value(names.back());
+    return value.isUndefined() ? std::nullopt : std::optional(value.toVariant().toString());
+}
+
+// Before anything goes wrong on air, the answers say so: a logo that would not show, an offset
+// that leaves the frame, an upload that replaces the file the logo on air came from.
+TEST_F(ControlApiTest, AnswersSayWhatWouldNotShowBeforeOrAsItHappens)
+{
+    QImage opaque(40, 20, QImage::Format_RGB32);
+    opaque.fill(qRgb(200, 200, 0));
+    const QString jpeg = dir_.filePath(QStringLiteral("plain.jpg"));
+    ASSERT_TRUE(opaque.save(jpeg));
+    const QString logo = Picture(QStringLiteral("logo.png"), qRgba(250, 0, 0, 255));
+    Picture(QStringLiteral("other.png"), qRgba(0, 250, 0, 255));
+    const QByteArray green = FileBytes(dir_.filePath(QStringLiteral("other.png")));
+    const QString token = QStringLiteral("studio-secret-42");
+    Launch(QStringLiteral("127.0.0.1"),
+           {QStringLiteral("--control-files"), dir_.path(), QStringLiteral("--control-token"), token});
+    const QStringList bearer{QStringLiteral("-H"), QStringLiteral("Authorization: Bearer ") + token};
+    const auto load = [](const QString& file, bool on) {
+        return QJsonDocument(QJsonObject{{"file", file}, {"on", on}}).toJson();
+    };
+    const QString outside = QStringLiteral(" puts the logo wholly outside the 640x360 frame: the largest offset that "
+                                           "keeps a pixel of it in is 639,359");
+    const QString unseen = jpeg + QStringLiteral(": no pixel of this logo shows");
+    const std::string unseen_start = unseen.toStdString(), past_right = ("offset 640,0" + outside).toStdString(),
+                      past_bottom = ("offset 639,360" + outside).toStdString();
+    const Said cases[] = {
+        {"the largest offsets in the state", "GET", "/api/state", {}, 200, "overlay.x_max", "639"},
+        {"an invisible picture loaded on", "POST", "/api/overlay", load(jpeg, true), 200, "warning", unseen_start.c_str()},
+        {"and switched on again", "POST", "/api/overlay", R"({"on": true})", 200, "warning", unseen_start.c_str()},
+        {"but not moved", "POST", "/api/overlay", R"({"x": 5})", 200, "warning", nullptr},
+        {"its thumbnail", "GET", "/api/files/plain.jpg/thumb.png", {}, 200, "header X-Picture-Invisible", "true"},
+        {"a visible picture's thumbnail", "GET", "/api/files/logo.png/thumb.png", {}, 200, "header X-Picture-Invisible", nullptr},
+        {"a visible picture loaded on", "POST", "/api/overlay", load(logo, true), 200, "warning", nullptr},
+        {"an offset past the right edge", "POST", "/api/overlay", R"({"x": 640})", 400, "error", past_right.c_str()},
+        {"the largest offset that keeps a pixel in", "POST", "/api/overlay", R"({"x": 639, "y": 359})", 200, "overlay.x", "639"},
+        {"past the bottom, X kept", "POST", "/api/overlay", R"({"y": 360})", 400, "error", past_bottom.c_str()},
+        {"an upload over the logo's file", "PUT", "/api/files/logo.png", green, 200, "replaces_on_air", "true"},
+        {"an upload of another file", "PUT", "/api/files/new.png", green, 200, "replaces_on_air", "false"},
+    };
+    for (const Said& said : cases) {
+        SCOPED_TRACE(said.what);
+        const Answer answer = Curl(QString::fromLatin1(said.method), said.path, said.body, bearer);
+        EXPECT_EQ(answer.status, said.status) << answer.body.toStdString();
+        const auto value = FieldOf(answer, said.field);
+        EXPECT_EQ(value.has_value(), said.expected != nullptr) << answer.head.toStdString() << answer.body.toStdString();
+        if (value && said.expected) {
+            EXPECT_TRUE(value->startsWith(QString::fromUtf8(said.expected))) << value->toStdString();
+        }
+    }
+    EXPECT_EQ(PixelAt(Frames(1).front(), 0, 359), qRgba(250, 0, 0, 255))
+        << "the refused offsets changed nothing: the logo's one pixel in the frame, and still the old picture";
+
+    // Ten wrong tokens: then even the right one waits, and the answer says how long.
+    for (int i = 0; i < 10; ++i)
+        ASSERT_EQ(Curl(QStringLiteral("GET"), QStringLiteral("/api/state"), {}, {"-H", "Authorization: Bearer wrong"}).status,
+                  401);
+    const Answer refused = Curl(QStringLiteral("GET"), QStringLiteral("/api/state"), {}, bearer);
+    EXPECT_EQ(refused.status, 429);
+    const int wait_s = refused.Header("Retry-After").toInt();
+    EXPECT_TRUE(wait_s > 0 && wait_s <= 60) << refused.head.toStdString();
+    EXPECT_EQ(refused.json()["error"].toString(),
+              QStringLiteral("too many wrong tokens from this address: wait %1 s").arg(wait_s));
 }
 
 struct BadRequest {

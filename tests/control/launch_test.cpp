@@ -181,6 +181,18 @@ TEST_F(Launch, BadInputIsOneLineAndExitCodeTwoBeforeAnythingStarts)
          "one-shot, run-rate, master, slave, no-sync, control, control-token, control-token-file, control-files"},
         {"bad file and good options", {"--corner", "lower-left"}, "mode=sideways\n",
          "%1:1: mode takes forward, reverse, oscillate1 or oscillate2, not \"sideways\""},
+        {"offset past the edge", {"--offset", "1280,0"}, nullptr,
+         "--offset 1280,0 puts the logo wholly outside the 1280x720 frame: the largest offset that keeps a pixel of "
+         "it in is 1279,719"},
+        {"offset past the bottom of a smaller size", {"--size", "640x360", "--offset", "10,360"}, nullptr,
+         "--offset 10,360 puts the logo wholly outside the 640x360 frame: the largest offset that keeps a pixel of "
+         "it in is 639,359"},
+        {"file offset past its size", {}, "size=640x360\noffset=700,10\n",
+         "%1:2: offset 700,10 puts the logo wholly outside the 640x360 frame: the largest offset that keeps a pixel "
+         "of it in is 639,359"},
+        {"file offset past the size given", {"--size", "640x360"}, "offset=700,10\n",
+         "%1: offset 700,10 puts the logo wholly outside the 640x360 frame: the largest offset that keeps a pixel "
+         "of it in is 639,359"},
     };
     for (const BadInput& bad : cases) {
         SCOPED_TRACE(bad.what);

@@ -26,7 +26,7 @@ vantor::Setup Full(SyncRole role)
     setup.offset = OverlayOffset{2100, 1100};
     setup.on = true;
     setup.solid = false;
-    setup.size = 32771;      // 1920 x 1080
+    setup.size = 32785;      // 4096 x 2160: the largest offsets keep the logo in
     setup.rate = 32780;      // 29.97p
     setup.mode = kPlayOscillate2;
     setup.pause = PauseSetting{99, kPauseInFrames};

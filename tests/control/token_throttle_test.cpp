@@ -22,10 +22,10 @@ TEST_F(TokenThrottleTest, TenWrongTokensWithinAMinuteRefuseThatAddressAloneForAM
         throttle_.CountWrong(guesser_);
     }
     const qint64 tenth = now_ms_ - 5000;
-    EXPECT_TRUE(throttle_.Refused(guesser_));
+    EXPECT_EQ(throttle_.Refused(guesser_), 55000) << "the wait left, for Retry-After";
     EXPECT_FALSE(throttle_.Refused(operator_));
     now_ms_ = tenth + 59999;
-    EXPECT_TRUE(throttle_.Refused(guesser_));
+    EXPECT_EQ(throttle_.Refused(guesser_), 1);
     now_ms_ = tenth + 60000;
     EXPECT_FALSE(throttle_.Refused(guesser_));
     EXPECT_EQ(said_, (QStringList{QStringLiteral("Control API: a wrong token from 192.0.2.7"),
