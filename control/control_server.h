@@ -2,13 +2,14 @@
 // The control API over HTTP (Qt's QHttpServer), and its web page. Off unless asked for; on
 // 127.0.0.1 unless an address is given, and then only with a token, which every API request
 // must carry (Authorization: Bearer ...); an address that gives many wrong tokens is refused for
-// a while. A POST's body is JSON, and says so (Content-Type: application/json). Requests come in
+// a while, the right token included (429, with the seconds left in Retry-After). A POST's body is JSON, and says so (Content-Type: application/json). Requests come in
 // on the user-interface thread and are answered by the ControlApi, in order on each connection;
 // the HTTP server, never the engine, holds the connections.
 //   GET  /                    the page (and /page.js, /page.css)
 //   GET  /api/state           the copy's state
 //   POST /api/start, /api/stop, /api/go
-//   POST /api/overlay         {"file", "on", "corner", "x", "y", "solid"}
+//   POST /api/overlay         {"file", "on", "corner", "x", "y", "solid"}; offsets that leave no
+//                             pixel of the logo in the frame are refused (control/offset_rule.h)
 //   POST /api/format          {"size", "rate"}
 //   POST /api/playback        {"mode", "pause", "unit", "one_shot"}
 //   POST /api/role            {"role"}: master, slave or none
