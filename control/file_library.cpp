@@ -204,13 +204,13 @@ void FileLibrary::Thumbnail(const QString& name, ReplyTo reply)
     const Thumb seen{file.lastModified(), file.size(), {}};
     if (const auto kept = thumbs_.constFind(name);
         kept != thumbs_.cend() && kept->modified == seen.modified && kept->bytes == seen.bytes)
-        return reply({200, kept->png, "image/png"});
+        return reply(kept->answer);
     Aside([folder = *folder_, name, linked = file.isSymLink(), memory = memory_] {
               return MakeThumbnail(folder, name, linked, memory);
           },
           [this, name, seen, reply = std::move(reply)](const ApiReply& made) {
               if (made.status == 200)
-                  thumbs_.insert(name, {seen.modified, seen.bytes, made.body});
+                  thumbs_.insert(name, {seen.modified, seen.bytes, made});
               else
                   thumbs_.remove(name);
               reply(made);

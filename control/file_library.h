@@ -62,7 +62,7 @@ private:
     struct Thumb {
         QDateTime modified;
         qint64 bytes = 0;
-        QByteArray png;
+        ApiReply answer;  // the picture, and whether it shows at all
     };
     const std::optional<QString> folder_;
     const MemoryGauge memory_;

@@ -282,6 +282,8 @@ TEST_F(ControlApiTest, AnswersSayWhatWouldNotShowBeforeOrAsItHappens)
         {"and switched on again", "POST", "/api/overlay", R"({"on": true})", 200, "warning", unseen_start.c_str()},
         {"but not moved", "POST", "/api/overlay", R"({"x": 5})", 200, "warning", nullptr},
         {"its thumbnail", "GET", "/api/files/plain.jpg/thumb.png", {}, 200, "header X-Picture-Invisible", "true"},
+        {"its thumbnail again, as kept", "GET", "/api/files/plain.jpg/thumb.png", {}, 200, "header X-Picture-Invisible",
+         "true"},
         {"a visible picture's thumbnail", "GET", "/api/files/logo.png/thumb.png", {}, 200, "header X-Picture-Invisible", nullptr},
         {"a visible picture loaded on", "POST", "/api/overlay", load(logo, true), 200, "warning", nullptr},
         {"an offset past the right edge", "POST", "/api/overlay", R"({"x": 640})", 400, "error", past_right.c_str()},
