@@ -3,6 +3,7 @@
 #include "imagery/frame_list.h"
 #include "imagery/image_decoder.h"
 #include "imagery/regular_file.h"
+#include "imagery/thumbnail.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -91,7 +92,7 @@ ApiReply MakeThumbnail(const QString& folder, const QString& name, bool linked, 
     const QString path = folder + u'/' + name;
     // Opened beneath the folder: a link in it that leads out shows nothing of what it leads to.
     const FileOpener beneath = [folder](const QString& inside) { return OpenRegularFileBeneath(folder, inside); };
-    const QImage picture = DecodeImageFile(path, memory, beneath);
+    const QImage picture = DecodeThumbnailPicture(path, memory, beneath);
     if (picture.isNull())
         return ApiReply::Error(422, QStringLiteral("%1: %2").arg(name, linked ? QStringLiteral("This is not a picture of the folder.")
                                                                               : DescribeLoadFailure(path, memory)));

@@ -90,9 +90,12 @@ private:
 bool IsAnimatedPicture(const QString& path)
 {
     const std::unique_ptr<QFile> file = OpenRegularFile(path);
-    if (!file)
-        return false;
-    QImageReader reader(file.get());
+    return file && IsAnimatedPicture(*file);
+}
+
+bool IsAnimatedPicture(QIODevice& file)
+{
+    QImageReader reader(&file);
     return reader.supportsAnimation() && reader.imageCount() != 1;
 }
 

@@ -17,6 +17,8 @@ constexpr int64_t EffectiveGifDelayMs(int64_t delay_ms)
 
 // Whether the picture file holds more than one frame.
 bool IsAnimatedPicture(const QString& path);
+// The same for a file already open, read from its current position.
+bool IsAnimatedPicture(QIODevice& file);
 
 // Null, with `why` said, when the open file is not an animated picture that can be read.
 std::unique_ptr<AnimationSource> OpenAnimatedPicture(std::unique_ptr<QFile> file, QString& why);

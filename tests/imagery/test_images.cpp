@@ -147,6 +147,29 @@ QByteArray BmpDeclaring(int32_t w, int32_t h)
     return bmp;
 }
 
+bool Convert(const QStringList& arguments)
+{
+    QProcess convert;
+    convert.start(QStringLiteral("convert"), arguments);
+    return convert.waitForFinished(60000) && convert.exitStatus() == QProcess::NormalExit && convert.exitCode() == 0;
+}
+
+QByteArray WithExifOrientation(const QByteArray& jpeg, uint16_t orientation)
+{
+    // A little-endian TIFF header and one directory of one entry: tag 0x0112, type SHORT.
+    QByteArray exif("Exif\0\0II*\0", 10);
+    AppendLittleEndian(exif, 8, 4);
+    AppendLittleEndian(exif, 1, 2);
+    AppendLittleEndian(exif, 0x0112, 2);
+    AppendLittleEndian(exif, 3, 2);
+    AppendLittleEndian(exif, 1, 4);
+    AppendLittleEndian(exif, orientation, 4);
+    AppendLittleEndian(exif, 0, 4);  // no further directory
+    QByteArray segment = QByteArray::fromHex("ffe1");
+    segment.append(char((exif.size() + 2) >> 8)).append(char((exif.size() + 2) & 0xFF)).append(exif);
+    return jpeg.left(2) + segment + jpeg.mid(2);
+}
+
 std::vector<QRgb> AnimationColours(int alpha)
 {
     std::vector<QRgb> colours;

@@ -29,6 +29,13 @@ QByteArray PngDeclaring(uint32_t w, uint32_t h);
 // A 24-bit BMP header declaring w x h pixels, with no pixel data behind it.
 QByteArray BmpDeclaring(int32_t w, int32_t h);
 
+// Runs ImageMagick's convert with these arguments; false when it fails.
+bool Convert(const QStringList& arguments);
+
+// The JPEG with an EXIF block whose orientation tag says how to turn it (6: a quarter turn
+// clockwise), put right after its start marker.
+QByteArray WithExifOrientation(const QByteArray& jpeg, uint16_t orientation);
+
 // Twelve colours far enough apart to be told from one another after a lossy codec.
 std::vector<QRgb> AnimationColours(int alpha);
 
