@@ -1,5 +1,6 @@
 #include "imagery/image_decoder.h"
 
+#include "imagery/load_measure.h"
 #include "imagery/sequence_texts.h"
 
 #include <QFileInfo>
@@ -22,10 +23,15 @@ QImage ToArgb32(const QImage& image)
     return image.convertToFormat(QImage::Format_ARGB32);
 }
 
-// Bytes a load of a w x h picture that the reader decodes in `decoded_format` holds at its
-// peak, counted as if all lived at once: the decoded picture, its conversion to 32-bit pixels
-// unless it comes so, the pixels kept and the thumbnail's opaque copy. A reader that does not
-// say how it decodes is taken to decode 32-bit pixels of another kind.
+// Whether the machine can give the peak of loading the picture the reader declares.
+bool RoomToLoad(const QImageReader& reader, QSize declared, const MemoryGauge& memory)
+{
+    return RoomFor(memory, LoadPeakBytes(declared.width(), declared.height(), reader.imageFormat()));
+}
+
+}  // namespace
+
+// A reader that does not say how it decodes is taken to decode 32-bit pixels of another kind.
 int64_t LoadPeakBytes(int64_t w, int64_t h, QImage::Format decoded_format)
 {
     const int64_t decoded_bits =
@@ -34,14 +40,6 @@ int64_t LoadPeakBytes(int64_t w, int64_t h, QImage::Format decoded_format)
     const int64_t conversion = decoded_format == QImage::Format_ARGB32 ? 0 : w * h * 4;
     return decoded + conversion + 2 * (w * h * 4);
 }
-
-// Whether the machine can give the peak of loading the picture the reader declares.
-bool RoomToLoad(const QImageReader& reader, QSize declared, const MemoryGauge& memory)
-{
-    return RoomFor(memory, LoadPeakBytes(declared.width(), declared.height(), reader.imageFormat()));
-}
-
-}  // namespace
 
 std::optional<int32_t> PixelBytes(int64_t w, int64_t h)
 {
@@ -62,7 +60,7 @@ QImage DecodeImageFile(const QString& path, const MemoryGauge& memory, const Fil
     reader.setAutoTransform(false);
     reader.setAllocationLimit(kDecodeLimitMegabytes);
     // Without a size in advance the memory rule cannot be kept: such a file is refused.
-    const QSize declared = reader.size();
+    const QSize declared = DecodedPictureSize(reader);
     if (!declared.isValid() || !PixelBytes(declared.width(), declared.height()) ||
         !RoomToLoad(reader, declared, memory))
         return {};
@@ -96,7 +94,7 @@ QString DescribeLoadFailure(const QString& path, const MemoryGauge& memory)
     QImageReader reader(file.get());
     if (!reader.canRead())
         return QString::fromLatin1(kFailureNotAPicture);
-    const QSize declared = reader.size();
+    const QSize declared = DecodedPictureSize(reader);
     if (!declared.isValid())
         return QString::fromLatin1(kFailureSizeUnknown);
     if (!PixelBytes(declared.width(), declared.height()))
