@@ -23,15 +23,12 @@ QImage ToArgb32(const QImage& image)
     return image.convertToFormat(QImage::Format_ARGB32);
 }
 
-// Whether the machine can give the peak of loading the picture the reader declares.
-bool RoomToLoad(const QImageReader& reader, QSize declared, const MemoryGauge& memory)
-{
-    return RoomFor(memory, LoadPeakBytes(declared.width(), declared.height(), reader.imageFormat()));
-}
-
 }  // namespace
 
-// A reader that does not say how it decodes is taken to decode 32-bit pixels of another kind.
+// Bytes a load of a w x h picture that the reader decodes in `decoded_format` holds at its
+// peak, counted as if all lived at once: the decoded picture, its conversion to 32-bit pixels
+// unless it comes so, the pixels kept and the thumbnail's opaque copy. A reader that does not
+// say how it decodes is taken to decode 32-bit pixels of another kind.
 int64_t LoadPeakBytes(int64_t w, int64_t h, QImage::Format decoded_format)
 {
     const int64_t decoded_bits =
@@ -40,6 +37,16 @@ int64_t LoadPeakBytes(int64_t w, int64_t h, QImage::Format decoded_format)
     const int64_t conversion = decoded_format == QImage::Format_ARGB32 ? 0 : w * h * 4;
     return decoded + conversion + 2 * (w * h * 4);
 }
+
+namespace {
+
+// Whether the machine can give the peak of loading the picture the reader declares.
+bool RoomToLoad(const QImageReader& reader, QSize declared, const MemoryGauge& memory)
+{
+    return RoomFor(memory, LoadPeakBytes(declared.width(), declared.height(), reader.imageFormat()));
+}
+
+}  // namespace
 
 std::optional<int32_t> PixelBytes(int64_t w, int64_t h)
 {

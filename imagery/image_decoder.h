@@ -17,9 +17,7 @@ namespace vantor {
 // fits a signed 32-bit value; nothing otherwise.
 std::optional<int32_t> PixelBytes(int64_t w, int64_t h);
 
-// Bytes a load of a w x h picture that the reader decodes in `decoded_format` holds at its
-// peak, counted as if all lived at once: the decoded picture, its conversion to 32-bit pixels
-// unless it comes so, the pixels kept and the thumbnail's opaque copy.
+// Bytes a still's load holds at its peak, for a w x h picture its reader decodes in `decoded_format`.
 int64_t LoadPeakBytes(int64_t w, int64_t h, QImage::Format decoded_format);
 
 // The file as a Format_ARGB32 picture: the file's straight alpha where it has an alpha channel,

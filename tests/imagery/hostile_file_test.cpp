@@ -1,9 +1,11 @@
 // Files made to reach beyond themselves (a playlist, a list of files, a manifest, a movie whose
 // pictures are kept elsewhere, each named .mov) or to take all memory (GIFs whose screen is far
 // larger than their frames, a movie of more frames than a load may hold): each is refused with
-// its sentence before anything else is opened or connected to, and the logo on air stays.
+// its sentence before anything else is opened or connected to, and the logo on air stays. The
+// measure other parts of the program ask for gives the same answer.
 
 #include "imagery/image_decoder.h"
+#include "imagery/load_measure.h"
 #include "imagery/sequence_loader.h"
 #include "imagery/sequence_texts.h"
 #include "recording_loader_host.h"
@@ -206,6 +208,10 @@ TEST_P(HostileFiles, AreRefusedWithTheirSentenceReachingNothingAndTheLogoStays)
     Pick(path);
 
     EXPECT_EQ(Answer(path), QString::fromLatin1(hostile.answer)) << host_.log.join(u'|').toStdString();
+    QString why;
+    const std::optional<LoadMeasure> measure = MeasureLoad(path, why);
+    EXPECT_EQ(measure ? ShareRefusal(*measure, LoadShareBytes(host_.memory)) : why, QString::fromLatin1(hostile.answer))
+        << "measured alike for other parts of the program";
     EXPECT_FALSE(listener.WasConnectedTo());
     EXPECT_FALSE(outside.WasOpened());
     EXPECT_EQ(overlay_.frames.first.image.pixels.get(), logo_pixels);
