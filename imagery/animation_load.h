@@ -1,8 +1,9 @@
 #pragma once
-// Loading an animation file whole, on a thread of its own: every frame is decoded and converted
-// once, with the memory rule checked before each, into a chain of frames that the window's
-// thread links into the list when the load ends. The window's thread polls the progress and
-// may cancel; nothing here touches the list.
+// Loading an animation file whole, on a thread of its own: the whole load is measured against
+// one load's share of memory before anything is decoded, then every frame is decoded and
+// converted once, with the memory rule checked again before each, into a chain of frames that
+// the window's thread links into the list when the load ends. The window's thread polls the
+// progress and may cancel; nothing here touches the list.
 
 #include "imagery/frame_list.h"
 #include "imagery/memory_gauge.h"

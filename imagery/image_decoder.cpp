@@ -1,5 +1,6 @@
 #include "imagery/image_decoder.h"
 
+#include "imagery/load_measure.h"
 #include "imagery/png_decoder.h"
 #include "imagery/sequence_texts.h"
 
@@ -23,6 +24,8 @@ QImage ToArgb32(const QImage& image)
     return image.convertToFormat(QImage::Format_ARGB32);
 }
 
+}  // namespace
+
 // Bytes a load of a w x h picture that the reader decodes in `decoded_format` holds at its
 // peak, counted as if all lived at once: the decoded picture, its conversion to 32-bit pixels
 // unless it comes so, the pixels kept and the thumbnail's opaque copy. A reader that does not
@@ -35,6 +38,8 @@ int64_t LoadPeakBytes(int64_t w, int64_t h, QImage::Format decoded_format)
     const int64_t conversion = decoded_format == QImage::Format_ARGB32 ? 0 : w * h * 4;
     return decoded + conversion + 2 * (w * h * 4);
 }
+
+namespace {
 
 // The reader has read the header already: the PNG decoder starts again from the first byte.
 DecodedPicture DecodePngFrom(QFile& file)
@@ -81,7 +86,7 @@ QImage DecodeImageFile(const QString& path, const MemoryGauge& memory, const Fil
     QImageReader reader(file.get());
     reader.setAllocationLimit(kDecodeLimitMegabytes);
     // Without a size in advance the memory rule cannot be kept: such a file is refused.
-    const QSize declared = reader.size();
+    const QSize declared = DecodedPictureSize(reader);
     if (!declared.isValid() || !PixelBytes(declared.width(), declared.height()) ||
         !RoomToLoad(reader, declared, memory))
         return {};
@@ -110,7 +115,7 @@ QString DescribeLoadFailure(const QString& path, const MemoryGauge& memory)
     QImageReader reader(file.get());
     if (!reader.canRead())
         return QString::fromLatin1(kFailureNotAPicture);
-    const QSize declared = reader.size();
+    const QSize declared = DecodedPictureSize(reader);
     if (!declared.isValid())
         return QString::fromLatin1(kFailureSizeUnknown);
     if (!PixelBytes(declared.width(), declared.height()))

@@ -113,6 +113,22 @@ QByteArray GifWithTransparentColour()
     return gif;
 }
 
+QByteArray GifOfTinyFrames(uint16_t w, uint16_t h, int frames)
+{
+    QByteArray gif("GIF89a");
+    AppendLittleEndian(gif, w, 2);
+    AppendLittleEndian(gif, h, 2);
+    gif.append("\x80\x00\x00", 3);                  // a global table of two colours
+    gif.append("\x00\x00\x00\xff\xff\xff", 6);
+    for (int i = 0; i < frames; ++i) {
+        gif.append("\x21\xf9\x04\x00\x0a\x00\x00\x00", 8);          // 10 cs
+        gif.append("\x2c\x00\x00\x00\x00\x01\x00\x01\x00\x00", 10);  // 1 x 1 at 0, 0
+        gif.append("\x02\x02\x44\x01\x00", 5);                          // its one pixel
+    }
+    gif.append('\x3b');
+    return gif;
+}
+
 QByteArray PngDeclaring(uint32_t w, uint32_t h)
 {
     QByteArray png = QByteArray::fromHex("89504e470d0a1a0a");

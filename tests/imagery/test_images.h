@@ -23,6 +23,9 @@ QString SaveSolidPicture(const QString& path, int w, int h, QRgb colour);
 // A 4 x 2 GIF89a of palette colours 0 (red), 1 (green), 2 (blue), with 1 as transparent colour.
 QByteArray GifWithTransparentColour();
 
+// A GIF89a whose logical screen is w x h, holding `frames` frames of one pixel each at its corner.
+QByteArray GifOfTinyFrames(uint16_t w, uint16_t h, int frames);
+
 // A PNG whose header declares w x h pixels, with a valid chunk checksum, over a few bytes of data.
 QByteArray PngDeclaring(uint32_t w, uint32_t h);
 
