@@ -11,13 +11,13 @@ namespace {
 // No frame shows longer than an hour: it keeps the stepper's sums far from overflowing.
 constexpr int64_t kLongestFrameSeconds = 3600;
 
-// A frame's pixels kept, the decoder's picture and the conversion's, counted as if all lived at once.
-int64_t FramePeakBytes(const AnimationSource& source)
-{
-    return int64_t{source.Width()} * source.Height() * 4 * 3;
-}
-
 }  // namespace
+
+// A frame's pixels kept, the decoder's picture and the conversion's, counted as if all lived at once.
+bool RoomForFrame(const AnimationSource& source, const MemoryGauge& memory)
+{
+    return RoomFor(memory, int64_t{source.Width()} * source.Height() * 4 * 3);
+}
 
 AnimationLoad::AnimationLoad(QString path, MemoryGauge memory, FileOpener open)
     : path_(std::move(path)), memory_(std::move(memory)), open_(std::move(open)), thread_([this] { Run(); })
@@ -36,6 +36,13 @@ void AnimationLoad::Cancel()
         thread_.join();
 }
 
+AnimationResult AnimationLoad::Wait()
+{
+    if (thread_.joinable())
+        thread_.join();
+    return TakeResult();
+}
+
 void AnimationLoad::Run()
 {
     QString why;
@@ -50,7 +57,7 @@ void AnimationLoad::Run()
     expected_ = source->ExpectedFrames();
     QString stopped_by;
     while (!cancel_) {
-        std::unique_ptr<SequenceFrame> node = RoomFor(memory_, FramePeakBytes(*source)) ? AllocateNode() : nullptr;
+        std::unique_ptr<SequenceFrame> node = RoomForFrame(*source, memory_) ? AllocateNode() : nullptr;
         if (!node) {
             stopped_by = QString::fromLatin1(kAnimationNoMemory)
                              .arg(std::max(expected_.load(), result_.count + 1))

@@ -19,7 +19,8 @@ inline constexpr char kFailureNotRegular[] = "This is not a regular file (a pipe
 inline constexpr char kFailureUnreadable[] = "The file cannot be read: permission denied.";
 inline constexpr char kFailureEmpty[] = "The file is empty.";
 inline constexpr char kFailureNotAPicture[] =
-    "This is not a picture in a format the program reads (BMP, GIF, JPEG, PNG, TIFF).";
+    "This is not a picture or movie in a format the program reads (BMP, GIF, JPEG, PNG, TIFF, WebP; MOV, MP4, MKV, "
+    "WebM).";
 inline constexpr char kFailureTooLarge[] = "The picture is too large to hold: %1 x %2 pixels.";
 inline constexpr char kFailureNoMemory[] = "There is not enough memory for a picture of %1 x %2 pixels.";
 inline constexpr char kFailureSizeUnknown[] =
