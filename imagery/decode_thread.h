@@ -11,6 +11,7 @@
 
 #include <functional>
 #include <memory>
+#include <thread>
 
 namespace vantor {
 
@@ -33,6 +34,7 @@ public:
 private:
     struct Shared;
     const std::shared_ptr<Shared> shared_;
+    std::thread thread_;
 };
 
 }  // namespace vantor
