@@ -9,12 +9,14 @@ namespace vantor {
 
 void WriteAnswer(QHttpServerResponder& responder, const ApiReply& reply)
 {
-    responder.write(reply.body,
-                    {{"Content-Type", reply.type},
-                     {"Cache-Control", "no-store"},
-                     {"X-Frame-Options", "DENY"},
-                     {"Content-Security-Policy", kContentSecurityPolicy}},
-                    QHttpServerResponder::StatusCode(reply.status));
+    const std::pair<QByteArray, QByteArray> type{"Content-Type", reply.type}, store{"Cache-Control", "no-store"},
+        frames{"X-Frame-Options", "DENY"}, policy{"Content-Security-Policy", kContentSecurityPolicy};
+    const auto status = QHttpServerResponder::StatusCode(reply.status);
+    if (reply.retry_after_s > 0)
+        return responder.write(reply.body,
+                               {type, store, frames, policy, {"Retry-After", QByteArray::number(reply.retry_after_s)}},
+                               status);
+    responder.write(reply.body, {type, store, frames, policy}, status);
 }
 
 AnswerLine::AnswerLine(QTcpSocket& socket) : QObject(&socket), socket_(socket) {}

@@ -14,6 +14,7 @@ struct ApiReply {
     int status = 200;
     QByteArray body;
     QByteArray type = "application/json";
+    int retry_after_s = 0;  // said as Retry-After when above 0: the copy is busy, ask again then
 
     static ApiReply Json(const QJsonObject& object, int status = 200);
     static ApiReply Error(int status, const QString& message);

@@ -16,7 +16,6 @@
 #include <QBuffer>
 #include <QFileInfo>
 
-#include <algorithm>
 
 namespace vantor {
 namespace {
@@ -243,8 +242,7 @@ ApiReply ControlApi::ApplyOverlay(const OverlayChange& change)
 
 std::optional<ApiReply> ControlApi::FileRefusal(const QString& path, FileOpener& open) const
 {
-    // A NUL ends the name the kernel sees early, so the name checked would not be the one opened.
-    if (std::any_of(path.begin(), path.end(), [](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7f; }))
+    if (HasControlCharacters(path))
         return ApiReply::Error(400, QStringLiteral("file takes a path without control characters"));
     if (!QFileInfo(path).isAbsolute())
         return ApiReply::Error(400, QStringLiteral("file takes an absolute path, not \"%1\"").arg(path));

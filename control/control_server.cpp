@@ -58,6 +58,22 @@ bool JsonBody(const QHttpServerRequest& request)
     return type == "application/json" || (type.isEmpty() && request.body().isEmpty());
 }
 
+// Browsers say which page a request comes from: Origin with a POST; Referer, unless the page
+// withholds it, and Sec-Fetch-Site, which no page can withhold, with any request, an <img> on
+// another site's page included. Only the copy's own page may drive the copy or read from it
+// (the page itself may be opened from anywhere); a tool that says none of it is no page.
+bool FromAnotherPage(const QHttpServerRequest& request, bool api)
+{
+    const QString host = QString::fromLatin1(request.value("host"));
+    const auto elsewhere = [&host](const QByteArray& page) {
+        return !page.isEmpty() && QUrl(QString::fromLatin1(page)).authority() != host;
+    };
+    if (elsewhere(request.value("origin")))
+        return true;
+    const QByteArray site = request.value("sec-fetch-site").toLower();
+    return api && (elsewhere(request.value("referer")) || (!site.isEmpty() && site != "same-origin" && site != "none"));
+}
+
 QString HostOf(const QByteArray& authority) { return QUrl(QStringLiteral("http://") + authority).host(); }
 
 bool LoopbackName(const QString& host)
@@ -169,9 +185,7 @@ std::optional<ApiReply> ControlServer::Refusal(const QHttpServerRequest& request
     // was made to point here, gets nothing from a copy that only this machine may reach.
     if (endpoint_.loopback() && !LoopbackName(HostOf(host)))
         return ApiReply::Error(403, QStringLiteral("this API answers to its own address only"));
-    // Browsers say which page a request comes from: only the copy's own page may drive it.
-    const QByteArray origin = request.value("origin");
-    if (!origin.isEmpty() && QUrl(QString::fromLatin1(origin)).authority() != QString::fromLatin1(host))
+    if (FromAnotherPage(request, api))
         return ApiReply::Error(403, QStringLiteral("requests from other pages are refused"));
     if (api && token_) {
         if (throttle_.Refused(request.remoteAddress()))

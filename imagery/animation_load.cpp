@@ -14,6 +14,12 @@ constexpr int64_t kLongestFrameSeconds = 3600;
 
 }  // namespace
 
+// A frame's pixels kept, the decoder's picture and the conversion's, counted as if all lived at once.
+bool RoomForFrame(const AnimationSource& source, const MemoryGauge& memory)
+{
+    return RoomFor(memory, int64_t{source.Width()} * source.Height() * 4 * 3);
+}
+
 AnimationLoad::AnimationLoad(QString path, MemoryGauge memory, FileOpener open)
     : path_(std::move(path)), memory_(std::move(memory)), open_(std::move(open)), thread_([this] { Run(); })
 {
@@ -29,6 +35,13 @@ void AnimationLoad::Cancel()
     cancel_ = true;
     if (thread_.joinable())
         thread_.join();
+}
+
+AnimationResult AnimationLoad::Wait()
+{
+    if (thread_.joinable())
+        thread_.join();
+    return TakeResult();
 }
 
 void AnimationLoad::Run()

@@ -42,6 +42,8 @@ public:
     void Cancel();
     // The outcome, once done() or after Cancel().
     AnimationResult TakeResult() { return std::move(result_); }
+    // Waits for the whole file to load, then its outcome.
+    AnimationResult Wait();
 
 private:
     void Run();
@@ -59,6 +61,11 @@ private:
     int64_t tail_start_ = 0;
     std::thread thread_;
 };
+
+class AnimationSource;
+
+// Whether the machine can give what reading the next frame of `source` takes at its peak.
+bool RoomForFrame(const AnimationSource& source, const MemoryGauge& memory);
 
 // Messages of an animation load, written once.
 inline constexpr char kAnimationNoMemory[] = "not enough memory for %1 frames of %2 x %3";

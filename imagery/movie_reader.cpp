@@ -132,6 +132,8 @@ public:
     bool HasAlpha() const override { return alpha_seen_; }
     FrameRead ReadFrame(RgbaImage& picture, int64_t& start, int64_t& duration) override;
     QString Problem() const override { return problem_; }
+    // The video stream's packets from here to the end, none decoded.
+    int32_t CountPackets();
 
 private:
     // Null, with `why` said, unless the file is one of the containers played and holds its own pictures.
@@ -288,6 +290,16 @@ FrameRead Movie::ReadFrame(RgbaImage& picture, int64_t& start, int64_t& duration
     return FrameRead::kFrame;
 }
 
+int32_t Movie::CountPackets()
+{
+    int32_t count = 0;
+    while (av_read_frame(format_.get(), packet_.get()) >= 0) {
+        count += packet_->stream_index == stream_->index && count < INT32_MAX;
+        av_packet_unref(packet_.get());
+    }
+    return count;
+}
+
 // One frame at the stream's average rate; one unit of the time base when it names none.
 int64_t Movie::FrameDuration() const
 {
@@ -355,6 +367,13 @@ bool HasMovieExtension(const QString& path)
 std::unique_ptr<AnimationSource> OpenMovie(const QString& path, std::unique_ptr<QFile> file, QString& why)
 {
     return Movie::Open(path, std::move(file), why);
+}
+
+int32_t CountMovieFrames(const QString& path, std::unique_ptr<QFile> file)
+{
+    QString why;
+    const std::unique_ptr<Movie> movie = file ? Movie::Open(path, std::move(file), why) : nullptr;
+    return movie ? movie->CountPackets() : 0;
 }
 
 }  // namespace vantor

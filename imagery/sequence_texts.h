@@ -20,7 +20,8 @@ inline constexpr char kFailureUnreadable[] = "The file cannot be read: permissio
 inline constexpr char kFailureCannotRead[] = "The file cannot be read.";
 inline constexpr char kFailureEmpty[] = "The file is empty.";
 inline constexpr char kFailureNotAPicture[] =
-    "This is not a picture in a format the program reads (BMP, GIF, JPEG, PNG, TIFF).";
+    "This is not a picture or movie in a format the program reads (BMP, GIF, JPEG, PNG, TIFF, WebP; MOV, MP4, MKV, "
+    "WebM).";
 inline constexpr char kFailureTooLarge[] = "The picture is too large to hold: %1 x %2 pixels.";
 inline constexpr char kFailureNoMemory[] = "There is not enough memory for a picture of %1 x %2 pixels.";
 inline constexpr char kFailureSizeUnknown[] =

@@ -211,7 +211,7 @@ function tile(file) {
   img.alt = "";
   const caption = document.createElement("span");
   caption.textContent = file.name + " · " + file.width + " x " + file.height +
-      (file.frames ? " · " + file.frames + " pictures" : "");
+      (file.frames ? " · " + file.frames + (file.animated ? " frames" : " pictures") : "");
   button.append(img, caption);
   button.onclick = async () => {
     note("Loading " + file.name + "…", true);

@@ -14,12 +14,15 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QThread>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <iostream>
 
 namespace vantor {
 namespace {
@@ -29,6 +32,7 @@ using test::CopyProcess;
 constexpr int kBound_ms = 20000;
 constexpr int kWidth = 640, kHeight = 360;
 const QString kNoBus = QStringLiteral("unix:path=/nonexistent/bus");
+constexpr int kWaitingThumbnails = 4;  // as many as a copy lets wait
 
 struct Answer {
     int status = 0;
@@ -51,13 +55,17 @@ QRgb PixelAt(const QByteArray& frame, int x, int y)
 
 class ControlApiTest : public ::testing::Test {
 protected:
-    // A copy at 640 x 360 with its API at `address` and a free port.
-    void Launch(const QString& address, QStringList arguments = {})
+    // A copy at 640 x 360 with its API at `address` and a free port; run by `wrapper`, a command
+    // that ends by running the copy, when one is given.
+    void Launch(const QString& address, QStringList arguments = {}, const QStringList& wrapper = {})
     {
         port_ = test::FreeLocalPort();
         arguments << QStringLiteral("--control") << QStringLiteral("%1:%2").arg(address).arg(port_)
                   << QStringLiteral("--size") << QStringLiteral("640x360");
-        copy_ = std::make_unique<CopyProcess>(kNoBus, test::HeadlessProgram(), arguments);
+        if (!wrapper.isEmpty())
+            arguments = wrapper.mid(1) + QStringList{test::HeadlessProgram()} + arguments;
+        copy_ = std::make_unique<CopyProcess>(kNoBus, wrapper.isEmpty() ? test::HeadlessProgram() : wrapper.front(),
+                                              arguments);
         ASSERT_TRUE(copy_->WaitForCount(QStringLiteral("Sending"), 1, kBound_ms)) << copy_->Errors().toStdString();
     }
 
@@ -290,7 +298,12 @@ TEST_F(ControlApiTest, WrongRequestsAnswer4xxAndChangeNothing)
         {"an upload over 64 MB", "PUT", "/api/files/big.png", QByteArray((64 << 20) + 1, 'x'), bearer, 413,
          "the request is larger than 64 MB"},
         {"an upload that is not a picture", "PUT", "/api/files/notes.png", "not a picture", bearer, 422,
-         "notes.png: This is not a picture"},
+         "notes.png: This is not a picture or movie in a format the program reads (BMP, GIF, JPEG, PNG, TIFF, WebP; "
+         "MOV, MP4, MKV, WebM)."},
+        {"an upload named as a movie that is none", "PUT", "/api/files/clip.mov", "not a movie", bearer, 422,
+         "clip.mov: The file is not a movie"},
+        {"an upload named with control characters", "PUT", "/api/files/bug%0A%1B%5B31m.png", picture, bearer, 400,
+         "\"bug\n\x1b[31m.png\" is not a name"},
         {"an upload too large to hold", "PUT", "/api/files/huge.png", test::PngDeclaring(100000, 100000), bearer,
          422, "huge.png: The picture is too large to hold"},
         {"an upload with a hidden name", "PUT", "/api/files/.hidden.png", picture, bearer, 400,
@@ -298,7 +311,14 @@ TEST_F(ControlApiTest, WrongRequestsAnswer4xxAndChangeNothing)
         {"an upload named out of the folder", "PUT", "/api/files/..%2Fescaped.png", picture, bearer, 400,
          "\"../escaped.png\" is not a name"},
         {"an upload without the token", "PUT", "/api/files/logo.png", picture, {}, 401, "a token is needed"},
-        {"a thumbnail of no file", "GET", "/api/files/gone.png/thumb.png", {}, bearer, 404, "gone.png: The file does"},
+        {"a thumbnail of no file", "GET", "/api/files/gone.png/thumb.png", {}, bearer, 404,
+         "gone.png: The file does not exist."},
+        {"a thumbnail of a link leading out", "GET", "/api/files/link.png/thumb.png", {}, bearer, 404,
+         "link.png: The file does not exist."},
+        {"a thumbnail for another site's page", "GET", "/api/files/link.png/thumb.png", {},
+         bearer + QStringList{"-H", "Sec-Fetch-Site: cross-site"}, 403, "requests from other pages"},
+        {"the output for another page", "GET", "/api/output.png", {},
+         bearer + QStringList{"-H", "Referer: http://evil.example/logos.html"}, 403, "requests from other pages"},
     };
     const auto state = [&] { return Curl(QStringLiteral("GET"), QStringLiteral("/api/state"), {}, bearer); };
     const Answer before = state();
@@ -356,6 +376,125 @@ TEST_F(ControlApiTest, PicturesUploadedToTheFilesFolderAreListedWithTheirRunsAnd
     EXPECT_EQ(small.size(), QSize(160, 30)) << "the replaced picture's thumbnail";
     EXPECT_EQ(qAlpha(small.pixel(80, 15)), 128) << "with its alpha";
     EXPECT_GT(qRed(small.pixel(80, 15)), 190);
+}
+
+struct MovieFile {
+    const char* name;
+    QStringList encoder;  // ffmpeg's options
+    bool uploaded;        // from a phone; otherwise copied into the folder before the copy starts
+};
+
+// A sting that fades in: its first frame shows nothing, so the thumbnail shows the second.
+TEST_F(ControlApiTest, MoviesUploadedOrCopiedIntoTheFolderAreListedWithFramesAndAThumbnailAndLoad)
+{
+    const MovieFile movies[] = {
+        {"sting.mov", {"-c:v", "qtrle", "-pix_fmt", "argb"}, true},
+        {"bug.mov", {"-c:v", "prores_ks", "-profile:v", "4444", "-pix_fmt", "yuva444p10le"}, true},
+        {"wipe.webm", {"-c:v", "libvpx-vp9", "-pix_fmt", "yuva420p"}, true},
+        {"copied.mov", {"-c:v", "qtrle", "-pix_fmt", "argb"}, false},
+    };
+    const std::vector<QRgb> colours{qRgba(0, 0, 0, 0), qRgba(250, 0, 0, 255), qRgba(0, 250, 0, 255),
+                                    qRgba(0, 0, 250, 255)};
+    QTemporaryDir phone;
+    for (const MovieFile& movie : movies)
+        ASSERT_TRUE(test::EncodeAnimation((movie.uploaded ? phone.path() : dir_.path()) + u'/' + movie.name, colours,
+                                          64, 36, 10, movie.encoder)) << movie.name;
+    for (const QString& frame : QDir(dir_.path()).entryList({QStringLiteral("*.png")}))
+        QFile::remove(dir_.filePath(frame));  // what ffmpeg made the movie from
+    Launch(QStringLiteral("127.0.0.1"), {QStringLiteral("--control-files"), dir_.path()});
+    for (const MovieFile& movie : movies) {
+        SCOPED_TRACE(movie.name);
+        const QString name = QString::fromLatin1(movie.name);
+        if (movie.uploaded) {
+            const Answer stored = Curl("PUT", "/api/files/" + name, FileBytes(phone.filePath(name)),
+                                       {"-H", "Content-Type: application/octet-stream"});
+            ASSERT_EQ(stored.status, 200) << stored.body.toStdString();
+        }
+        const QJsonArray files = Curl("GET", "/api/files").json()["files"].toArray();
+        const QJsonObject listed{{"name", name}, {"size", QFileInfo(dir_.filePath(name)).size()}, {"width", 64},
+                                 {"height", 36}, {"frames", 4}, {"animated", true}};
+        EXPECT_TRUE(files.contains(listed)) << QJsonDocument(files).toJson().toStdString();
+        const QString thumb = "/api/files/" + name + "/thumb.png";
+        const Answer small = Curl("GET", thumb, {}, {"-H", "Sec-Fetch-Site: same-origin"});
+        ASSERT_EQ(small.status, 200) << small.body.toStdString();
+        const QImage picture = QImage::fromData(small.body, "PNG");
+        EXPECT_EQ(picture.size(), QSize(160, 90));
+        EXPECT_EQ(qAlpha(picture.pixel(80, 45)), 255) << "the first frame that shows";
+        EXPECT_GT(qRed(picture.pixel(80, 45)), 200);
+        EXPECT_LT(qGreen(picture.pixel(80, 45)), 50);
+        EXPECT_EQ(Curl("GET", thumb, {}, {"-H", "Sec-Fetch-Site: cross-site"}).status, 403) << "another site's <img>";
+        const Answer loaded =
+            Curl("POST", "/api/overlay", QJsonDocument(QJsonObject{{"file", dir_.filePath(name)}}).toJson());
+        ASSERT_EQ(loaded.status, 200) << loaded.body.toStdString();
+        EXPECT_EQ(loaded.json()["overlay"].toObject()["frames"].toInt(), 4);
+    }
+}
+
+// A PNG of side x side transparent pixels, a few MB on disk, that takes seconds to decode.
+void WriteHugePng(const QString& path, int side)
+{
+    const char* script = R"(import struct, sys, zlib
+path, side = sys.argv[1], int(sys.argv[2])
+def chunk(kind, data):
+    return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+packer, row = zlib.compressobj(1), bytes(1 + 4 * side)
+pixels = b"".join(packer.compress(row) for _ in range(side)) + packer.flush()
+head = struct.pack(">IIBBBBB", side, side, 8, 6, 0, 0, 0)
+open(path, "wb").write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", head) + chunk(b"IDAT", pixels) + chunk(b"IEND", b""))
+)";
+    QProcess python;
+    python.start(QStringLiteral("python3"), {QStringLiteral("-c"), QString::fromLatin1(script), path,
+                                             QString::number(side)});
+    ASSERT_TRUE(python.waitForFinished(kBound_ms * 3) && python.exitCode() == 0)
+        << python.readAllStandardError().data();
+}
+
+// The service unit kills a copy 10 s after SIGTERM: thumbnails waiting to be decoded never
+// hold its shutdown, nor does the one being decoded.
+TEST_F(ControlApiTest, SigtermEndsTheCopyPromptlyWithThumbnailsOfAHugePictureWaiting)
+{
+    ASSERT_NO_FATAL_FAILURE(WriteHugePng(dir_.filePath(QStringLiteral("huge1.png")), 16000));
+    for (int i = 2; i <= kWaitingThumbnails; ++i)
+        QFile::copy(dir_.filePath(QStringLiteral("huge1.png")), dir_.filePath(QStringLiteral("huge%1.png").arg(i)));
+    Launch(QStringLiteral("127.0.0.1"), {QStringLiteral("--control-files"), dir_.path()});
+    // Stopped, the copy ends at once rather than after the pause that leaves receivers a clear
+    // frame: what is timed is the thumbnails' part alone.
+    ASSERT_EQ(Curl("POST", "/api/stop").status, 200);
+    QTcpSocket socket;
+    socket.connectToHost(QHostAddress::LocalHost, port_);
+    ASSERT_TRUE(socket.waitForConnected(kBound_ms));
+    for (int i = 1; i <= kWaitingThumbnails; ++i)
+        socket.write(QByteArray("GET /api/files/huge") + QByteArray::number(i) +
+                     ".png/thumb.png HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
+    ASSERT_TRUE(socket.waitForBytesWritten(kBound_ms));
+    EXPECT_EQ(Curl("GET", "/api/state").status, 200) << "the copy answers while it decodes";
+    QElapsedTimer ending;
+    ending.start();
+    copy_->Terminate();
+    ASSERT_TRUE(copy_->WaitForExit(5000)) << "still running after 5 s";
+    const qint64 ended_ms = ending.elapsed();
+    EXPECT_TRUE(copy_->EndedCleanly()) << copy_->Errors().toStdString();
+    RecordProperty("sigterm_to_exit_ms", int(ended_ms));
+    std::cout << "SIGTERM to exit of a stopped copy with " << kWaitingThumbnails
+              << " thumbnails of 16000 x 16000 waiting: " << ended_ms << " ms\n";
+}
+
+// The folder on a small disk of its own, mounted for the copy alone in a namespace of its own.
+TEST_F(ControlApiTest, AnUploadToAFullDiskSaysSoAndLeavesNothingBehind)
+{
+    const QString small = dir_.filePath(QStringLiteral("small"));
+    QDir().mkpath(small);
+    if (QProcess::execute(QStringLiteral("unshare"), {QStringLiteral("-rm"), QStringLiteral("true")}) != 0)
+        GTEST_SKIP() << "this machine lets no user mount a disk of its own";
+    Launch(QStringLiteral("127.0.0.1"), {QStringLiteral("--control-files"), small},
+           {"unshare", "-rm", "sh", "-c", R"(mount -t tmpfs -o size=64k tmpfs "$0" && exec "$@")", small});
+    const Answer full = Curl("PUT", "/api/files/logo.png", QByteArray(256 * 1024, 'x'),
+                             {"-H", "Content-Type: application/octet-stream"});
+    EXPECT_EQ(full.status, 507);
+    EXPECT_EQ(full.json()["error"].toString(), QStringLiteral("No space left on the files folder's disk"));
+    const QDir seen_by_copy(QStringLiteral("/proc/%1/root%2").arg(copy_->pid()).arg(small));
+    EXPECT_EQ(seen_by_copy.entryList(QDir::Files | QDir::Hidden | QDir::System), QStringList()) << "nothing stays";
+    EXPECT_EQ(Curl("GET", "/api/files").json()["files"].toArray(), QJsonArray());
 }
 
 TEST_F(ControlApiTest, WithoutAFilesFolderTheFilesRequestsSayHowToHaveOne)
