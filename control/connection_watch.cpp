@@ -143,8 +143,10 @@ void ConnectionWatch::Answered()
 
 void ConnectionWatch::Expired()
 {
-    if (authorised_ && busy())
-        return deadline_.start(kIdle_ms);
+    // An answer still going out is let finish; without the token, the connection goes first
+    // when room is needed all the same.
+    if (busy() || socket_.bytesToWrite() > 0)
+        return deadline_.start(authorised_ ? kIdle_ms : kHead_ms);
     Close();
 }
 

@@ -2,9 +2,10 @@
 // One connection of the control API as the guard watches it, each byte before the HTTP server
 // reads it. A request's head is judged as soon as it is in (the token, the length, the one
 // upload place) and refused, answered and closed, before a byte of its body is taken; a body
-// must come at kMinBodyRate or better, over each kBodyWindow_ms. A connection that has sent no
-// head with the token within kHead_ms goes; one that has, once idle for kIdle_ms. The send
-// thread never waits for the thread this runs on.
+// must come at kMinBodyBytesPerSecond or better, over each kBodyWindow_ms. A connection that
+// has sent no head with the token within kHead_ms goes; one that has, once idle for kIdle_ms
+// (an answer still going out is let finish first). The send thread never waits for the thread
+// this runs on.
 
 #include "control/api_reply.h"
 #include "control/request_head.h"
