@@ -15,7 +15,12 @@
 
 namespace vantor {
 
-ConnectionGuard::ConnectionGuard(TokenGate& gate, QObject* parent) : QTcpServer(parent), gate_(gate) {}
+ConnectionGuard::ConnectionGuard(TokenGate& gate, QObject* parent) : QTcpServer(parent), gate_(gate)
+{
+    // Connections opened faster than they are taken wait in the kernel, not dropped: a dropped
+    // one is tried again only a second later.
+    setListenBacklogSize(kListenBacklog);
+}
 
 bool ConnectionGuard::TakeUploadPlace(const QTcpSocket& socket)
 {

@@ -27,6 +27,7 @@ class ConnectionWatch;
 
 inline constexpr int kMaxConnections = 128;
 inline constexpr int kMaxWaitingPerGroup = 4;
+inline constexpr int kListenBacklog = 1024;
 
 class ConnectionGuard : public QTcpServer {
     Q_OBJECT
