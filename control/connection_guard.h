@@ -7,8 +7,9 @@
 // of an operator's connection that is owed nothing, oldest first), and any other newcomer takes
 // one only from the address group holding the most waiting places, if it holds fewer itself.
 // A group keeps at most kMaxWaitingPerGroup waiting: its oldest makes way for its newest. So
-// however many addresses hold idle or slow connections, the operator's gets in, and is never
-// dropped for one without the token.
+// however many addresses hold idle or slow connections, the operator's gets in once its head
+// has come by the time it is taken (it is sent with the connection, and taken late under load),
+// and is never dropped for one without the token.
 
 #include "control/token_gate.h"
 
