@@ -5,7 +5,8 @@
 # curl (the API tests), objcopy (binutils), dbus-daemon, dbus-run-session and dbus-monitor, python3
 # with selenium and chromium (the page test), help2man and dpkg-dev (the package), systemd-analyze
 # (its unit), bc (bench/sync_load.sh), debootstrap, systemd-nspawn (systemd-container), nsenter,
-# unshare and prlimit (util-linux) and ps (procps) for the booted check of the user service.
+# unshare and prlimit (util-linux) and ps (procps) for the booted check of the user service, and
+# ip (iproute2), which gives the API's flood test its addresses inside a network namespace.
 set -euo pipefail
 export DEBIAN_FRONTEND=noninteractive
 apt-get update -qq
@@ -16,5 +17,5 @@ apt-get install -y -qq --no-install-recommends \
   libgtest-dev libgmock-dev libbenchmark-dev \
   dbus dbus-daemon dbus-bin libdbus-1-dev libsystemd-dev fonts-dejavu-core fonts-liberation2 \
   dpkg-dev file help2man systemd lintian prometheus \
-  debootstrap systemd-container util-linux procps \
+  debootstrap systemd-container util-linux procps iproute2 \
   chromium chromium-driver python3-selenium >/dev/null

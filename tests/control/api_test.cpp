@@ -3,6 +3,7 @@
 // change nothing.
 
 #include "copy_process.h"
+#include "raw_http.h"
 #include "stream_client.h"
 #include "test_images.h"
 #include "support/qt_printers.h"
@@ -528,36 +529,84 @@ TEST_F(ControlApiTest, NeitherOversizedRequestsNorIdleConnectionsLockTheApi)
         EXPECT_EQ(Curl(QStringLiteral("GET"), QStringLiteral("/api/state")).status, 200) << "try " << i;
 }
 
-// One HTTP answer read off a socket: its status, headers and body.
-struct RawAnswer {
-    int status = 0;
-    QByteArray head, body;
-};
-
-// Its size once all of it is in the buffer; 0 before.
-qsizetype AnswerSize(const QByteArray& buffer)
+// A raw connection from `address` that has sent `bytes`.
+std::unique_ptr<QTcpSocket> Sent(const char* address, quint16 port, const QByteArray& bytes)
 {
-    const qsizetype end = buffer.indexOf("\r\n\r\n");
-    if (end < 0)
-        return 0;
-    const QByteArray head = buffer.left(end).toLower();
-    const qsizetype at = head.indexOf("content-length:");
-    const qsizetype size = end + 4 + (at < 0 ? 0 : head.mid(at + 15).split('\r').first().trimmed().toLongLong());
-    return buffer.size() >= size ? size : 0;
+    auto socket = std::make_unique<QTcpSocket>();
+    EXPECT_TRUE(socket->bind(QHostAddress(QString::fromLatin1(address))));
+    socket->connectToHost(QHostAddress::LocalHost, port);
+    EXPECT_TRUE(socket->waitForConnected(kBound_ms));
+    socket->write(bytes);
+    socket->waitForBytesWritten(kBound_ms);
+    return socket;
 }
 
-std::optional<RawAnswer> ReadAnswer(QTcpSocket& socket, QByteArray& buffer)
+QByteArray Head(const QByteArray& request_line, const QByteArray& lines)
 {
-    const QDeadlineTimer deadline(kBound_ms);
-    while (AnswerSize(buffer) == 0) {
-        if (!socket.waitForReadyRead(int(deadline.remainingTime())))
-            return std::nullopt;
-        buffer += socket.readAll();
+    return request_line + " HTTP/1.1\r\nHost: 127.0.0.1\r\n" + lines + "\r\n";
+}
+
+// Each head is answered, and its connection closed, before a byte of a body is sent.
+TEST_F(ControlApiTest, ARequestIsRefusedOnItsHeadBeforeItsBody)
+{
+    const QByteArray token = "studio-secret-42", right = "Authorization: Bearer " + token + "\r\n";
+    Launch(QStringLiteral("0.0.0.0"), {QStringLiteral("--control-token"), token, QStringLiteral("--control-files"), dir_.path()});
+    const QByteArray upload = "PUT /api/files/big.png", huge = "Content-Length: 60000000\r\n";
+    const struct {
+        const char* what;
+        QByteArray head;
+        int status;
+    } cases[] = {
+        {"an upload without the token", Head(upload, huge), 401},
+        {"an upload with a wrong token", Head(upload, huge + "Authorization: Bearer studio-secret-43\r\n"), 401},
+        {"an upload over 64 MB", Head(upload, right + "Content-Length: 67108865\r\n"), 413},
+        {"a POST over 64 KB", Head("POST /api/overlay", right + "Content-Length: 65537\r\n"), 413},
+        {"a chunked upload", Head(upload, right + "Transfer-Encoding: chunked\r\n"), 411},
+        {"headers that never end", "GET /api/state HTTP/1.1\r\nX: " + QByteArray(17000, 'x'), 431},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const auto socket = Sent("127.0.0.2", port_, c.head);
+        QByteArray buffer;
+        const auto answer = test::ReadAnswer(*socket, buffer, kBound_ms);
+        ASSERT_TRUE(answer.has_value());
+        EXPECT_EQ(answer->status, c.status) << answer->body.toStdString();
+        EXPECT_TRUE(test::WaitForClose(*socket, kBound_ms));
     }
-    const qsizetype size = AnswerSize(buffer), end = buffer.indexOf("\r\n\r\n");
-    RawAnswer answer{buffer.mid(9, 3).toInt(), buffer.left(end), buffer.mid(end + 4, size - end - 4)};
-    buffer.remove(0, size);
-    return answer;
+    // An address that guesses is refused on the head, the token then too; another is not.
+    for (int i = 1; i <= 10; ++i) {
+        const auto socket = Sent("127.0.0.3", port_, Head(upload, huge + "Authorization: Bearer guess\r\n"));
+        QByteArray buffer;
+        EXPECT_EQ(test::ReadAnswer(*socket, buffer, kBound_ms).value_or(test::RawAnswer{}).status, i < 10 ? 401 : 429);
+    }
+    const auto guesser = Sent("127.0.0.3", port_, Head("GET /api/state", right));
+    QByteArray buffer;
+    EXPECT_EQ(test::ReadAnswer(*guesser, buffer, kBound_ms).value_or(test::RawAnswer{}).status, 429);
+    const auto other = Sent("127.0.0.4", port_, Head("GET /api/state", right));
+    EXPECT_EQ(test::ReadAnswer(*other, buffer, kBound_ms).value_or(test::RawAnswer{}).status, 200);
+}
+
+// The one upload place is held only by an upload with the token, and only while it keeps up.
+TEST_F(ControlApiTest, OnlyAnUploadWithTheTokenThatKeepsUpHoldsTheUploadPlace)
+{
+    const QString token = QStringLiteral("studio-secret-42");
+    Launch(QStringLiteral("0.0.0.0"), {QStringLiteral("--control-token"), token, QStringLiteral("--control-files"), dir_.path()});
+    const QStringList bearer{QStringLiteral("-H"), QStringLiteral("Authorization: Bearer ") + token};
+    const QByteArray picture = FileBytes(test::SaveSolidPicture(dir_.filePath("source.png"), 40, 20, qRgb(1, 2, 3)));
+    const QByteArray upload = "PUT /api/files/slow.png";
+    const auto tokenless = Sent("127.0.0.2", port_, Head(upload, "Content-Length: 60000000\r\n") + "x");
+    EXPECT_EQ(Curl(QStringLiteral("PUT"), QStringLiteral("/api/files/a.png"), picture, bearer).status, 200)
+        << "an upload without the token holds nothing";
+    const auto slow = Sent("127.0.0.2", port_,
+                           Head(upload, "Content-Length: 1000000\r\nAuthorization: Bearer " + token.toUtf8() + "\r\n") + "x");
+    QThread::msleep(200);
+    const Answer busy = Curl(QStringLiteral("PUT"), QStringLiteral("/api/files/b.png"), picture, bearer);
+    EXPECT_EQ(busy.status, 503) << busy.body.toStdString();
+    QByteArray buffer;
+    const auto dropped = test::ReadAnswer(*slow, buffer, kBound_ms);
+    ASSERT_TRUE(dropped.has_value()) << "an upload slower than 64 KB/s is dropped";
+    EXPECT_EQ(dropped->status, 408) << dropped->body.toStdString();
+    EXPECT_EQ(Curl(QStringLiteral("PUT"), QStringLiteral("/api/files/b.png"), picture, bearer).status, 200);
 }
 
 TEST_F(ControlApiTest, PipelinedRequestsAreAnsweredInOrderWithOnePictureAtATimeAndNoFraming)
@@ -572,7 +621,7 @@ TEST_F(ControlApiTest, PipelinedRequestsAreAnsweredInOrderWithOnePictureAtATimeA
         {200, "image/png"}, {429, "application/json"}, {200, "application/json"}, {200, "text/html"}};
     QByteArray buffer;
     for (const auto& [status, type] : expected) {
-        const auto answer = ReadAnswer(socket, buffer);
+        const auto answer = test::ReadAnswer(socket, buffer, kBound_ms);
         ASSERT_TRUE(answer.has_value()) << "answers before: " << &type - &expected[0].second;
         EXPECT_EQ(answer->status, status) << answer->head.toStdString();
         EXPECT_TRUE(answer->head.contains("Content-Type: " + type)) << answer->head.toStdString();
