@@ -99,7 +99,7 @@ QJsonObject ControlApi::State() const
              {QStringLiteral("unit"), words::PauseUnitWord(setup.pause->unit)},
              {QStringLiteral("one_shot"), *setup.one_shot},
              {QStringLiteral("run_rate"), parts_.overlay.frames.run_rate},
-             {QStringLiteral("armed"), parts_.playback.go.load()},
+             {QStringLiteral("armed"), parts_.playback.armed()},
          }},
         {QStringLiteral("master"), parts_.sync.master()},
         {QStringLiteral("slave"), parts_.sync.slave()},
@@ -134,7 +134,10 @@ ApiReply ControlApi::Go(const QJsonObject& body)
     if (ApiFields fields(body, {}); !fields.ok())
         return ApiReply::Error(400, fields.problem());
     if (!parts_.control.PressGo())
-        return ApiReply::Error(409, QStringLiteral("Go has nothing to start: One-Shot is off and there is no pause"));
+        return ApiReply::Error(409, parts_.playback.is_sequence
+                                        ? QStringLiteral("Go has nothing to start: One-Shot is off and there is no pause")
+                                        : QStringLiteral("Go has nothing to start: the logo is a single picture, which "
+                                                         "plays no pass"));
     return Changed();
 }
 

@@ -246,7 +246,7 @@ void CNDIVantorDlg::ShowSetup()
     controls_.Get<QCheckBox>(1019)->setChecked(sync().master());
     controls_.Get<QCheckBox>(1020)->setChecked(sync().slave());
     writing_controls_ = false;
-    ShowArmedGo(playback_.go);
+    ShowArmedGo(playback_.armed());
     if (notice_ == kLogoNotLoaded && overlay_.overlay_on) {
         notice_ = nullptr;  // a logo is on air after all
         ShowOutputLine();

@@ -103,7 +103,8 @@ function release(formId) {
   $(formId).classList.remove("held");
 }
 
-function wouldArm(s) { return s.playback.one_shot || s.playback.pause > 0; }
+function isRun(s) { return s.overlay.frames > 1 && !s.overlay.loading; }
+function wouldArm(s) { return isRun(s) && (s.playback.one_shot || s.playback.pause > 0); }
 
 function show(s) {
   state = s;
@@ -126,7 +127,9 @@ function show(s) {
   go.classList.toggle("armed", s.playback.armed);
   go.textContent = s.playback.armed ? "Go · armed" : "Go";
   $("go-note").textContent = s.playback.armed ? "Armed: the run plays its next pass." :
-      wouldArm(s) ? "Go starts the next pass of the run." : "Go arms nothing: One-Shot is off and there is no pause.";
+      wouldArm(s) ? "Go starts the next pass of the run." :
+      isRun(s) ? "Go arms nothing: One-Shot is off and there is no pause." :
+      "Go arms nothing: the logo is a single picture, which plays no pass.";
   $("on-off").classList.toggle("on", s.overlay.on);
   $("on-off").textContent = s.overlay.on ? "Overlay ON" : "Overlay OFF";
   $("logo-file").textContent = s.overlay.file ? s.overlay.file.split("/").pop() +

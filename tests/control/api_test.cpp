@@ -95,6 +95,13 @@ protected:
 
     QString Picture(const QString& name, QRgb colour) { return test::SaveSolidPicture(dir_.filePath(name), 40, 20, colour); }
 
+    Answer Post(const QString& path, const QJsonObject& body = {})
+    {
+        return Curl(QStringLiteral("POST"), path, QJsonDocument(body).toJson());
+    }
+
+    bool Armed() { return Curl(QStringLiteral("GET"), QStringLiteral("/api/state")).json()["playback"].toObject()["armed"].toBool(); }
+
     std::vector<QByteArray> Frames(int count)
     {
         const auto port = test::SourcePortOf(copy_->pid());
@@ -173,6 +180,118 @@ TEST_F(ControlApiTest, ARunLoadedSwitchedOnAndMovedThroughTheApiReachesTheReceiv
     const QString said = QStringLiteral("no pixel of this logo shows");
     EXPECT_TRUE(test::SpinUntil([&] { return copy_->Errors().contains(said); }, kBound_ms));
     EXPECT_EQ(copy_->Errors().count(said), 1) << copy_->Errors().toStdString();
+}
+
+// A run's last picture is held through a pause of a minute; what changes meanwhile goes out
+// with the next frame and is held in turn.
+TEST_F(ControlApiTest, ChangesDuringAMinutesPauseReachTheReceiverAtOnce)
+{
+    const QRgb red = qRgba(250, 0, 0, 255), green = qRgba(0, 250, 0, 255), blue = qRgba(0, 0, 250, 255);
+    const QRgb white = qRgba(250, 250, 250, 255);
+    const QString run = Picture(QStringLiteral("sting1.png"), red);
+    Picture(QStringLiteral("sting2.png"), green);
+    const QString still = Picture(QStringLiteral("bug.png"), blue);
+    const QString next_run = Picture(QStringLiteral("wipe1.png"), white);
+    Picture(QStringLiteral("wipe2.png"), red);
+    Launch(QStringLiteral("127.0.0.1"), {QStringLiteral("--control-files"), QStringLiteral("/")});
+    ASSERT_EQ(Post(QStringLiteral("/api/overlay"), {{"file", run}, {"on", true}}).status, 200);
+    ASSERT_EQ(Post(QStringLiteral("/api/playback"), {{"pause", 60}, {"unit", "seconds"}}).status, 200);
+    test::SpinFor(300);  // the pass of two frames has ended
+    for (const QByteArray& frame : Frames(3))
+        ASSERT_EQ(PixelAt(frame, kWidth - 1, 0), green) << "the pause holds the pass's last picture";
+
+    const struct {
+        const char* what;
+        QJsonObject body;
+        QRgb colour;
+        int x, y;  // where it shows
+    } changes[] = {
+        {"a still", {{"file", still}}, blue, kWidth - 1, 0},
+        {"a corner", {{"corner", "lower-left"}}, blue, 0, kHeight - 1},
+        {"a run", {{"file", next_run}}, white, 0, kHeight - 1},
+    };
+    for (const auto& change : changes) {
+        SCOPED_TRACE(change.what);
+        const Answer answer = Post(QStringLiteral("/api/overlay"), change.body);
+        ASSERT_EQ(answer.status, 200) << answer.body.toStdString();
+        for (const QByteArray& frame : Frames(2))
+            EXPECT_EQ(PixelAt(frame, change.x, change.y), change.colour);
+    }
+    const QImage output = QImage::fromData(Curl(QStringLiteral("GET"), QStringLiteral("/api/output.png")).body, "PNG");
+    ASSERT_EQ(output.size(), QSize(kWidth, kHeight));
+    EXPECT_GT(qBlue(output.pixel(0, kHeight - 1)), 200) << "the API's picture of the output shows the new run";
+    EXPECT_GT(qRed(output.pixel(0, kHeight - 1)), 200);
+}
+
+// One-Shot's pass has ended and holds its last picture until Go: a new place and a new picture
+// show at once, held. Go is armed only while it would start a pass, and the state says so.
+TEST_F(ControlApiTest, AfterAOneShotPassChangesShowAndGoIsArmedOnlyWhenItWouldStartAPass)
+{
+    const QRgb green = qRgba(0, 250, 0, 255), blue = qRgba(0, 0, 250, 255);
+    const QString run = Picture(QStringLiteral("sting1.png"), qRgba(250, 0, 0, 255));
+    Picture(QStringLiteral("sting2.png"), green);
+    const QString still = Picture(QStringLiteral("bug.png"), blue);
+    Launch(QStringLiteral("127.0.0.1"), {QStringLiteral("--control-files"), QStringLiteral("/")});
+    ASSERT_EQ(Post(QStringLiteral("/api/overlay"), {{"file", run}, {"on", true}}).status, 200);
+    const Answer one_shot = Post(QStringLiteral("/api/playback"), {{"one_shot", true}});
+    EXPECT_TRUE(one_shot.json()["playback"].toObject()["armed"].toBool()) << "nothing counted down: Go is armed";
+    ASSERT_TRUE(test::SpinUntil([&] { return !Armed(); }, kBound_ms)) << "the pass has ended";
+
+    ASSERT_EQ(Post(QStringLiteral("/api/overlay"), {{"corner", "lower-left"}}).status, 200);
+    const QByteArray moved = Frames(1).front();
+    EXPECT_EQ(PixelAt(moved, 0, kHeight - 1), green) << "the held picture in its new corner";
+    EXPECT_EQ(qAlpha(PixelAt(moved, kWidth - 1, 0)), 0);
+    ASSERT_EQ(Post(QStringLiteral("/api/overlay"), {{"file", still}}).status, 200);
+    for (const QByteArray& frame : Frames(2))
+        EXPECT_EQ(PixelAt(frame, 0, kHeight - 1), blue) << "the new picture, held as a still";
+
+    const struct {
+        const char* what;
+        const char* path;
+        QJsonObject body;
+        int status;
+        bool armed;
+    } steps[] = {
+        {"Go on a still", "/api/go", {}, 409, false},
+        {"a run loaded off air", "/api/overlay", {{"file", run}, {"on", false}}, 200, false},
+        {"Go on the run, which waits for the overlay", "/api/go", {}, 200, true},
+        {"One-Shot off, no pause", "/api/playback", {{"one_shot", false}}, 200, false},
+        {"Go with nothing to wait for it", "/api/go", {}, 409, false},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.what);
+        const Answer answer = Post(QString::fromLatin1(step.path), step.body);
+        EXPECT_EQ(answer.status, step.status) << answer.body.toStdString();
+        EXPECT_EQ(Armed(), step.armed);
+    }
+}
+
+// The page's tap and a panel's request alike: a file loaded without "on" changes nothing of On
+// and Off, whatever its kind.
+TEST_F(ControlApiTest, AFileLoadedWithoutOnKeepsTheOverlayOnOrOffWhateverItsKind)
+{
+    const QString still = Picture(QStringLiteral("bug.png"), qRgba(0, 0, 250, 255));
+    const QString run = Picture(QStringLiteral("sting1.png"), qRgba(250, 0, 0, 255));
+    Picture(QStringLiteral("sting2.png"), qRgba(0, 250, 0, 255));
+    const QString gif = dir_.filePath(QStringLiteral("sting.gif"));
+    ASSERT_TRUE(test::EncodeAnimation(gif, test::AnimationColours(255), 40, 20, 10, {}));
+    Launch(QStringLiteral("127.0.0.1"), {QStringLiteral("--control-files"), QStringLiteral("/")});
+    const struct {
+        const char* what;
+        QString file;
+        bool on;
+    } loads[] = {
+        {"a still, on", still, true}, {"an animation, on", gif, true}, {"a run, on", run, true},
+        {"a still, off", still, false}, {"an animation, off", gif, false},
+    };
+    for (const auto& load : loads) {
+        SCOPED_TRACE(load.what);
+        ASSERT_EQ(Post(QStringLiteral("/api/overlay"), {{"file", run}, {"on", load.on}}).status, 200);
+        const Answer loaded = Post(QStringLiteral("/api/overlay"), {{"file", load.file}});
+        ASSERT_EQ(loaded.status, 200) << loaded.body.toStdString();
+        EXPECT_EQ(loaded.json()["overlay"].toObject()["on"].toBool(), load.on);
+        EXPECT_EQ(qAlpha(PixelAt(Frames(1).front(), kWidth - 1, 0)) != 0, load.on) << "on air as the state says";
+    }
 }
 
 // A copy as the packaged service runs it: its setup file (with the API in it) and --restore.
