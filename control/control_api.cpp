@@ -78,6 +78,8 @@ QJsonObject ControlApi::State() const
         {QStringLiteral("height"), engine.format().height},
         {QStringLiteral("rate"), setup.rate ? words::RateCaption(*setup.rate) : QString()},
         {QStringLiteral("sending"), engine.running()},
+        {QStringLiteral("on_network"), engine.sender_exists()},
+        {QStringLiteral("clear_frame"), engine.holds_clear_frame()},
         {QStringLiteral("lamp"), LampWord(engine.lamp())},
         {QStringLiteral("overlay"),
          QJsonObject{

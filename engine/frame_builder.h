@@ -36,6 +36,9 @@ public:
     // new run) takes its place, held in turn. Takes the list's guard for both, so the list
     // cannot change between them.
     TickResult DrawNext();
+    // The frame a run ends with: nothing keyed, the house watermark while it is due. Receivers
+    // hold the last picture they got, so a stopped copy must not leave its logo keyed on them.
+    void DrawStop() { DrawBare(false); }
 
 private:
     // Nothing but the house watermark while it is due; whole: the format's every byte cleared,

@@ -106,6 +106,13 @@ function release(formId) {
 function isRun(s) { return s.overlay.frames > 1 && !s.overlay.loading; }
 function wouldArm(s) { return isRun(s) && (s.playback.one_shot || s.playback.pause > 0); }
 
+// As the copy's status line says it: a stopped copy's source still listens, and its receivers
+// hold, and newcomers get, its last frame.
+function stoppedWords(s) {
+  if (!s.on_network) return "Stopped: not on the network";
+  return s.clear_frame ? "Stopped: receivers hold a clear frame" : "Stopped: receivers hold the last picture sent";
+}
+
 function show(s) {
   state = s;
   document.body.classList.remove("no-state");
@@ -114,10 +121,9 @@ function show(s) {
   $("lamp").className = "lamp " + s.lamp;
   const format = s.width + "x" + s.height + " " + s.rate;
   const logo = s.overlay.on ? "logo ON" : s.overlay.watermark ? "house watermark" : "logo OFF";
-  $("air").textContent = s.sending ? "On air · " + format + " · " + logo
-                                   : "Stopped: not on the network · " + format;
+  $("air").textContent = s.sending ? "On air · " + format + " · " + logo : stoppedWords(s) + " · " + format;
   document.body.classList.toggle("stopped", !s.sending);
-  $("receivers").textContent = !s.sending ? "Stopped: the last picture sent" : s.receivers === null ? "" :
+  $("receivers").textContent = s.receivers === null ? "" :
       s.receivers + (s.receivers === 1 ? " receiver" : " receivers");
   const live = link === "live";
   $("start").disabled = !live || s.sending;

@@ -292,6 +292,37 @@ TEST_F(ControlApiTest, AFileLoadedWithoutOnKeepsTheOverlayOnOrOffWhateverItsKind
         EXPECT_EQ(loaded.json()["overlay"].toObject()["on"].toBool(), load.on);
         EXPECT_EQ(qAlpha(PixelAt(Frames(1).front(), kWidth - 1, 0)) != 0, load.on) << "on air as the state says";
     }
+// A stopped copy's source still listens: the state says what its receivers hold, and a
+// receiver that connects then gets the clear frame it speaks of.
+TEST_F(ControlApiTest, TheStateSaysWhatTheReceiversOfAStoppedCopyHold)
+{
+    Launch(QStringLiteral("127.0.0.1"), {QStringLiteral("--control-files"), QStringLiteral("/")});
+    const QJsonObject logo{{"file", Picture(QStringLiteral("bug.png"), qRgba(250, 0, 0, 255))}, {"on", true}};
+    ASSERT_EQ(Curl(QStringLiteral("POST"), QStringLiteral("/api/overlay"), QJsonDocument(logo).toJson()).status, 200);
+    const struct {
+        const char* path;
+        const char* body;
+        bool sending, clear_frame;
+    } steps[] = {
+        {"/api/stop", "", false, true},
+        {"/api/format", R"({"size": "960x540"})", false, false},  // the new format's first frame shows the logo
+        {"/api/start", "", true, false},
+        {"/api/stop", "", false, true},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.path);
+        const Answer answer = Curl(QStringLiteral("POST"), QString::fromLatin1(step.path), step.body);
+        ASSERT_EQ(answer.status, 200) << answer.body.toStdString();
+        const QJsonObject state = answer.json();
+        EXPECT_EQ(state["sending"].toBool(), step.sending);
+        EXPECT_TRUE(state["on_network"].toBool());
+        EXPECT_EQ(state["clear_frame"].toBool(), step.clear_frame);
+    }
+    const auto port = test::SourcePortOf(copy_->pid());
+    ASSERT_TRUE(port.has_value());
+    const auto frames = test::GrabFrames(*port, 1, 960, 540);
+    ASSERT_EQ(frames.size(), 1u);
+    EXPECT_EQ(frames[0], QByteArray(960 * 540 * 4, '\0')) << "the logo stays keyed on a newcomer";
 }
 
 // A copy as the packaged service runs it: its setup file (with the API in it) and --restore.
