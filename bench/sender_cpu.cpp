@@ -36,6 +36,20 @@ void DrawFrame(const std::vector<uint8_t>& logo, std::vector<uint8_t>& frame, in
                     size_t(kLogoW) * 4);
 }
 
+// A picture over the whole frame with every pixel and alpha varied, as a full-frame graphic
+// (a photograph, a gradient) is: the largest key frames a still output makes.
+void DrawFullFramePicture(std::vector<uint8_t>& frame, int32_t w, int32_t h)
+{
+    for (int32_t y = 0; y < h; ++y)
+        for (int32_t x = 0; x < w; ++x) {
+            uint8_t* p = &frame[(size_t(y) * w + x) * 4];
+            p[0] = uint8_t(x * 7 + y);
+            p[1] = uint8_t(x ^ y);
+            p[2] = uint8_t(y * 3);
+            p[3] = uint8_t(128 + (x + y) % 128);
+        }
+}
+
 std::vector<std::string> CopyingReceiver(uint16_t port)
 {
     return {"ffmpeg", "-nostdin", "-v", "error", "-i", "tcp://127.0.0.1:" + std::to_string(port),
@@ -59,7 +73,10 @@ CpuFigures MeasureOurs(const CpuCase& c)
     frame.p_data = pixels.data();
     frame.line_stride_in_bytes = c.width * 4;
     DrawLogo(0, logo);
-    DrawFrame(logo, pixels, c.width, c.height);
+    if (c.full_frame)
+        DrawFullFramePicture(pixels, c.width, c.height);
+    else
+        DrawFrame(logo, pixels, c.width, c.height);
     for (int i = 0; i < kWarmUpFrames; ++i)  // the receiver connects and gets its key frame
         NDIlib_send_send_video_v2(sender, &frame);
 
@@ -139,7 +156,8 @@ CpuFigures MeasureFfmpeg(const CpuCase& c)
 CpuFigures MeasureSenderCpu(const CpuCase& c)
 {
     CpuFigures figures = MeasureOurs(c);
-    figures.ffmpeg_ms = MeasureFfmpeg(c).ffmpeg_ms;
+    if (!c.full_frame)
+        figures.ffmpeg_ms = MeasureFfmpeg(c).ffmpeg_ms;
     return figures;
 }
 

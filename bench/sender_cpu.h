@@ -11,6 +11,7 @@ struct CpuCase {
     int32_t width, height, rate_N, rate_D;
     bool logo_changes;  // every frame, or never
     int frames;
+    bool full_frame = false;  // a still picture over the whole frame in place of the logo (no ffmpeg job)
 };
 
 struct CpuFigures {

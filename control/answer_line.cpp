@@ -1,6 +1,6 @@
 #include "control/answer_line.h"
 
-#include "control/connection_guard.h"
+#include "control/connection_watch.h"
 
 #include <QPointer>
 #include <QTcpSocket>

@@ -2,9 +2,15 @@
 
 #include <QStringList>
 
+#include <algorithm>
 #include <cmath>
 
 namespace vantor {
+
+bool HasControlCharacters(QStringView text)
+{
+    return std::any_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7f; });
+}
 
 ApiFields::ApiFields(const QJsonObject& body, std::initializer_list<const char*> known) : body_(body)
 {

@@ -12,6 +12,10 @@
 
 namespace vantor {
 
+// A control character in a name: a NUL ends the name the kernel sees early, so the name checked
+// would not be the one opened, and the others have no place in a file's name.
+bool HasControlCharacters(QStringView text);
+
 class ApiFields {
 public:
     ApiFields(const QJsonObject& body, std::initializer_list<const char*> known);

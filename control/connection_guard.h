@@ -1,62 +1,72 @@
 #pragma once
-// The listening socket of the control API, between the network and the HTTP server: at most
-// kMaxConnections clients at once, none that sends more than a request may hold without being
-// answered (413, then closed), none that holds a connection kIdle_ms without getting an answer.
-// When every place is taken, the address that holds the most places, the newcomer counted,
-// gives one up: a newcomer from that address is closed, else that address's connection that
-// has waited longest without being owed an answer. So an address that opens connections again
-// and again keeps no other out (the operator's keeps a place), and idle, slow or flooding
-// clients cost the copy little, and never a frame: the send thread never waits for the thread
-// this runs on.
+// The listening socket of the control API, between the network and the HTTP server, which
+// watches each connection's bytes before the server reads them (control/connection_watch.h).
+// At most kMaxConnections at once. A connection is the operator's once it has sent a head with
+// the token; until then it is only waiting, and the waiting go first: when every place is taken
+// a newcomer whose head already shows the token takes a waiting one's place (or else the place
+// of an operator's connection that is owed nothing, oldest first), and any other newcomer takes
+// one only from the address group holding the most waiting places, if it holds fewer itself.
+// A group keeps at most kMaxWaitingPerGroup waiting: its oldest makes way for its newest. So
+// however many addresses hold idle or slow connections, the operator's gets in once its head
+// has come by the time it is taken (it is sent with the connection, and taken late under load),
+// and is never dropped for one without the token.
 
+#include "control/token_gate.h"
+
+#include <QByteArray>
 #include <QHostAddress>
-#include <QString>
 #include <QTcpServer>
 
+#include <optional>
 #include <vector>
 
 class QTcpSocket;
 
 namespace vantor {
 
-inline constexpr int kMaxConnections = 32;
-inline constexpr int kIdle_ms = 10000;
-// A body of 64 KB and its headers.
-inline constexpr qint64 kMaxRequestBody = 64 * 1024;
-inline constexpr qint64 kMaxHeaderBytes = 16 * 1024;
-inline constexpr qint64 kMaxRequestBytes = kMaxRequestBody + kMaxHeaderBytes;
-// A picture uploaded to the files folder (PUT /api/files/NAME) may be larger, and its data
-// arriving keeps the connection from counting as idle; one upload at a time (503 for another).
-inline constexpr qint64 kMaxUploadBody = 64 * 1024 * 1024;
-inline constexpr qint64 kMaxUploadBytes = kMaxUploadBody + kMaxHeaderBytes;
-// A socket's property counting the answers that the server still owes it: it is not idle.
-inline constexpr char kOwedAnswers[] = "vantor_owed_answers";
+class ConnectionWatch;
 
-// "64 KB", "64 MB": a body's limit as the 413 answer says it.
-QString LimitWords(qint64 body_bytes);
+inline constexpr int kMaxConnections = 128;
+inline constexpr int kMaxWaitingPerGroup = 4;
+inline constexpr int kListenBacklog = 1024;
 
 class ConnectionGuard : public QTcpServer {
     Q_OBJECT
 
 public:
-    explicit ConnectionGuard(QObject* parent = nullptr);
+    // Heads are judged by `gate`, which outlives the guard.
+    explicit ConnectionGuard(TokenGate& gate, QObject* parent = nullptr);
+
+    TokenGate& gate() { return gate_; }
+    // One upload at a time, so uploads hold at most one large body whoever sends them: false
+    // while another connection's upload holds the place.
+    bool TakeUploadPlace(const QTcpSocket& socket);
+    void GiveUploadPlace(const QTcpSocket& socket);
 
 protected:
     void incomingConnection(qintptr descriptor) override;
 
 private:
-    // Whether a newcomer from `peer` may have a place, another address's giving one up.
-    bool MakeWay(const QHostAddress& peer);
-    void Watch(QTcpSocket* socket);
-    // Answers without the HTTP server (413 for too much), reads what else comes and closes.
-    void Refuse(QTcpSocket* socket, const QByteArray& answer);
-
     struct Place {
         QTcpSocket* socket;
-        QHostAddress peer;
+        ConnectionWatch* watch;
+        QHostAddress group;
     };
+    // Whether a newcomer from `group` may have a place, another's giving one up.
+    bool MakeWay(const QHostAddress& group, bool authorised);
+    // The place a newcomer takes: a refused one's, then a waiting one's (of the group holding the
+    // most, for a newcomer without the token only if its own `group` holds fewer).
+    std::optional<size_t> WaitingPlace(const std::optional<QHostAddress>& group) const;
+    std::optional<size_t> IdleOperatorPlace() const;
+    qsizetype WaitingOf(const QHostAddress& group) const;
+    // The head that has come before the connection is taken shows a token that would pass.
+    bool HeadShowsToken(int descriptor, const QHostAddress& peer);
+    void GiveUp(size_t place);
+
+    TokenGate& gate_;
     std::vector<Place> places_;  // in the order they came
-    bool upload_under_way_ = false;
+    const QTcpSocket* uploader_ = nullptr;
+    QByteArray peeked_;
 };
 
 }  // namespace vantor

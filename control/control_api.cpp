@@ -18,7 +18,6 @@
 #include <QBuffer>
 #include <QFileInfo>
 
-#include <algorithm>
 
 namespace vantor {
 namespace {
@@ -84,6 +83,8 @@ QJsonObject ControlApi::State() const
         {QStringLiteral("height"), engine.format().height},
         {QStringLiteral("rate"), setup.rate ? words::RateCaption(*setup.rate) : QString()},
         {QStringLiteral("sending"), engine.running()},
+        {QStringLiteral("on_network"), engine.sender_exists()},
+        {QStringLiteral("clear_frame"), engine.holds_clear_frame()},
         {QStringLiteral("lamp"), LampWord(engine.lamp())},
         {QStringLiteral("overlay"),
          QJsonObject{
@@ -107,7 +108,7 @@ QJsonObject ControlApi::State() const
              {QStringLiteral("unit"), words::PauseUnitWord(setup.pause->unit)},
              {QStringLiteral("one_shot"), *setup.one_shot},
              {QStringLiteral("run_rate"), parts_.overlay.frames.run_rate},
-             {QStringLiteral("armed"), parts_.playback.go.load()},
+             {QStringLiteral("armed"), parts_.playback.armed()},
          }},
         {QStringLiteral("master"), parts_.sync.master()},
         {QStringLiteral("slave"), parts_.sync.slave()},
@@ -142,7 +143,10 @@ ApiReply ControlApi::Go(const QJsonObject& body)
     if (ApiFields fields(body, {}); !fields.ok())
         return ApiReply::Error(400, fields.problem());
     if (!parts_.control.PressGo())
-        return ApiReply::Error(409, QStringLiteral("Go has nothing to start: One-Shot is off and there is no pause"));
+        return ApiReply::Error(409, parts_.playback.is_sequence
+                                        ? QStringLiteral("Go has nothing to start: One-Shot is off and there is no pause")
+                                        : QStringLiteral("Go has nothing to start: the logo is a single picture, which "
+                                                         "plays no pass"));
     return Changed();
 }
 
@@ -280,8 +284,7 @@ bool ControlApi::IsLogoFile(const QString& path) const
 
 std::optional<ApiReply> ControlApi::FileRefusal(const QString& path, FileOpener& open) const
 {
-    // A NUL ends the name the kernel sees early, so the name checked would not be the one opened.
-    if (std::any_of(path.begin(), path.end(), [](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7f; }))
+    if (HasControlCharacters(path))
         return ApiReply::Error(400, QStringLiteral("file takes a path without control characters"));
     if (!QFileInfo(path).isAbsolute())
         return ApiReply::Error(400, QStringLiteral("file takes an absolute path, not \"%1\"").arg(path));

@@ -3,6 +3,7 @@
 #include "control/answer_line.h"
 #include "control/connection_guard.h"
 #include "control/control_api.h"
+#include "control/page_files.h"
 
 #include <QFile>
 #include <QJsonDocument>
@@ -15,18 +16,6 @@ namespace vantor {
 namespace {
 
 using Method = QHttpServerRequest::Method;
-
-struct PageFile {
-    const char* path;
-    const char* resource;
-    QByteArray type;
-};
-
-const PageFile kPage[] = {
-    {"/", ":/web/index.html", "text/html; charset=utf-8"},
-    {"/page.js", ":/web/page.js", "text/javascript; charset=utf-8"},
-    {"/page.css", ":/web/page.css", "text/css; charset=utf-8"},
-};
 
 // Answers in the connection's line, after the answers its earlier requests are owed.
 void Write(QHttpServerResponder& responder, const ApiReply& reply)
@@ -41,21 +30,28 @@ ReplyTo ReplyLater(QHttpServerResponder&& responder, bool picture = false)
     return AnswerLine::Of(*responder.socket()).Take(std::move(responder), picture);
 }
 
-// The same whatever the token's first difference, so its letters cannot be found one by one.
-bool SameSecret(const QByteArray& given, const QByteArray& secret)
-{
-    unsigned char differs = given.size() != secret.size();
-    for (qsizetype i = 0; i < given.size(); ++i)
-        differs |= uchar(given[i]) ^ uchar(secret[i % std::max<qsizetype>(1, secret.size())]);
-    return differs == 0;
-}
-
 // A form or a text another site's page sends without asking first is not JSON; a POST with no
 // body at all says no type.
 bool JsonBody(const QHttpServerRequest& request)
 {
     const QByteArray type = request.value("content-type").split(';').first().trimmed().toLower();
     return type == "application/json" || (type.isEmpty() && request.body().isEmpty());
+}
+
+// Browsers say which page a request comes from: Origin with a POST; Referer, unless the page
+// withholds it, and Sec-Fetch-Site, which no page can withhold, with any request, an <img> on
+// another site's page included. Only the copy's own page may drive the copy or read from it
+// (the page itself may be opened from anywhere); a tool that says none of it is no page.
+bool FromAnotherPage(const QHttpServerRequest& request, bool api)
+{
+    const QString host = QString::fromLatin1(request.value("host"));
+    const auto elsewhere = [&host](const QByteArray& page) {
+        return !page.isEmpty() && QUrl(QString::fromLatin1(page)).authority() != host;
+    };
+    if (elsewhere(request.value("origin")))
+        return true;
+    const QByteArray site = request.value("sec-fetch-site").toLower();
+    return api && (elsewhere(request.value("referer")) || (!site.isEmpty() && site != "same-origin" && site != "none"));
 }
 
 QString HostOf(const QByteArray& authority) { return QUrl(QStringLiteral("http://") + authority).host(); }
@@ -68,8 +64,8 @@ bool LoopbackName(const QString& host)
 }  // namespace
 
 ControlServer::ControlServer(ControlApi& api, ControlEndpoint endpoint, std::optional<QString> token, QObject* parent)
-    : QObject(parent), api_(api), endpoint_(std::move(endpoint)), token_(std::move(token)),
-      guard_(new ConnectionGuard(&http_))
+    : QObject(parent), api_(api), endpoint_(std::move(endpoint)), gate_(std::move(token)),
+      guard_(new ConnectionGuard(gate_, &http_))
 {
     routes_ = {
         {QStringLiteral("/api/state"), Method::Get,
@@ -122,19 +118,17 @@ quint16 ControlServer::port() const { return guard_->serverPort(); }
 void ControlServer::Answer(const QHttpServerRequest& request, QHttpServerResponder&& responder)
 {
     const QString path = request.url().path();
-    for (const PageFile& file : kPage) {
-        if (path != QLatin1StringView(file.path))
-            continue;
-        if (const auto refusal = Refusal(request, false))
+    if (const PageFile* file = PageFileAt(path.toUtf8())) {
+        if (const auto refusal = Refusal(request))
             return Write(responder, *refusal);
         if (request.method() != Method::Get)
             return Write(responder, ApiReply::Error(405, QStringLiteral("the page takes GET only")));
-        QFile resource(QString::fromLatin1(file.resource));
+        QFile resource(QString::fromLatin1(file->resource));
         resource.open(QIODevice::ReadOnly);
-        return Write(responder, {200, resource.readAll(), file.type});
+        return Write(responder, {200, resource.readAll(), file->type});
     }
     if (IsFilesPath(path)) {
-        if (const auto refusal = Refusal(request, true, kMaxUploadBody))
+        if (const auto refusal = Refusal(request, kMaxUploadBody))
             return Write(responder, *refusal);
         return api_.files().Answer(request.method(), request.url().path(QUrl::FullyEncoded), request.body(),
                                    ReplyLater(std::move(responder)));
@@ -142,7 +136,7 @@ void ControlServer::Answer(const QHttpServerRequest& request, QHttpServerRespond
     const auto route = std::find_if(routes_.begin(), routes_.end(), [&path](const ApiRoute& r) { return path == r.path; });
     if (route == routes_.end())
         return Write(responder, ApiReply::Error(404, QStringLiteral("no such request: %1").arg(path)));
-    if (const auto refusal = Refusal(request, true))
+    if (const auto refusal = Refusal(request))
         return Write(responder, *refusal);
     if (request.method() != route->method)
         return Write(responder, ApiReply::Error(405, QStringLiteral("%1 takes %2 only")
@@ -162,34 +156,18 @@ void ControlServer::Answer(const QHttpServerRequest& request, QHttpServerRespond
     route->handle(body, std::move(responder));
 }
 
-std::optional<ApiReply> ControlServer::Refusal(const QHttpServerRequest& request, bool api, qint64 body_limit)
+std::optional<ApiReply> ControlServer::Refusal(const QHttpServerRequest& request, qint64 body_limit)
 {
     const QByteArray host = request.value("host");
     // A page elsewhere that names this machine's loopback address in its links, or a name that
     // was made to point here, gets nothing from a copy that only this machine may reach.
     if (endpoint_.loopback() && !LoopbackName(HostOf(host)))
         return ApiReply::Error(403, QStringLiteral("this API answers to its own address only"));
-    // Browsers say which page a request comes from: only the copy's own page may drive it.
-    const QByteArray origin = request.value("origin");
-    if (!origin.isEmpty() && QUrl(QString::fromLatin1(origin)).authority() != QString::fromLatin1(host))
+    if (FromAnotherPage(request, api))
         return ApiReply::Error(403, QStringLiteral("requests from other pages are refused"));
-    if (api && token_) {
-        // Even the right token waits: a guesser must not learn it by being let in early. The page
-        // counts the wait down from Retry-After.
-        if (const qint64 wait_ms = throttle_.Refused(request.remoteAddress())) {
-            const qint64 wait_s = (wait_ms + 999) / 1000;
-            ApiReply refused = ApiReply::Error(
-                429, QStringLiteral("too many wrong tokens from this address: wait %1 s").arg(wait_s));
-            refused.header = {"Retry-After", QByteArray::number(wait_s)};
-            return refused;
-        }
-        const QByteArray given = request.value("authorization");
-        if (!SameSecret(given, "Bearer " + token_->toUtf8())) {
-            if (!given.isEmpty())
-                throttle_.CountWrong(request.remoteAddress());
-            return ApiReply::Error(401, QStringLiteral("a token is needed: Authorization: Bearer <token>"));
-        }
-    }
+    // The guard judged the head as it came; the request as the server read it is judged again.
+    if (auto refusal = gate_.Judge(request.remoteAddress(), request.url().path().toUtf8(), request.value("authorization")))
+        return refusal;
     if (request.body().size() > body_limit)
         return ApiReply::Error(413, QStringLiteral("the request is larger than %1").arg(LimitWords(body_limit)));
     return std::nullopt;

@@ -1,10 +1,11 @@
 #pragma once
 // The control API over HTTP (Qt's QHttpServer), and its web page. Off unless asked for; on
-// 127.0.0.1 unless an address is given, and then only with a token, which every API request
-// must carry (Authorization: Bearer ...); an address that gives many wrong tokens is refused for
-// a while, the right token included (429, with the seconds left in Retry-After). A POST's body is JSON, and says so (Content-Type: application/json). Requests come in
-// on the user-interface thread and are answered by the ControlApi, in order on each connection;
-// the HTTP server, never the engine, holds the connections.
+// 127.0.0.1 unless an address is given, and then only with a token, which every request but the
+// page's files must carry (Authorization: Bearer ...; control/token_gate.h); an address that gives
+// many wrong tokens is refused for a while, the right token included (429, with the seconds left
+// in Retry-After). A POST's body is JSON, and says so (Content-Type: application/json). Requests
+// come in on the user-interface thread and are answered by the ControlApi, in order on each
+// connection; the HTTP server, never the engine, holds the connections.
 //   GET  /                    the page (and /page.js, /page.css)
 //   GET  /api/state           the copy's state
 //   POST /api/start, /api/stop, /api/go
@@ -18,9 +19,9 @@
 //   GET  /metrics             the copy's figures in the Prometheus text format
 
 #include "control/api_reply.h"
-#include "control/connection_guard.h"
 #include "control/control_settings.h"
-#include "control/token_throttle.h"
+#include "control/request_head.h"
+#include "control/token_gate.h"
 
 #include <QHttpServer>
 #include <QObject>
@@ -48,8 +49,7 @@ public:
 private:
     void Answer(const QHttpServerRequest& request, QHttpServerResponder&& responder);
     // Why the request may not go on; nothing when it may.
-    std::optional<ApiReply> Refusal(const QHttpServerRequest& request, bool api,
-                                    qint64 body_limit = kMaxRequestBody);
+    std::optional<ApiReply> Refusal(const QHttpServerRequest& request, qint64 body_limit = kMaxRequestBody);
 
     using Handler = std::function<void(const QJsonObject& body, QHttpServerResponder&& responder)>;
     struct ApiRoute {
@@ -61,8 +61,7 @@ private:
 
     ControlApi& api_;
     const ControlEndpoint endpoint_;
-    const std::optional<QString> token_;
-    TokenThrottle throttle_;
+    TokenGate gate_;
     std::vector<ApiRoute> routes_;
     QHttpServer http_;
     ConnectionGuard* guard_;  // owned by the HTTP server once bound

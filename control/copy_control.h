@@ -29,11 +29,10 @@ public:
     CopyControl(Engine& engine, OverlayState& overlay, PlaybackState& playback, InstanceSync& sync,
                 QObject* parent = nullptr);
 
-    // The overlay. A file loads as "Load Overlay" loads it with every question answered OK: a
-    // whole numbered run, the overlay off until it is switched on (a run: back as it was once
-    // the run is in). The files are decoded off this thread: what is sent stays as it was
-    // until the picture is in. `done` runs when the load has ended. `open` opens each file of
-    // the run.
+    // The overlay. A file loads as "Load Overlay" loads it with every question answered OK (a
+    // whole numbered run), except that On and Off stay as they are, whatever the file. The
+    // files are decoded off this thread: what is sent stays as it was until the picture is in.
+    // `done` runs when the load has ended. `open` opens each file of the run.
     void LoadOverlay(const QString& path, std::function<void(const OverlayLoadResult&)> done,
                      FileOpener open = OpenRegularFile);
     bool overlay_loading() const { return file_load_->loading(); }

@@ -1,13 +1,18 @@
 #include "control/file_library.h"
 
+#include "control/api_fields.h"
+#include "imagery/animation_facts.h"
+#include "imagery/animation_load.h"
+#include "imagery/animation_source.h"
 #include "imagery/frame_list.h"
 #include "imagery/image_decoder.h"
 #include "imagery/regular_file.h"
 #include "imagery/visible_pixels.h"
+#include "imagery/thumbnail.h"
+#include "imagery/sequence_texts.h"
 
 #include <QBuffer>
 #include <QDir>
-#include <QHash>
 #include <QImageReader>
 #include <QJsonArray>
 #include <QJsonObject>
@@ -15,7 +20,11 @@
 #include <QTemporaryFile>
 #include <QUrl>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 
@@ -26,12 +35,48 @@ using Method = QHttpServerRequest::Method;
 
 constexpr QLatin1StringView kFilesPath("/api/files");
 constexpr int kThumbWidth = 160, kThumbHeight = 90;
+// Uploads are written as .upload-PID-XXXXXX.EXT: the extension tells a movie, the process id
+// whose upload it is, so a copy sharing the folder never removes one still being written.
+constexpr QLatin1StringView kUploadPrefix(".upload-");
+constexpr qsizetype kLongestKeptExtension = 16;
 
 // Only a plain name inside the folder: nothing that climbs out of it or hides in it.
 bool PlainName(const QString& name)
 {
     return !name.isEmpty() && !name.contains(u'/') && !name.contains(QLatin1StringView("..")) &&
-           !name.startsWith(u'.') && !name.contains(QChar(0)) && name.toUtf8().size() <= 255;
+           !name.startsWith(u'.') && !HasControlCharacters(name) && name.toUtf8().size() <= 255;
+}
+
+// Uploads that a copy no longer running left half checked (a crash, a kill): nothing finishes them.
+void RemoveLeftUploads(const QString& folder)
+{
+    const QDir dir(folder);
+    for (const QString& left : dir.entryList({kUploadPrefix + u'*'}, QDir::Files | QDir::Hidden | QDir::System)) {
+        bool numbered = false;
+        const pid_t writer = left.mid(kUploadPrefix.size()).section(u'-', 0, 0).toInt(&numbered);
+        if (!numbered || writer <= 0 || (kill(writer, 0) != 0 && errno == ESRCH))
+            QFile::remove(dir.filePath(left));
+    }
+}
+
+// 0 once all of `bytes` is written to `fd`, else the errno that stopped it.
+int WriteAll(int fd, const QByteArray& bytes)
+{
+    for (qsizetype done = 0; done < bytes.size();) {
+        const ssize_t wrote = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (wrote < 0 && errno != EINTR)
+            return errno;
+        done += std::max<ssize_t>(wrote, 0);
+    }
+    return 0;
+}
+
+ApiReply WriteFailure(const QString& name, const QString& folder, int error)
+{
+    if (error == ENOSPC || error == EDQUOT)
+        return ApiReply::Error(507, QStringLiteral("No space left on the files folder's disk"));
+    return ApiReply::Error(500, QStringLiteral("%1 cannot be written in %2: %3")
+                                    .arg(name, folder, QString::fromLocal8Bit(std::strerror(error))));
 }
 
 // The size a picture file declares, read from its header alone; nothing for any other file.
@@ -86,16 +131,34 @@ QByteArray Png(const QImage& picture)
 
 QString MethodWord(Method method) { return method == Method::Put ? QStringLiteral("PUT") : QStringLiteral("GET"); }
 
-// The thumbnail of a picture of the folder, as PNG, or why there is none.
-ApiReply MakeThumbnail(const QString& folder, const QString& name, bool linked, const MemoryGauge& memory)
+ApiReply Refused(int status, const QString& name, const QString& why)
 {
-    const QString path = folder + u'/' + name;
-    // Opened beneath the folder: a link in it that leads out shows nothing of what it leads to.
-    const FileOpener beneath = [folder](const QString& inside) { return OpenRegularFileBeneath(folder, inside); };
-    const QImage picture = DecodeImageFile(path, memory, beneath);
+    return ApiReply::Error(status, QStringLiteral("%1: %2").arg(name, why));
+}
+
+// Hands the file opened for the look at it to the decode, once: what decodes is what was looked at.
+FileOpener OpenedOnce(std::shared_ptr<std::unique_ptr<QFile>> file)
+{
+    return [file](const QString&) { return std::move(*file); };
+}
+
+// The thumbnail of a file of the folder, as PNG, or why there is none. Every decode of the
+// library reads within `memory`, as a load does.
+ApiReply MakeThumbnail(const QString& name, const QString& path, const FileOpener& open, const MemoryGauge& memory)
+{
+    QImage picture;
+    QString why;
+    RgbaImage frame;  // a movie's or an animation's, which `picture` views
+    if (IsAnimationFile(path)) {
+        if (FirstVisibleFrame(path, memory, open, frame, why))
+            picture = frame.decoded_bitmap;
+    } else {
+        picture = DecodeThumbnailPicture(path, memory, open);
+        if (picture.isNull())
+            why = DescribeLoadFailure(path, memory);
+    }
     if (picture.isNull())
-        return ApiReply::Error(422, QStringLiteral("%1: %2").arg(name, linked ? QStringLiteral("This is not a picture of the folder.")
-                                                                              : DescribeLoadFailure(path, memory)));
+        return Refused(422, name, why);
     ApiReply thumbnail{200, Png(picture.scaled(kThumbWidth, kThumbHeight, Qt::KeepAspectRatio, Qt::SmoothTransformation)),
                        "image/png"};
     const QImage pixels = picture.convertToFormat(QImage::Format_ARGB32);
@@ -104,12 +167,15 @@ ApiReply MakeThumbnail(const QString& folder, const QString& name, bool linked, 
     return thumbnail;
 }
 
-// 200 when the written file decodes as a picture the copy could load; otherwise why not.
+// 200 when the written file loads as a load from the API would load it; otherwise why not.
 ApiReply CheckUpload(const QString& name, const QString& written, const MemoryGauge& memory)
 {
-    if (!DecodeImageFile(written, memory).isNull())
-        return {};
-    return ApiReply::Error(422, QStringLiteral("%1: %2").arg(name, DescribeLoadFailure(written, memory)));
+    QString why;
+    if (IsAnimationFile(written))
+        why = AnimationLoad(written, memory).Wait().failure;
+    else if (DecodeImageFile(written, memory).isNull())
+        why = DescribeLoadFailure(written, memory);
+    return why.isEmpty() ? ApiReply{} : Refused(422, name, why);
 }
 
 }  // namespace
@@ -120,13 +186,8 @@ FileLibrary::FileLibrary(std::optional<QString> folder, MemoryGauge memory, Logo
                          QObject* parent)
     : QObject(parent), folder_(std::move(folder)), memory_(std::move(memory)), is_logo_file_(std::move(is_logo_file))
 {
-}
-
-void FileLibrary::Aside(std::function<ApiReply()> work, std::function<void(const ApiReply&)> then)
-{
-    thread_.Run([this, work = std::move(work), then = std::move(then)]() mutable {
-        QMetaObject::invokeMethod(this, [then = std::move(then), made = work()] { then(made); }, Qt::QueuedConnection);
-    });
+    if (folder_)
+        RemoveLeftUploads(*folder_);
 }
 
 void FileLibrary::Answer(Method method, const QString& path, const QByteArray& body, ReplyTo reply)
@@ -147,8 +208,8 @@ void FileLibrary::Answer(Method method, const QString& path, const QByteArray& b
     if (parts.size() > 2 || (parts.size() == 2 && parts[1] != QLatin1StringView("thumb.png")))
         return reply(ApiReply::Error(404, QStringLiteral("no such request: %1").arg(path)));
     if (!PlainName(name))
-        return reply(ApiReply::Error(400, QStringLiteral("\"%1\" is not a name for a file here: no /, no .. and no "
-                                                         "leading dot").arg(name)));
+        return reply(ApiReply::Error(400, QStringLiteral("\"%1\" is not a name for a file here: no /, no .., no "
+                                                         "leading dot and no control characters").arg(name)));
     if (parts.size() == 2) {
         if (const auto wrong = only(Method::Get, QStringLiteral("/api/files/NAME/thumb.png")))
             return reply(*wrong);
@@ -159,38 +220,71 @@ void FileLibrary::Answer(Method method, const QString& path, const QByteArray& b
     Store(name, body, std::move(reply));
 }
 
-QJsonObject FileLibrary::List() const
+FileLibrary::Seen FileLibrary::SeenOf(const struct stat& status)
+{
+    return {int64_t{status.st_mtim.tv_sec} * 1000000000 + status.st_mtim.tv_nsec, status.st_size, status.st_ino};
+}
+
+std::optional<FileLibrary::Facts> FileLibrary::FactsOf(const QString& path, const QString& name)
+{
+    struct stat status {};
+    if (::stat(QFile::encodeName(path).constData(), &status) != 0)
+        return std::nullopt;
+    const Seen seen = SeenOf(status);
+    if (const auto kept = facts_.constFind(name); kept != facts_.cend() && kept->first == seen)
+        return kept->second;
+    std::optional<Facts> facts;
+    if (IsAnimationFile(path)) {
+        if (const auto animation = ProbeAnimationFile(path))
+            facts = Facts{QSize(animation->width, animation->height), animation->frames};
+    } else if (const auto size = DeclaredSize(path)) {
+        facts = Facts{*size, 0};
+    }
+    facts_.insert(name, {seen, facts});
+    return facts;
+}
+
+QJsonObject FileLibrary::List()
 {
     const QFileInfoList entries =
         QDir(*folder_).entryInfoList(QDir::Files | QDir::NoSymLinks | QDir::Readable, QDir::Name);
-    struct Picture {
+    struct Listed {
         QString name;
         qint64 bytes;
-        QSize size;
+        Facts facts;
     };
-    std::vector<Picture> pictures;
-    QSet<QString> names;
+    std::vector<Listed> listed;
+    QSet<QString> present, pictures;  // only still pictures make numbered runs, as a load reads them
     for (const QFileInfo& entry : entries) {
-        if (const auto size = DeclaredSize(entry.filePath())) {
-            pictures.push_back({entry.fileName(), entry.size(), *size});
-            names.insert(entry.fileName());
+        present.insert(entry.fileName());
+        if (const auto facts = FactsOf(entry.filePath(), entry.fileName())) {
+            listed.push_back({entry.fileName(), entry.size(), *facts});
+            if (facts->frames == 0)
+                pictures.insert(entry.fileName());
         }
     }
+    // What was kept of files gone goes with them.
+    facts_.removeIf([&present](const auto& kept) { return !present.contains(kept.key()); });
+    thumbs_.removeIf([&present](const auto& kept) { return !present.contains(kept.key()); });
     QHash<QString, QString> first_of;
-    QHash<QString, int> frames;
-    for (const Picture& picture : pictures)
-        ++frames[FirstOfRun(*folder_, picture.name, names, first_of)];
+    QHash<QString, int> run_frames;
+    for (const QString& picture : pictures)
+        ++run_frames[FirstOfRun(*folder_, picture, pictures, first_of)];
     QJsonArray files;
-    for (const Picture& picture : pictures) {
-        QJsonObject file{{QStringLiteral("name"), picture.name},
-                         {QStringLiteral("size"), picture.bytes},
-                         {QStringLiteral("width"), picture.size.width()},
-                         {QStringLiteral("height"), picture.size.height()}};
-        const QString first = first_of.value(picture.name);
-        if (first != picture.name)
+    for (const Listed& one : listed) {
+        QJsonObject file{{QStringLiteral("name"), one.name},
+                         {QStringLiteral("size"), one.bytes},
+                         {QStringLiteral("width"), one.facts.size.width()},
+                         {QStringLiteral("height"), one.facts.size.height()}};
+        const QString first = first_of.value(one.name);
+        if (one.facts.frames > 0) {
+            file.insert(QStringLiteral("frames"), one.facts.frames);
+            file.insert(QStringLiteral("animated"), true);
+        } else if (first != one.name) {
             file.insert(QStringLiteral("run"), first);
-        else if (frames.value(first) > 1)
-            file.insert(QStringLiteral("frames"), frames.value(first));
+        } else if (run_frames.value(first) > 1) {
+            file.insert(QStringLiteral("frames"), run_frames.value(first));
+        }
         files.append(file);
     }
     return {{QStringLiteral("folder"), *folder_}, {QStringLiteral("files"), files}};
@@ -198,55 +292,74 @@ QJsonObject FileLibrary::List() const
 
 void FileLibrary::Thumbnail(const QString& name, ReplyTo reply)
 {
-    const QFileInfo file(*folder_ + u'/' + name);
-    if (!file.exists())
-        return reply(ApiReply::Error(404, QStringLiteral("%1: %2").arg(name, DescribeLoadFailure(file.filePath()))));
-    const Thumb seen{file.lastModified(), file.size(), {}};
-    if (const auto kept = thumbs_.constFind(name);
-        kept != thumbs_.cend() && kept->modified == seen.modified && kept->bytes == seen.bytes)
-        return reply(kept->answer);
-    Aside([folder = *folder_, name, linked = file.isSymLink(), memory = memory_] {
-              return MakeThumbnail(folder, name, linked, memory);
-          },
-          [this, name, seen, reply = std::move(reply)](const ApiReply& made) {
-              if (made.status == 200)
-                  thumbs_.insert(name, {seen.modified, seen.bytes, made});
-              else
-                  thumbs_.remove(name);
-              reply(made);
-          });
+    const QString path = *folder_ + u'/' + name;
+    bool led_out = false;
+    auto file = std::make_shared<std::unique_ptr<QFile>>(OpenRegularFileBeneath(*folder_, path, &led_out));
+    struct stat status {};
+    if (!*file || ::fstat((*file)->handle(), &status) != 0) {
+        // A name that leads out of the folder answers as one that names nothing: it tells
+        // nothing of what is outside.
+        if (led_out || !QFileInfo::exists(path))
+            return reply(Refused(404, name, QString::fromLatin1(kFailureMissing)));
+        return reply(Refused(422, name, DescribeLoadFailure(path)));
+    }
+    const Seen seen = SeenOf(status);
+    if (const auto kept = thumbs_.constFind(name); kept != thumbs_.cend() && kept->first == seen)
+        return reply(kept->second);
+    if (const auto waiting = thumbs_waiting_.find(name); waiting != thumbs_waiting_.end())
+        return waiting->push_back(std::move(reply));  // the decode under way answers this one too
+    if (thumbs_waiting_.size() >= kMaxThumbnailDecodes) {
+        ApiReply busy = ApiReply::Error(503, QStringLiteral("the copy is busy making other thumbnails: ask again in "
+                                                            "%1 seconds").arg(kThumbnailRetryAfter_s));
+        busy.header = {"Retry-After", QByteArray::number(kThumbnailRetryAfter_s)};
+        return reply(busy);
+    }
+    thumbs_waiting_[name].push_back(std::move(reply));
+    thread_.Run([this, name, path, seen, file, memory = memory_]() -> DecodeThread::Then {
+        const ApiReply made = MakeThumbnail(name, path, OpenedOnce(file), memory);
+        return [this, name, seen, made] {
+            thumbs_.insert(name, {seen, made});
+            for (const ReplyTo& waiting : thumbs_waiting_.take(name))
+                waiting(made);
+        };
+    });
 }
 
 void FileLibrary::Store(const QString& name, const QByteArray& body, ReplyTo reply)
 {
     if (body.isEmpty())
-        return reply(ApiReply::Error(400, QStringLiteral("the body is empty: send the picture file as it is")));
-    // Hidden while it is written and checked, so neither the list nor a load sees half a picture.
-    QTemporaryFile written(*folder_ + QStringLiteral("/.upload-XXXXXX"));
-    if (!written.open() || written.write(body) != body.size() || !written.flush())
-        return reply(ApiReply::Error(507, QStringLiteral("%1 cannot be written in %2: %3")
-                                              .arg(name, *folder_, written.errorString())));
+        return reply(ApiReply::Error(400, QStringLiteral("the body is empty: send the file as it is")));
+    const QString extension = QFileInfo(name).suffix();
+    // Hidden while it is written and checked, so neither the list nor a load sees half a file.
+    QTemporaryFile written(*folder_ + u'/' + kUploadPrefix + QString::number(getpid()) + QStringLiteral("-XXXXXX") +
+                           (extension.isEmpty() || extension.size() > kLongestKeptExtension ? QString()
+                                                                                             : u'.' + extension));
+    if (!written.open())
+        return reply(WriteFailure(name, *folder_, errno));
+    if (const int error = WriteAll(written.handle(), body))
+        return reply(WriteFailure(name, *folder_, error));
     written.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
     written.setAutoRemove(false);
     const QString hidden = written.fileName();
     written.close();
-    Aside([name, hidden, memory = memory_] { return CheckUpload(name, hidden, memory); },
-          [this, name, hidden, reply = std::move(reply)](const ApiReply& checked) {
-              if (checked.status != 200) {
-                  QFile::remove(hidden);
-                  return reply(checked);
-              }
-              // rename(2) replaces a picture of the same name at once: a load sees the old or the new.
-              const QString target = *folder_ + u'/' + name;
-              if (std::rename(QFile::encodeName(hidden).constData(), QFile::encodeName(target).constData()) != 0) {
-                  const QString why = QString::fromLocal8Bit(std::strerror(errno));
-                  QFile::remove(hidden);
-                  return reply(ApiReply::Error(409, QStringLiteral("%1 cannot be stored: %2").arg(name, why)));
-              }
-              QJsonObject stored = List();
-              stored.insert(QStringLiteral("replaces_on_air"), is_logo_file_ && is_logo_file_(target));
-              reply(ApiReply::Json(stored));
-          });
+    thread_.Run([this, name, hidden, memory = memory_, reply = std::move(reply)]() -> DecodeThread::Then {
+        return [this, name, hidden, reply, checked = CheckUpload(name, hidden, memory)] {
+            if (checked.status != 200) {
+                QFile::remove(hidden);
+                return reply(checked);
+            }
+            // rename(2) replaces a file of the same name at once: a load sees the old or the new.
+            const QString target = *folder_ + u'/' + name;
+            if (std::rename(QFile::encodeName(hidden).constData(), QFile::encodeName(target).constData()) != 0) {
+                const QString why = QString::fromLocal8Bit(std::strerror(errno));
+                QFile::remove(hidden);
+                return reply(ApiReply::Error(409, QStringLiteral("%1 cannot be stored: %2").arg(name, why)));
+            }
+            QJsonObject stored = List();
+            stored.insert(QStringLiteral("replaces_on_air"), is_logo_file_ && is_logo_file_(target));
+            reply(ApiReply::Json(stored));
+        };
+    });
 }
 
 }  // namespace vantor

@@ -71,6 +71,8 @@ private:
     // An animation decodes on a thread of its own: the loader looks at it now and then.
     void ScheduleLook(int delay_ms) override { look_timer_.start(delay_ms); }
     FileOpener AnimationOpener() const override { return open_; }
+    // Loaded from outside the window, every kind of file leaves On and Off as they are.
+    bool LoadSwitchesOverlayOff() const override { return false; }
     void Look();
 
     FrameList& frames_;

@@ -38,11 +38,21 @@ QString ServiceStatusLine(const Engine& engine, const CopyControl& control)
     const QString format = words::SizeWord(*setup.size) + QLatin1Char(' ') + words::RateCaption(*setup.rate);
     const QString logo = LogoWords(setup, engine.watermark_on());
     if (!engine.running())
-        return QStringLiteral("Stopped at %1, %2").arg(format, logo) + UnsavedWords(control);
+        return QStringLiteral("Stopped at %1, %2; %3").arg(format, logo, StoppedOutputWords(engine)) + UnsavedWords(control);
     QString line = QStringLiteral("Sending %1, %2").arg(format, logo);
     if (const int32_t receivers = engine.receiver_count(); receivers >= 0)
         line += QStringLiteral(", ") + ReceiverWords(receivers);
     return line + UnsavedWords(control);
+}
+
+// The source of a stopped copy still listens: receivers keep, and newcomers get, its last frame.
+QString StoppedOutputWords(const Engine& engine)
+{
+    if (!engine.sender_exists())
+        return QStringLiteral("not on the network");
+    // Clear: nothing of the operator's keyed, the house watermark at most while it is due.
+    return engine.holds_clear_frame() ? QStringLiteral("receivers hold a clear frame")
+                                      : QStringLiteral("receivers hold the last picture sent");
 }
 
 }  // namespace vantor

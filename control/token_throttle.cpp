@@ -1,5 +1,7 @@
 #include "control/token_throttle.h"
 
+#include "control/peer_group.h"
+
 #include <QElapsedTimer>
 
 #include <cstdio>
@@ -7,7 +9,7 @@
 namespace vantor {
 namespace {
 
-// Addresses remembered before the quiet ones are forgotten: many addresses cost no more.
+// Groups remembered before the quiet ones are forgotten: many groups cost no more.
 constexpr qsizetype kMaxRecords = 1024;
 
 qint64 SteadyMs()
@@ -28,33 +30,48 @@ TokenThrottle::TokenThrottle() : TokenThrottle(SteadyMs, ToStandardError) {}
 
 TokenThrottle::TokenThrottle(Clock now, Say say) : now_(std::move(now)), say_(std::move(say)) {}
 
-qint64 TokenThrottle::Refused(const QHostAddress& peer)
+qint64 TokenThrottle::Refused(const QHostAddress& peer) const
 {
-    const auto record = records_.find(peer);
+    const auto record = records_.find(PeerGroupOf(peer));
     const qint64 now = now_();
-    if (record == records_.end() || now >= record->refused_until)
-        return 0;
-    SayOnce(record->said_refused,
-            QStringLiteral("Control API: %1 gave %2 wrong tokens within a minute: its requests are refused for a minute")
-                .arg(peer.toString())
-                .arg(kMaxWrongTokens));
-    return record->refused_until - now;
+    return record == records_.end() || now >= record->refused_until ? 0 : record->refused_until - now;
 }
 
-void TokenThrottle::CountWrong(const QHostAddress& peer)
+bool TokenThrottle::CountWrong(const QHostAddress& peer)
 {
     if (records_.size() >= kMaxRecords)
-        ForgetQuietAddresses();
-    Record& record = records_[peer];
+        ForgetQuietGroups();
+    const QHostAddress group = PeerGroupOf(peer);
+    Record& record = records_[group];
     const qint64 now = now_();
+    const bool flooded = Flooded(now);
+    all_wrong_.push_back(now);
+    if (all_wrong_.size() > size_t(kMaxWrongTokensAll))
+        all_wrong_.pop_front();
     record.wrong.push_back(now);
     while (record.wrong.front() <= now - kTokenWindow_ms)
         record.wrong.pop_front();
-    if (record.wrong.size() >= size_t(kMaxWrongTokens)) {
-        record.refused_until = now + kTokenWindow_ms;
-        record.wrong.clear();
+    const QString words = PeerGroupWords(group);
+    if (flooded) {
+        SayOnce(said_flood_, QStringLiteral("Control API: more than %1 wrong tokens within a minute from all "
+                                            "addresses: each further one refuses its address for a minute")
+                                 .arg(kMaxWrongTokensAll));
+    } else if (record.wrong.size() >= size_t(kMaxWrongTokens)) {
+        say_(QStringLiteral("Control API: %1 gave %2 wrong tokens within a minute: its requests are refused for a minute")
+                 .arg(words)
+                 .arg(kMaxWrongTokens));
+    } else {
+        SayOnce(record.said, QStringLiteral("Control API: a wrong token from %1").arg(words));
+        return false;
     }
-    SayOnce(record.said_wrong, QStringLiteral("Control API: a wrong token from %1").arg(peer.toString()));
+    record.refused_until = now + kTokenWindow_ms;
+    record.wrong.clear();
+    return true;
+}
+
+bool TokenThrottle::Flooded(qint64 now) const
+{
+    return all_wrong_.size() == size_t(kMaxWrongTokensAll) && all_wrong_.front() > now - kTokenWindow_ms;
 }
 
 void TokenThrottle::SayOnce(std::optional<qint64>& said, const QString& line)
@@ -66,7 +83,7 @@ void TokenThrottle::SayOnce(std::optional<qint64>& said, const QString& line)
     say_(line);
 }
 
-void TokenThrottle::ForgetQuietAddresses()
+void TokenThrottle::ForgetQuietGroups()
 {
     const qint64 now = now_();
     for (auto it = records_.begin(); it != records_.end();) {

@@ -97,15 +97,16 @@ void Engine::ApplyOutputFormat()
         Broadcast(kSyncStartStop, 0);
     StopSending();
     sender_.DestroySender();
-    if (!frame_.Allocated() || !runtime_ready_)
-        return;  // start-up failed: there is no frame to describe or runtime to send with
-    OpenSource();
+    if (frame_.Allocated() && runtime_ready_)  // else start-up failed: no frame to describe or runtime to send with
+        OpenSource();
+    emit sourceChanged();
 }
 
 bool Engine::OpenSource()
 {
     frame_.Describe(format_);
     builder_.DrawSourceStart();
+    clear_frame_sent_ = false;
     if (!sender_.CreateSender(instance_number_)) {
         // Said on standard error already; the window says so where the format shows.
         emit infoTextChanged(QString::fromLatin1(source_failure()));
@@ -161,8 +162,10 @@ void Engine::StopSending()
     if (!running_)
         return;
     running_ = false;
-    if (send_thread_.joinable())
+    if (send_thread_.joinable()) {
         send_thread_.join();
+        clear_frame_sent_ = true;
+    }
     ShowLamp(kLampIdle);
     if (snapshot_state_ == kSnapshotWanted || snapshot_state_ == kSnapshotArmed)
         RequestSnapshot();  // the loop ended before it took the snapshot: the still frame is it

@@ -117,6 +117,9 @@ public:
     bool preview_live() const { return preview_live_; }
     bool watermark_on() const { return watermark_.on; }
     bool sender_exists() const { return sender_.exists(); }
+    // Stopped, the source holds a frame with nothing keyed: the one a run ends with, until the
+    // next start or format change.
+    bool holds_clear_frame() const { return !running_ && clear_frame_sent_ && sender_.exists(); }
     // The on-air lamp's picture now (grey, red or amber).
     int lamp() const { return lamp_; }
     // Receivers of the source now; -1 when the runtime does not say or there is no source.
@@ -143,6 +146,9 @@ signals:
     void frameRateCaptionChanged(const QString& caption);
     // Start and the menu buttons disabled and Stop enabled while true; the reverse when false.
     void sendingChanged(bool running);
+    // The source was re-created or went (a format change): what a stopped copy's receivers hold
+    // may have changed.
+    void sourceChanged();
     void lampChanged(int bitmap_id);
     // An armed pass ended: the Go button returns to its idle colour.
     void goButtonIdle();
@@ -161,6 +167,7 @@ private:
     bool OpenSource();
     void FeedPreview();
     void SendLoop(uint32_t generation);
+    void SendStopFrame();
     void CountSentFrame();
     void PostLamp(uint32_t generation, int bitmap_id);
     void PostGoButtonIdle();
@@ -192,6 +199,7 @@ private:
     bool source_held_ = false;         // user-interface thread only, as the two below
     bool held_apply_ = false;
     bool held_start_ = false;
+    bool clear_frame_sent_ = false;    // the last run ended with its clear frame
 
     std::atomic<bool> running_{false};       // UI writes; the send thread polls it every frame
     std::atomic<bool> preview_live_{false};  // UI writes; the send thread reads it every frame

@@ -12,7 +12,7 @@ void FrameBuilder::DrawBare(bool whole)
         painter_.ClearAll();
     else
         painter_.ClearDrawn();
-    overlay_drawn_ = false;
+    shown_.node = nullptr;
     if (watermark_.on)  // copied, as every frame is: receivers keying it see the same pixels
         painter_.Draw(watermark_.image, kWatermarkX, painter_.height() / kWatermarkYDivisor,
                       overlay_.corner_code, kCompositeCopy);
@@ -25,8 +25,14 @@ void FrameBuilder::DrawOverlayStill()
         node = playback_.current;
     else
         playback_.current = node;
-    painter_.Draw(node->image, overlay_.x_offset, overlay_.y_offset, overlay_.corner_code, kCompositeCopy);
-    overlay_drawn_ = true;
+    DrawNode(node);
+}
+
+// The place is read once, so the frame and the record of it agree.
+void FrameBuilder::DrawNode(const SequenceFrame* node)
+{
+    shown_ = {node, overlay_.frames.picture_changes, overlay_.x_offset, overlay_.y_offset, overlay_.corner_code};
+    painter_.Draw(node->image, shown_.x, shown_.y, shown_.corner, kCompositeCopy);
 }
 
 void FrameBuilder::DrawSourceStart()
@@ -52,18 +58,29 @@ TickResult FrameBuilder::DrawNext()
     const TickResult tick = playback_.Tick(overlay_);
     if (tick.draw) {
         painter_.ClearDrawn();
-        painter_.Draw(tick.node->image, overlay_.x_offset, overlay_.y_offset, overlay_.corner_code, kCompositeCopy);
-        overlay_drawn_ = true;
-    } else if (!overlay_.overlay_on) {
-        // Off takes the logo off the air at once; the stepper keeps its place for the next On.
-        if (overlay_drawn_)
-            DrawBare(false);
-    } else if (!overlay_drawn_) {
-        // On again while the stepper holds (a pause, One-Shot before Go): its picture is back.
-        painter_.ClearDrawn();
-        DrawOverlayStill();
+        DrawNode(tick.node);
+    } else {
+        DrawHeld();
     }
     return tick;
+}
+
+// The stepper keeps its place through all of it; only the picture on the output follows.
+void FrameBuilder::DrawHeld()
+{
+    if (!overlay_.overlay_on) {
+        if (shown_.node)
+            DrawBare(false);  // Off takes the logo off the air at once
+        return;
+    }
+    if (!shown_.node || shown_.picture_changes != overlay_.frames.picture_changes) {
+        // On again, or the pictures changed (the node shown may be gone): the stepper's picture.
+        painter_.ClearDrawn();
+        DrawOverlayStill();
+    } else if (shown_.x != overlay_.x_offset || shown_.y != overlay_.y_offset || shown_.corner != overlay_.corner_code) {
+        painter_.ClearDrawn();
+        DrawNode(shown_.node);
+    }
 }
 
 }  // namespace vantor

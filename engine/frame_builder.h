@@ -30,10 +30,15 @@ public:
     // Takes the list's guard for the still.
     void DrawStart();
     // One frame: the stepper's tick and, on draw, the cleared frame with the node's picture.
-    // An overlay switched off leaves the frame bare, and switched on again while the stepper
-    // holds shows the picture it holds. Takes the list's guard for both, so the list cannot
-    // change between them.
+    // While the stepper holds (a pause, One-Shot before Go or after its pass), what the output
+    // should show is still drawn at once: an overlay switched off leaves the frame bare; on,
+    // the held picture follows its corner and offsets, and a new picture (or the first of a
+    // new run) takes its place, held in turn. Takes the list's guard for both, so the list
+    // cannot change between them.
     TickResult DrawNext();
+    // The frame a run ends with: nothing keyed, the house watermark while it is due. Receivers
+    // hold the last picture they got, so a stopped copy must not leave its logo keyed on them.
+    void DrawStop() { DrawBare(false); }
 
 private:
     // Nothing but the house watermark while it is due; whole: the format's every byte cleared,
@@ -42,12 +47,22 @@ private:
     // The overlay picture as it stands still: the current node of a complete sequence,
     // otherwise the first, which then becomes current.
     void DrawOverlayStill();
+    // The node's picture at the overlay's place, on top of what the frame shows.
+    void DrawNode(const SequenceFrame* node);
+    // What a held frame needs: nothing when it shows what it should.
+    void DrawHeld();
 
     FramePainter& painter_;
     OverlayState& overlay_;
     PlaybackState& playback_;
     const HouseWatermark& watermark_;
-    bool overlay_drawn_ = false;  // the frame shows an overlay picture; the painter's owner's
+    // What the frame shows of the overlay, as it was drawn; the painter's owner's.
+    struct Shown {
+        const SequenceFrame* node = nullptr;  // null: no overlay picture
+        uint32_t picture_changes = 0;         // the list's count then
+        int32_t x = 0, y = 0, corner = 0;
+    };
+    Shown shown_;
 };
 
 }  // namespace vantor

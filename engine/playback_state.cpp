@@ -7,6 +7,7 @@ namespace vantor {
 namespace {
 
 constexpr TickResult kHold{false, nullptr, false};
+constexpr TickResult kHoldGoUsedUp{false, nullptr, true};
 
 // Truncated; outside the range of the count, its nearest end.
 int32_t ClampedToInt32(float value)
@@ -51,6 +52,8 @@ void PlaybackState::SetPause(int32_t value, int32_t unit, int32_t frame_rate_N, 
         : ClampedToInt32(static_cast<float>(value) * static_cast<float>(frame_rate_N) /
                          static_cast<float>(frame_rate_D));
     pause_frames = frames;
+    if (!PassCouldWaitForGo())
+        go = false;  // nothing left for Go to skip
     int32_t left = pause_countdown;
     while (left > frames && !pause_countdown.compare_exchange_weak(left, frames)) {
     }
@@ -58,7 +61,7 @@ void PlaybackState::SetPause(int32_t value, int32_t unit, int32_t frame_rate_N, 
 
 bool PlaybackState::PressGo()
 {
-    if (!one_shot && pause_frames <= 0)
+    if (!is_sequence || !PassCouldWaitForGo())
         return false;
     go = true;
     return true;
@@ -67,6 +70,8 @@ bool PlaybackState::PressGo()
 bool PlaybackState::SetOneShot(bool on)
 {
     one_shot = on;
+    if (!PassCouldWaitForGo())
+        go = false;
     return pause_countdown == 0 && PressGo();
 }
 
@@ -96,6 +101,10 @@ bool PlaybackState::TakeOnePauseFrame()
 
 TickResult PlaybackState::Tick(const OverlayState& overlay)
 {
+    // A single picture (a still loaded over a run) plays no pass: a Go armed has nothing left
+    // to start.
+    if (!is_sequence && go.exchange(false))
+        return kHoldGoUsedUp;
     if (!go && TakeOnePauseFrame())
         return kHold;
     if (!overlay.overlay_on)

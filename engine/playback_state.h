@@ -28,7 +28,8 @@ inline constexpr int32_t kMaxPauseValue = 99;  // the pause field's range is 0 t
 struct TickResult {
     bool draw;                   // false: send the frame unchanged
     const SequenceFrame* node;   // the frame to draw (null on hold)
-    bool go_pass_ended;          // a pass ended with Go armed: Go returns to its idle colour
+    bool go_pass_ended;          // Go is used up (a pass ended with it, or a single picture has
+                                 // none to play): Go returns to its idle colour
 };
 
 struct PlaybackState {
@@ -58,12 +59,17 @@ struct PlaybackState {
 
     // Stores the mode and returns the text that names it.
     const char* SetPlayMode(int32_t mode);
+    // A pause of none, outside One-Shot, leaves Go nothing to wait for: it is disarmed.
     void SetPause(int32_t value, int32_t unit, int32_t frame_rate_N, int32_t frame_rate_D);
-    // Arms Go when a pass could wait for it; true when armed (the Go button turns light green).
+    // Arms Go when it would start something: a sequence is loaded and a pass could wait for Go
+    // (One-Shot, or a pause to skip). True when armed (the Go button turns light green).
     bool PressGo();
-    // Stores the check box; arms Go as PressGo does when no pause is counting down. True when
-    // it armed Go.
+    // Stores the check box; a Go left with nothing to wait for is disarmed, and Go is armed as
+    // PressGo arms it when no pause is counting down. True when it armed Go.
     bool SetOneShot(bool on);
+    // Go is armed with a pass to start: what the Go button and the API show. A Go left armed
+    // over a single picture is dropped at the next tick.
+    bool armed() const { return go && is_sequence; }
     void ResetCountdown();
     void SetOutputRate(int32_t frame_rate_N, int32_t frame_rate_D);
     // One output frame's decision. The caller (the send thread) holds `overlay.frames.guard`
@@ -72,6 +78,7 @@ struct PlaybackState {
     TickResult Tick(const OverlayState& overlay);
 
 private:
+    bool PassCouldWaitForGo() const { return one_shot || pause_frames > 0; }
     bool TakeOnePauseFrame();
     bool StepCurrent(const FrameList& frames);
     bool StepForTime(const FrameList& frames);

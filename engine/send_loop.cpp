@@ -77,6 +77,23 @@ void Engine::SendLoop(uint32_t generation)
             ndi::ReportOutOfMemory();
         }
     }
+    SendStopFrame();
+}
+
+// The source stays on the network while stopped: receivers keep, and newcomers get, this frame.
+// It goes twice: a live ffmpeg receiver shows a frame only once the next one has come.
+void Engine::SendStopFrame()
+{
+    builder_.DrawStop();
+    for (int sent = 0; sent < 2; ++sent) {
+        sender_.Send(frame_.record(), painter_.TakeChanges());
+        CountSentFrame();
+    }
+    try {
+        FeedPreview();  // the window shows what receivers hold, however long its preview was frozen
+    } catch (const std::bad_alloc&) {
+        ndi::ReportOutOfMemory();
+    }
 }
 
 void Engine::CountSentFrame()

@@ -28,6 +28,7 @@ ServiceLink::ServiceLink(Engine& engine, const CopyControl& control, QObject* pa
     connect(&engine_, &Engine::sendingChanged, this, &ServiceLink::Refresh);
     connect(&engine_, &Engine::onAir, this, &ServiceLink::Refresh);  // ready with the first frame
     connect(&engine_, &Engine::infoTextChanged, this, &ServiceLink::Refresh);
+    connect(&engine_, &Engine::sourceChanged, this, &ServiceLink::Refresh);
     connect(&control_, &CopyControl::changed, this, &ServiceLink::Refresh);
     timer_.start();
     Refresh();

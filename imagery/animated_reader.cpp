@@ -1,6 +1,7 @@
 #include "imagery/animated_reader.h"
 
 #include "imagery/image_decoder.h"
+#include "imagery/load_measure.h"
 #include "imagery/regular_file.h"
 
 namespace vantor {
@@ -24,7 +25,7 @@ public:
     {
         reader_.setAutoTransform(false);
         reader_.setAllocationLimit(kDecodeLimitMegabytes);
-        size_ = reader_.size();
+        size_ = DecodedPictureSize(reader_);
         is_gif_ = reader_.format() == "gif";
     }
 
@@ -35,6 +36,8 @@ public:
     int32_t ExpectedFrames() const override { return std::max(reader_.imageCount(), 0); }
     int32_t Width() const override { return size_.width(); }
     int32_t Height() const override { return size_.height(); }
+    // Qt's canvas, the copy of it handed over while the next frame is composed, and its conversion.
+    int64_t DecoderBytes() const override { return int64_t{3} * size_.width() * size_.height() * 4; }
     bool HasAlpha() const override { return true; }
 
     FrameRead ReadFrame(RgbaImage& picture, int64_t& start, int64_t& duration) override
@@ -52,7 +55,7 @@ public:
                                   : QStringLiteral("The animation is damaged after frame %1.").arg(read_);
             return FrameRead::kFailed;
         }
-        // Every frame is composed on the first frame's canvas; one of another size is damage.
+        // Every frame is composed on one canvas, the size measured; one of another size is damage.
         if (image.size() != size_) {
             problem_ = QStringLiteral("The animation is damaged: frame %1 is not %2 x %3 pixels.")
                            .arg(read_ + 1).arg(size_.width()).arg(size_.height());
@@ -90,10 +93,17 @@ private:
 bool IsAnimatedPicture(const QString& path)
 {
     const std::unique_ptr<QFile> file = OpenRegularFile(path);
-    if (!file)
+    return file && IsAnimatedPicture(*file);
+}
+
+bool IsAnimatedPicture(QIODevice& file)
+{
+    if (!file.seek(0))
         return false;
-    QImageReader reader(file.get());
-    return reader.supportsAnimation() && reader.imageCount() != 1;
+    QImageReader reader(&file);
+    const bool animated = reader.supportsAnimation() && reader.imageCount() != 1;
+    file.seek(0);
+    return animated;
 }
 
 std::unique_ptr<AnimationSource> OpenAnimatedPicture(std::unique_ptr<QFile> file, QString& why)

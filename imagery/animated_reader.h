@@ -15,8 +15,10 @@ constexpr int64_t EffectiveGifDelayMs(int64_t delay_ms)
     return delay_ms < 20 ? 100 : delay_ms;
 }
 
-// Whether the picture file holds more than one frame.
+// Whether the picture file holds more than one frame; the open file is read from its start and
+// left there.
 bool IsAnimatedPicture(const QString& path);
+bool IsAnimatedPicture(QIODevice& file);
 
 // Null, with `why` said, when the open file is not an animated picture that can be read.
 std::unique_ptr<AnimationSource> OpenAnimatedPicture(std::unique_ptr<QFile> file, QString& why);

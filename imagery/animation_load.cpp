@@ -1,6 +1,7 @@
 #include "imagery/animation_load.h"
 
 #include "imagery/animation_source.h"
+#include "imagery/load_measure.h"
 #include "imagery/sequence_loader.h"
 
 #include <algorithm>
@@ -11,13 +12,13 @@ namespace {
 // No frame shows longer than an hour: it keeps the stepper's sums far from overflowing.
 constexpr int64_t kLongestFrameSeconds = 3600;
 
-// A frame's pixels kept, the decoder's picture and the conversion's, counted as if all lived at once.
-int64_t FramePeakBytes(const AnimationSource& source)
-{
-    return int64_t{source.Width()} * source.Height() * 4 * 3;
-}
-
 }  // namespace
+
+// A frame's pixels kept, the decoder's picture and the conversion's, counted as if all lived at once.
+bool RoomForFrame(const AnimationSource& source, const MemoryGauge& memory)
+{
+    return RoomFor(memory, int64_t{source.Width()} * source.Height() * 4 * 3);
+}
 
 AnimationLoad::AnimationLoad(QString path, MemoryGauge memory, FileOpener open)
     : path_(std::move(path)), memory_(std::move(memory)), open_(std::move(open)), thread_([this] { Run(); })
@@ -36,6 +37,13 @@ void AnimationLoad::Cancel()
         thread_.join();
 }
 
+AnimationResult AnimationLoad::Wait()
+{
+    if (thread_.joinable())
+        thread_.join();
+    return TakeResult();
+}
+
 void AnimationLoad::Run()
 {
     QString why;
@@ -45,12 +53,26 @@ void AnimationLoad::Run()
         done_.store(true, std::memory_order_release);
         return;
     }
+    // The whole load is measured before the first frame is decoded; a file whose header says
+    // less than it holds is held to the same share as it goes.
+    const std::optional<int64_t> share = LoadShareBytes(memory_);
+    const LoadMeasure measure = MeasureAnimation(*source);
+    result_.failure = ShareRefusal(measure, share);
+    if (!result_.failure.isEmpty()) {
+        done_.store(true, std::memory_order_release);
+        return;
+    }
+    const int64_t frame_bytes = int64_t{measure.width} * measure.height * 4;
     result_.time_base_num = source->TimeBaseNum();
     result_.time_base_den = source->TimeBaseDen();
     expected_ = source->ExpectedFrames();
     QString stopped_by;
     while (!cancel_) {
-        std::unique_ptr<SequenceFrame> node = RoomFor(memory_, FramePeakBytes(*source)) ? AllocateNode() : nullptr;
+        const int64_t taken = source->DecoderBytes() + result_.count * frame_bytes;
+        const bool within_share = !share || taken + frame_bytes <= *share;
+        // Other copies may have taken memory meanwhile: the next frame must fit what is free now.
+        const bool room_now = RoomFor(memory_, source->DecoderBytes() + frame_bytes);
+        std::unique_ptr<SequenceFrame> node = within_share && room_now ? AllocateNode() : nullptr;
         if (!node) {
             stopped_by = QString::fromLatin1(kAnimationNoMemory)
                              .arg(std::max(expected_.load(), result_.count + 1))

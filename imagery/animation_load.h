@@ -1,8 +1,9 @@
 #pragma once
-// Loading an animation file whole, on a thread of its own: every frame is decoded and converted
-// once, with the memory rule checked before each, into a chain of frames that the window's
-// thread links into the list when the load ends. The window's thread polls the progress and
-// may cancel; nothing here touches the list.
+// Loading an animation file whole, on a thread of its own: the whole load is measured against
+// one load's share of memory before anything is decoded, then every frame is decoded and
+// converted once, with the memory rule checked again before each, into a chain of frames that
+// the window's thread links into the list when the load ends. The window's thread polls the
+// progress and may cancel; nothing here touches the list.
 
 #include "imagery/frame_list.h"
 #include "imagery/memory_gauge.h"
@@ -41,6 +42,8 @@ public:
     void Cancel();
     // The outcome, once done() or after Cancel().
     AnimationResult TakeResult() { return std::move(result_); }
+    // Waits for the whole file to load, then its outcome.
+    AnimationResult Wait();
 
 private:
     void Run();
@@ -58,6 +61,11 @@ private:
     int64_t tail_start_ = 0;
     std::thread thread_;
 };
+
+class AnimationSource;
+
+// Whether the machine can give what reading the next frame of `source` takes at its peak.
+bool RoomForFrame(const AnimationSource& source, const MemoryGauge& memory);
 
 // Messages of an animation load, written once.
 inline constexpr char kAnimationNoMemory[] = "not enough memory for %1 frames of %2 x %3";

@@ -2,6 +2,7 @@
 
 #include "imagery/animated_reader.h"
 #include "imagery/movie_reader.h"
+#include "imagery/sequence_texts.h"
 
 #include <QFileInfo>
 
@@ -17,7 +18,7 @@ bool IsAnimationFile(const QString& path)
 std::unique_ptr<AnimationSource> OpenAnimationSource(const QString& path, std::unique_ptr<QFile> file, QString& why)
 {
     if (!file) {
-        why = QStringLiteral("The file cannot be read.");
+        why = QString::fromLatin1(kFailureCannotRead);
         return nullptr;
     }
     return HasMovieExtension(path) ? OpenMovie(path, std::move(file), why) : OpenAnimatedPicture(std::move(file), why);

@@ -23,8 +23,13 @@ public:
     virtual int64_t TimeBaseDen() const = 0;
     // The frames the file says it holds; 0 when it does not say.
     virtual int32_t ExpectedFrames() const = 0;
+    // The frames to measure the load by: those announced, or as many as its length suggests.
+    virtual int32_t EstimatedFrames() const { return ExpectedFrames(); }
+    // The size of every picture read.
     virtual int32_t Width() const = 0;
     virtual int32_t Height() const = 0;
+    // What the decoder holds while it reads, beside the pictures it hands over.
+    virtual int64_t DecoderBytes() const = 0;
     // Whether the pictures read so far carry alpha; pictures without it are opaque.
     virtual bool HasAlpha() const = 0;
     // Decodes the next frame into `picture`, with its start time and how long the file says it

@@ -18,9 +18,16 @@ FrameChain DetachAfterFirst(FrameList& frames)
     FrameChain chain(frames.first.next);
     frames.first.next = nullptr;
     frames.last = &frames.first;
+    ++frames.picture_changes;
     if (chain)
         chain->prev = nullptr;
     return chain;
+}
+
+void ReplaceFirstPicture(FrameList& frames, RgbaImage& picture)
+{
+    std::swap(frames.first.image, picture);
+    ++frames.picture_changes;
 }
 
 SequenceFrame* AppendFrame(FrameList& frames, std::unique_ptr<SequenceFrame> frame)
@@ -51,7 +58,7 @@ bool MakeFirstPictureSolid(FrameList& frames)
     solid.MakeSolid();
     {
         std::lock_guard lock(frames.guard);
-        std::swap(frames.first.image, solid);
+        ReplaceFirstPicture(frames, solid);
     }
     return true;  // the picture replaced goes with `solid`, outside the guard
 }

@@ -66,7 +66,8 @@ QString SequenceFramePath(const SequenceName& name, int32_t number);
 int32_t ProbeSequence(const SequenceName& name, int32_t found);
 
 // The fields below are used by the user-interface thread alone, except `first`'s picture and
-// the links, `last` and `guard`, which the send thread reads while it holds `guard`.
+// the links, `last`, `picture_changes` and `guard`, which the send thread reads while it holds
+// `guard`.
 struct FrameList {
     FrameList() = default;
     FrameList(const FrameList&) = delete;
@@ -91,12 +92,20 @@ struct FrameList {
     uint32_t reset_count = 0;
     bool saved_is_sequence = false;  // the flags as they were when "Load Overlay" was pressed
     bool saved_overlay_on = false;
+    // Counts, under `guard`, every change to the pictures a frame may have been drawn from: the
+    // first picture replaced, frames taken out of the list. A held frame is drawn anew when it
+    // has moved on.
+    uint32_t picture_changes = 0;
     std::mutex guard;
 };
 
 // Unlinks every frame after the first and hands them back; the caller holds `guard` and lets
 // the chain go after releasing it, so pixels are never freed under the lock.
 FrameChain DetachAfterFirst(FrameList& frames);
+
+// Puts `picture` in the first frame's place and hands the one replaced back in it; the caller
+// holds `guard` and frees the old pixels after releasing it.
+void ReplaceFirstPicture(FrameList& frames, RgbaImage& picture);
 
 // Links a frame after the last one; the caller holds `guard`. Returns the linked frame.
 SequenceFrame* AppendFrame(FrameList& frames, std::unique_ptr<SequenceFrame> frame);

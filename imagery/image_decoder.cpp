@@ -1,5 +1,7 @@
 #include "imagery/image_decoder.h"
 
+#include "imagery/load_measure.h"
+#include "imagery/png_decoder.h"
 #include "imagery/sequence_texts.h"
 
 #include <QFileInfo>
@@ -22,6 +24,8 @@ QImage ToArgb32(const QImage& image)
     return image.convertToFormat(QImage::Format_ARGB32);
 }
 
+}  // namespace
+
 // Bytes a load of a w x h picture that the reader decodes in `decoded_format` holds at its
 // peak, counted as if all lived at once: the decoded picture, its conversion to 32-bit pixels
 // unless it comes so, the pixels kept and the thumbnail's opaque copy. A reader that does not
@@ -33,6 +37,27 @@ int64_t LoadPeakBytes(int64_t w, int64_t h, QImage::Format decoded_format)
     const int64_t decoded = (w * decoded_bits + 31) / 32 * 4 * h;  // rows padded to 4 bytes
     const int64_t conversion = decoded_format == QImage::Format_ARGB32 ? 0 : w * h * 4;
     return decoded + conversion + 2 * (w * h * 4);
+}
+
+namespace {
+
+// The reader has read the header already: the PNG decoder starts again from the first byte.
+DecodedPicture DecodePngFrom(QFile& file)
+{
+    if (!file.seek(0))
+        return {};
+    return DecodePng(file);
+}
+
+// Every other kind through Qt's reader, turned as the file's orientation tag says. A GIF's
+// transparent colour, like any other alpha, is kept.
+DecodedPicture DecodeWithReader(QImageReader& reader)
+{
+    reader.setAutoTransform(true);
+    QImage image;
+    if (!reader.read(&image))
+        return {};
+    return {ToArgb32(image), image.hasAlphaChannel()};
 }
 
 // Whether the machine can give the peak of loading the picture the reader declares.
@@ -59,24 +84,18 @@ QImage DecodeImageFile(const QString& path, const MemoryGauge& memory, const Fil
     if (!file)
         return {};
     QImageReader reader(file.get());
-    reader.setAutoTransform(false);
     reader.setAllocationLimit(kDecodeLimitMegabytes);
     // Without a size in advance the memory rule cannot be kept: such a file is refused.
-    const QSize declared = reader.size();
+    const QSize declared = DecodedPictureSize(reader);
     if (!declared.isValid() || !PixelBytes(declared.width(), declared.height()) ||
         !RoomToLoad(reader, declared, memory))
         return {};
-    const bool is_gif = reader.format() == "gif";
-    QImage image;
-    if (!reader.read(&image) || !PixelBytes(image.width(), image.height()))
+    DecodedPicture decoded = reader.format() == "png" ? DecodePngFrom(*file) : DecodeWithReader(reader);
+    if (decoded.argb32.isNull() || !PixelBytes(decoded.argb32.width(), decoded.argb32.height()))
         return {};
-    const bool keep_alpha = image.hasAlphaChannel() && !is_gif;
-    QImage argb = ToArgb32(image);
-    if (argb.isNull())
-        return {};
-    if (!keep_alpha)
-        FillAlpha(argb, 0);
-    return argb;
+    if (!decoded.carries_alpha)
+        FillAlpha(decoded.argb32, 0);
+    return std::move(decoded.argb32);
 }
 
 QString DescribeLoadFailure(const QString& path, const MemoryGauge& memory)
@@ -96,7 +115,7 @@ QString DescribeLoadFailure(const QString& path, const MemoryGauge& memory)
     QImageReader reader(file.get());
     if (!reader.canRead())
         return QString::fromLatin1(kFailureNotAPicture);
-    const QSize declared = reader.size();
+    const QSize declared = DecodedPictureSize(reader);
     if (!declared.isValid())
         return QString::fromLatin1(kFailureSizeUnknown);
     if (!PixelBytes(declared.width(), declared.height()))

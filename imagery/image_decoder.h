@@ -17,8 +17,13 @@ namespace vantor {
 // fits a signed 32-bit value; nothing otherwise.
 std::optional<int32_t> PixelBytes(int64_t w, int64_t h);
 
-// The file as a Format_ARGB32 picture: the file's straight alpha where it has an alpha channel,
-// alpha 0 everywhere else (and always for GIF). A null image when the file is missing,
+// Bytes a still's load holds at its peak, for a w x h picture its reader decodes in `decoded_format`.
+int64_t LoadPeakBytes(int64_t w, int64_t h, QImage::Format decoded_format);
+
+// The file as a Format_ARGB32 picture, as a reference decoder reads it and turned as its
+// orientation tag says: the file's straight alpha where it carries transparency (an alpha
+// channel, or a PNG's or GIF's transparent colour), alpha 0 everywhere else. A null image when
+// the file is missing,
 // unreadable, of an unknown format, too large to hold, when its reader does not tell its size
 // before decoding, or when `memory` says the machine could not give its load's peak (measured
 // from the size the file declares, before decoding). The file is opened once, by `open`, and

@@ -106,10 +106,24 @@ std::optional<int64_t> AvailableMemoryBytes()
     return room;
 }
 
-bool RoomFor(const MemoryGauge& gauge, int64_t peak_bytes)
+std::optional<int64_t> LoadShareBytes(const MemoryGauge& gauge)
 {
     const auto available = gauge ? gauge() : std::nullopt;
-    return !available || *available >= peak_bytes + kMemoryReserveBytes;
+    if (!available)
+        return std::nullopt;
+    return std::max<int64_t>(*available - kMemoryReserveBytes, 0) / 2;
 }
+
+bool RoomFor(const MemoryGauge& gauge, int64_t peak_bytes)
+{
+    const auto share = LoadShareBytes(gauge);
+    return !share || peak_bytes <= *share;
+}
+
+constexpr int64_t kMegabyte = int64_t{1} << 20;
+
+int64_t MegabytesUp(int64_t bytes) { return bytes / kMegabyte + (bytes % kMegabyte > 0); }
+
+int64_t MegabytesDown(int64_t bytes) { return bytes / kMegabyte; }
 
 }  // namespace vantor

@@ -27,7 +27,15 @@ std::optional<int64_t> GroupRoom(const std::string& hierarchy, const std::string
 
 using MemoryGauge = std::function<std::optional<int64_t>()>;
 
-// Whether `peak_bytes` can be taken with the reserve left over. True when the gauge cannot tell.
+// The most one load may take: half of what is free above the reserve, so that another copy
+// loading at the same moment still finds room. Nothing when the gauge cannot tell.
+std::optional<int64_t> LoadShareBytes(const MemoryGauge& gauge);
+
+// Whether `peak_bytes` fits one load's share. True when the gauge cannot tell.
 bool RoomFor(const MemoryGauge& gauge, int64_t peak_bytes);
+
+// Bytes as whole megabytes (of 2^20 bytes), rounded up or down.
+int64_t MegabytesUp(int64_t bytes);
+int64_t MegabytesDown(int64_t bytes);
 
 }  // namespace vantor

@@ -1,17 +1,21 @@
 #include "imagery/movie_reader.h"
 
 #include "imagery/image_decoder.h"
+#include "imagery/movie_references.h"
+#include "imagery/sequence_texts.h"
 
 #include <QFileInfo>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
+#include <libavutil/imgutils.h>
 #include <libavutil/pixdesc.h>
 #include <libswscale/swscale.h>
 }
 
 #include <algorithm>
+#include <cstring>
 
 namespace vantor {
 namespace {
@@ -40,6 +44,30 @@ struct IoFreer {
 };
 
 constexpr int kIoBufferBytes = 64 * 1024;
+
+// The containers played, as FFmpeg names its demuxers; GIF and WebP are Qt's.
+constexpr const char* kQuickTime = "mov,mp4,m4a,3gp,3g2,mj2";
+constexpr const char* kMatroska = "matroska,webm";
+constexpr const char* kPlayedContainers = "mov,mp4,m4a,3gp,3g2,mj2,matroska,webm";
+// Demuxers that read other files or addresses than the one given: named so the refusal says why.
+constexpr const char* kLinkingContainers[] = {"hls", "dash", "concat", "imf", "sdp", "rtsp", "image2"};
+
+// The decoder's pictures beside the one handed over: the one at hand and its references.
+constexpr int kDecoderPictures = 4;
+
+bool IsLinking(const char* container)
+{
+    return std::any_of(std::begin(kLinkingContainers), std::end(kLinkingContainers),
+                       [container](const char* linking) { return std::strcmp(container, linking) == 0; });
+}
+
+// The movie is read from the file the load opened and from nothing else: a playlist, a data
+// reference or a list of files asks for more through here, and is refused.
+int RefuseOpen(AVFormatContext* format, AVIOContext**, const char*, int, AVDictionary**)
+{
+    *static_cast<bool*>(format->opaque) = true;
+    return AVERROR(EPERM);
+}
 
 // FFmpeg reads the file the load opened, never the path again: what was checked is what decodes.
 int ReadFromFile(void* opaque, uint8_t* bytes, int count)
@@ -97,13 +125,19 @@ public:
     {
         return static_cast<int32_t>(std::clamp<int64_t>(stream_->nb_frames, 0, INT32_MAX));
     }
+    int32_t EstimatedFrames() const override;
     int32_t Width() const override { return decoder_->width; }
     int32_t Height() const override { return decoder_->height; }
+    int64_t DecoderBytes() const override;
     bool HasAlpha() const override { return alpha_seen_; }
     FrameRead ReadFrame(RgbaImage& picture, int64_t& start, int64_t& duration) override;
     QString Problem() const override { return problem_; }
+    // The video stream's packets from here to the end, none decoded.
+    int32_t CountPackets();
 
 private:
+    // Null, with `why` said, unless the file is one of the containers played and holds its own pictures.
+    static std::unique_ptr<AVFormatContext, FormatCloser> OpenContainer(Movie& movie, const QString& path, QString& why);
     int ReceiveFrame();
     bool Convert(RgbaImage& picture);
     int64_t FrameDuration() const;
@@ -120,29 +154,67 @@ private:
     bool draining_ = false;
     int32_t read_ = 0;
     bool alpha_seen_ = false;  // libvpx says so only with the pictures, not in the header
+    bool asked_to_open_ = false;  // the demuxer asked for another file or address
     QString problem_;
 };
+
+// The container is told from the file's bytes first, and only one played here is opened, with
+// no way to open anything else: no protocol, no data references, an opener that refuses.
+std::unique_ptr<AVFormatContext, FormatCloser> Movie::OpenContainer(Movie& movie, const QString& path, QString& why)
+{
+    std::unique_ptr<AVFormatContext, FormatCloser> format(movie.io_ ? avformat_alloc_context() : nullptr);
+    if (!format || !(format->format_whitelist = av_strdup(kPlayedContainers)) ||
+        !(format->protocol_whitelist = av_strdup(""))) {
+        why = QStringLiteral("There is not enough memory to open the movie.");
+        return nullptr;
+    }
+    format->pb = movie.io_.get();
+    format->flags |= AVFMT_FLAG_CUSTOM_IO;
+    format->io_open = &RefuseOpen;
+    format->opaque = &movie.asked_to_open_;
+    const QByteArray name = QFile::encodeName(path);  // only helps FFmpeg tell the container
+    const AVInputFormat* container = nullptr;
+    const QString not_a_movie =
+        QStringLiteral("The file is not a movie this program reads, or it is damaged or incomplete.");
+    if (av_probe_input_buffer2(format->pb, &container, name.constData(), nullptr, 0, 0) < 0 || !container) {
+        why = not_a_movie;
+        return nullptr;
+    }
+    const bool quicktime = std::strcmp(container->name, kQuickTime) == 0;
+    if (!quicktime && std::strcmp(container->name, kMatroska) != 0) {
+        why = IsLinking(container->name) ? QString::fromLatin1(kFailureLinksOut) : not_a_movie;
+        return nullptr;
+    }
+    if (quicktime && RefersOutside(*movie.file_)) {
+        why = QString::fromLatin1(kFailureLinksOut);
+        return nullptr;
+    }
+    AVDictionary* options = nullptr;
+    av_dict_set(&options, "enable_drefs", "0", 0);
+    av_dict_set(&options, "use_absolute_path", "0", 0);
+    AVFormatContext* opening = format.release();  // freed by FFmpeg when it fails
+    const int opened = avformat_open_input(&opening, name.constData(), container, &options);
+    av_dict_free(&options);  // what it left unused
+    format.reset(opening);
+    if (opened < 0 || movie.asked_to_open_) {
+        why = movie.asked_to_open_ ? QString::fromLatin1(kFailureLinksOut) : not_a_movie;
+        return nullptr;
+    }
+    return format;
+}
 
 std::unique_ptr<Movie> Movie::Open(const QString& path, std::unique_ptr<QFile> file, QString& why)
 {
     auto movie = std::make_unique<Movie>();
     movie->file_ = std::move(file);
     movie->io_ = ReaderOf(*movie->file_);
-    AVFormatContext* format = movie->io_ ? avformat_alloc_context() : nullptr;
-    if (!format) {
-        why = QStringLiteral("There is not enough memory to open the movie.");
+    movie->format_ = OpenContainer(*movie, path, why);
+    if (!movie->format_)
         return nullptr;
-    }
-    format->pb = movie->io_.get();
-    format->flags |= AVFMT_FLAG_CUSTOM_IO;
-    // The name only helps FFmpeg tell the container; on failure it frees the context.
-    if (avformat_open_input(&format, QFile::encodeName(path).constData(), nullptr, nullptr) < 0) {
-        why = QStringLiteral("The file is not a movie this program reads, or it is damaged or incomplete.");
-        return nullptr;
-    }
-    movie->format_.reset(format);
-    if (avformat_find_stream_info(format, nullptr) < 0) {
-        why = QStringLiteral("The movie is damaged or incomplete.");
+    AVFormatContext* format = movie->format_.get();
+    if (avformat_find_stream_info(format, nullptr) < 0 || movie->asked_to_open_) {
+        why = movie->asked_to_open_ ? QString::fromLatin1(kFailureLinksOut)
+                                    : QStringLiteral("The movie is damaged or incomplete.");
         return nullptr;
     }
     const int index = av_find_best_stream(format, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
@@ -218,6 +290,16 @@ FrameRead Movie::ReadFrame(RgbaImage& picture, int64_t& start, int64_t& duration
     return FrameRead::kFrame;
 }
 
+int32_t Movie::CountPackets()
+{
+    int32_t count = 0;
+    while (av_read_frame(format_.get(), packet_.get()) >= 0) {
+        count += packet_->stream_index == stream_->index && count < INT32_MAX;
+        av_packet_unref(packet_.get());
+    }
+    return count;
+}
+
 // One frame at the stream's average rate; one unit of the time base when it names none.
 int64_t Movie::FrameDuration() const
 {
@@ -225,6 +307,34 @@ int64_t Movie::FrameDuration() const
     if (rate.num <= 0 || rate.den <= 0)
         return 1;
     return std::max<int64_t>(av_rescale_q(1, av_inv_q(rate), stream_->time_base), 1);
+}
+
+// Without a count of frames in the header (Matroska rarely has one), the length at the average rate.
+int32_t Movie::EstimatedFrames() const
+{
+    if (stream_->nb_frames > 0)
+        return ExpectedFrames();
+    const AVRational rate = stream_->avg_frame_rate.num > 0 ? stream_->avg_frame_rate : stream_->r_frame_rate;
+    if (rate.num <= 0 || rate.den <= 0)
+        return 0;
+    const int64_t frames = stream_->duration != AV_NOPTS_VALUE
+                               ? av_rescale_q(stream_->duration, stream_->time_base, av_inv_q(rate))
+                           : format_->duration != AV_NOPTS_VALUE
+                               ? av_rescale_q(format_->duration, AV_TIME_BASE_Q, av_inv_q(rate))
+                               : 0;
+    return static_cast<int32_t>(std::clamp<int64_t>(frames, 0, INT32_MAX));
+}
+
+// Pictures at the coded size, aligned as the decoder allocates them, in the decoder's own format.
+int64_t Movie::DecoderBytes() const
+{
+    int width = std::max(decoder_->coded_width, decoder_->width);
+    int height = std::max(decoder_->coded_height, decoder_->height);
+    int aligns[AV_NUM_DATA_POINTERS] = {};
+    avcodec_align_dimensions2(decoder_.get(), &width, &height, aligns);
+    const int picture = av_image_get_buffer_size(decoder_->pix_fmt, width, height, 1);
+    const int64_t widest = int64_t{width} * height * 8;  // a format it does not name: 16 bits a channel, four channels
+    return kDecoderPictures * (picture > 0 ? picture : widest);
 }
 
 // Into 32-bit BGRA, alpha kept; a picture without alpha comes out opaque.
@@ -257,6 +367,13 @@ bool HasMovieExtension(const QString& path)
 std::unique_ptr<AnimationSource> OpenMovie(const QString& path, std::unique_ptr<QFile> file, QString& why)
 {
     return Movie::Open(path, std::move(file), why);
+}
+
+int32_t CountMovieFrames(const QString& path, std::unique_ptr<QFile> file)
+{
+    QString why;
+    const std::unique_ptr<Movie> movie = file ? Movie::Open(path, std::move(file), why) : nullptr;
+    return movie ? movie->CountPackets() : 0;
 }
 
 }  // namespace vantor

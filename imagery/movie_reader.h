@@ -15,4 +15,8 @@ bool HasMovieExtension(const QString& path);
 // can be decoded here.
 std::unique_ptr<AnimationSource> OpenMovie(const QString& path, std::unique_ptr<QFile> file, QString& why);
 
+// The frames of the movie's video stream, counted from its packets without decoding them; 0 when
+// it holds no video stream that decodes here.
+int32_t CountMovieFrames(const QString& path, std::unique_ptr<QFile> file);
+
 }  // namespace vantor

@@ -13,7 +13,7 @@ AsideWaits aside_waits;  // the user-interface thread's
 }  // namespace
 
 PictureDecodeAside::PictureDecodeAside(MemoryGauge memory, QObject* parent)
-    : QObject(parent), memory_(std::move(memory))
+    : QObject(parent), memory_(std::move(memory)), thread_(*this)
 {
 }
 
@@ -21,13 +21,12 @@ void PictureDecodeAside::Decode(const QString& path, Done done, FileOpener open)
 {
     done_ = std::move(done);
     const uint64_t ticket = ++ticket_;
-    thread_.Run([this, ticket, path, memory = memory_, open = std::move(open)] {
+    thread_.Run([this, ticket, path, memory = memory_, open = std::move(open)]() -> DecodeThread::Then {
         auto picture = std::make_shared<RgbaImage>();
         picture->file_path = path;
         picture->file_title = QFileInfo(path).fileName();
         const bool loaded = picture->LoadFromFile(path, memory, open);
-        QMetaObject::invokeMethod(
-            this, [this, ticket, picture, loaded] { Deliver(ticket, *picture, loaded); }, Qt::QueuedConnection);
+        return [this, ticket, picture, loaded] { Deliver(ticket, *picture, loaded); };
     });
 }
 

@@ -39,7 +39,7 @@ private:
     MemoryGauge memory_;
     uint64_t ticket_ = 0;  // of the decode whose result is awaited
     Done done_;
-    DecodeThread thread_;  // last: going, waits for a decode under way, whose result is dropped
+    DecodeThread thread_;  // going, gives up a decode under way, whose result is dropped
 };
 
 // For callers that need the picture before they go on (the window's dialogs): decodes the file

@@ -72,7 +72,8 @@ void SequenceLoader::LoadOverlay()
     }
     InstallFirstPicture(picked);
     host_.ShowLoadedPicture(frames_.first.image);
-    overlay_.overlay_on = 0;
+    if (host_.LoadSwitchesOverlayOff())
+        overlay_.overlay_on = 0;
     AnalyseSequenceName(frames_.first.image.file_path, frames_.name);
     ResetList();
     if (frames_.name.has_number)
@@ -202,7 +203,8 @@ void SequenceLoader::FinishLoad()
     host_.HideProgress();
     if (frames_.frame_count > 1)
         playback_.is_sequence = true;
-    overlay_.overlay_on = frames_.saved_overlay_on;
+    if (host_.LoadSwitchesOverlayOff())
+        overlay_.overlay_on = frames_.saved_overlay_on;
     ShowOverlayLabel();
 }
 
@@ -235,7 +237,7 @@ void SequenceLoader::DropAllButFirst()
 void SequenceLoader::InstallFirstPicture(RgbaImage& picture)
 {
     std::lock_guard lock(frames_.guard);
-    std::swap(frames_.first.image, picture);
+    ReplaceFirstPicture(frames_, picture);
 }
 
 void SequenceLoader::DropFile(const QString& path)
@@ -327,7 +329,7 @@ void SequenceLoader::InstallAnimation(AnimationResult& result, const QString& pa
     FrameChain dropped;
     {
         std::lock_guard lock(frames_.guard);
-        std::swap(frames_.first.image, head.image);
+        ReplaceFirstPicture(frames_, head.image);
         dropped = DetachAfterFirst(frames_);
         frames_.timed_by_file = true;
         frames_.time_base_num = result.time_base_num;

@@ -66,6 +66,10 @@ public:
     virtual void ScheduleLook(int delay_ms) { ScheduleStep(delay_ms); }
     // How an animation file is opened; the opener runs on the thread that loads it.
     virtual FileOpener AnimationOpener() const { return OpenRegularFile; }
+    // Whether a picked still switches the overlay off until the operator switches it on (a
+    // run: until it is in), as in the dialog. A host that answers false leaves On and Off to
+    // the operator alone, whatever the file.
+    virtual bool LoadSwitchesOverlayOff() const { return true; }
 };
 
 // The playback fields that a load resets and sets, owned by the engine and by the dialog.

@@ -1,7 +1,13 @@
 #pragma once
 // Where a thumbnail of a picture goes inside a control: pictures at least as wide as 16:9 fill
 // the control's width, all others its height (a picture a little narrower than 16:9 may then
-// overhang the control's sides and is clipped there).
+// overhang the control's sides and is clipped there). And what a file's thumbnail shows.
+
+#include "imagery/memory_gauge.h"
+#include "imagery/regular_file.h"
+
+#include <QImage>
+#include <QString>
 
 #include <cstdint>
 #include <optional>
@@ -19,5 +25,11 @@ struct ThumbnailRect {
 // Nothing when the picture has no height.
 std::optional<ThumbnailRect> PlaceThumbnail(int32_t picture_width, int32_t picture_height,
                                             int32_t control_width, int32_t control_height);
+
+// The picture a file's thumbnail shows, decoded as a load decodes it (DecodeImageFile, with the
+// same checks): a still as it is, an animation's first frame with a pixel that shows (alpha
+// above 0), or its first frame when none shows. Null when the file does not load.
+QImage DecodeThumbnailPicture(const QString& path, const MemoryGauge& memory = AvailableMemoryBytes,
+                              const FileOpener& open = OpenRegularFile);
 
 }  // namespace vantor

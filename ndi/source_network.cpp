@@ -35,6 +35,12 @@ Packet MakeJoinFiller()
 
 }  // namespace
 
+int64_t KeyFrameIntervalFrames(const VideoFormat& format)
+{
+    constexpr int64_t kNsPerSecond = 1'000'000'000;
+    return std::max<int64_t>(1, kKeyFrameIntervalNs * format.rate_N / (int64_t{format.rate_D} * kNsPerSecond));
+}
+
 SourceNetwork::SourceNetwork(FrameMailbox& mailbox)
     : mailbox_(mailbox), wake_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)), join_filler_(MakeJoinFiller())
 {
@@ -185,6 +191,7 @@ bool SourceNetwork::StartMuxing(int64_t now_ns)
         return false;
     }
     header_ = std::move(header);
+    next_key_index_ = latest_index_ + KeyFrameIntervalFrames(description_.format);  // all start at one now
     for (Receiver& receiver : receivers_) {
         receiver.DropBacklog();
         receiver.needs_key_frame = true;
@@ -213,8 +220,13 @@ void SourceNetwork::LoseFrame(bool muxer_broken)
 
 void SourceNetwork::Distribute(const FrameEvent& frame, int64_t now_ns)
 {
+    const bool key_due = frame.index >= next_key_index_;
+    if (key_due)
+        next_key_index_ = frame.index + KeyFrameIntervalFrames(description_.format);
     Packet cluster;
     for (Receiver& receiver : receivers_) {
+        if (key_due && !receiver.needs_key_frame && GiveIntervalKeyFrame(receiver, now_ns))
+            continue;
         if (!receiver.needs_key_frame && receiver.HasRoomFor(frame.delta.size())) {
             if (!cluster) {
                 const auto muxed = pool_.Acquire();
@@ -268,6 +280,13 @@ void SourceNetwork::GiveKeyFrame(Receiver& receiver, int64_t now_ns)
     } catch (const std::bad_alloc&) {
         ReportOutOfMemory();  // it stays in need of one; the next frame tries again
     }
+}
+
+bool SourceNetwork::GiveIntervalKeyFrame(Receiver& receiver, int64_t now_ns)
+{
+    // One that is far enough behind not to take it goes on with deltas, which it can still draw.
+    Packet key = KeyFrameCluster();
+    return key && receiver.Enqueue(std::move(key), now_ns);
 }
 
 void SourceNetwork::CountSentBytes(Receiver& receiver)

@@ -23,6 +23,12 @@
 // descriptors or memory leaves the listener alone for a while instead of waking the thread
 // again and again.
 //
+// Every receiver is also given a key frame of the picture at least every kKeyFrameIntervalNs,
+// in place of that frame's delta, as live encoders do: a delta carries only the lines that
+// changed, so a decoder that missed the join's key frame (one that drops its first packets, a
+// recording started mid-stream) would otherwise never show a still logo. One made for a frame
+// is muxed once for all; a still picture's is encoded once and reused.
+//
 // Memory running short skips the frame for receivers, who go on from a key frame; a stream
 // the muxer can no longer write starts afresh, and a picture lost with a restart is asked of
 // the caller whole.
@@ -34,6 +40,7 @@
 #include "ndi/picture.h"
 #include "ndi/receiver.h"
 #include "ndi/unique_fd.h"
+#include "ndi/video_format.h"
 
 #include <poll.h>
 
@@ -61,6 +68,10 @@ inline constexpr size_t kKeptKeyFrameBytes = 4u << 20;
 // peer may ask for), so such a peer stalls before it has joined; a receiver skips it in
 // milliseconds.
 inline constexpr size_t kJoinFillerBytes = 1u << 20;
+// Longest time between two key frames a receiver is given.
+inline constexpr int64_t kKeyFrameIntervalNs = 2'000'000'000;
+// Frames from one interval key frame to the next at that rate: never longer than the interval.
+int64_t KeyFrameIntervalFrames(const VideoFormat& format);
 
 class SourceNetwork {
 public:
@@ -100,6 +111,9 @@ private:
     void GiveHeader(Receiver& receiver, int64_t now_ns);
     Packet KeyFrameCluster();
     void GiveKeyFrame(Receiver& receiver, int64_t now_ns);
+    // The interval's key frame in place of the frame's delta, when the receiver has room for
+    // it; false when it gets the delta instead (or the muxer broke).
+    bool GiveIntervalKeyFrame(Receiver& receiver, int64_t now_ns);
     void ServiceReceivers(std::span<const pollfd> polled, int64_t now_ns);
     void CountSentBytes(Receiver& receiver);
 
@@ -122,6 +136,7 @@ private:
     Picture shown_;               // what receivers show after the latest frame
     bool have_frame_ = false;     // shown_ holds the caller's latest picture of this stream
     int64_t latest_index_ = 0;    // slot of the latest frame
+    int64_t next_key_index_ = 0;  // from this slot on, every receiver is due a key frame
     ByteBuffer key_frame_;        // the picture shown, as a key frame, when current
     bool key_frame_current_ = false;
     Packet key_cluster_;          // key_frame_ muxed at the latest slot; null until asked for

@@ -1,5 +1,6 @@
 #include "ui/main_dialog.h"
 
+#include "control/service_status.h"
 #include "engine/engine_constants.h"
 #include "engine/output_format.h"
 #include "platform/file_version.h"
@@ -181,6 +182,13 @@ void CNDIVantorDlg::ConnectEngine()
     });
     connect(&engine_, &Engine::lampChanged, this,
             [this](int bitmap) { controls_.Get<QLabel>(1014)->setPixmap(Bitmap(bitmap)); });
+    // Hovered, the lamp says what receivers get: a stopped copy's source still listens.
+    const auto tell_output = [this] {
+        controls_.Get<QLabel>(1014)->setToolTip(engine_.running() ? QStringLiteral("On air")
+                                                                  : "Stopped: " + StoppedOutputWords(engine_));
+    };
+    connect(&engine_, &Engine::sendingChanged, this, tell_output);
+    connect(&engine_, &Engine::sourceChanged, this, tell_output);
     connect(&engine_, &Engine::goButtonIdle, this, [this] { ShowArmedGo(false); });
     connect(&engine_, &Engine::previewReady, preview_, qOverload<>(&QWidget::update));
     connect(&engine_, &Engine::finished, this, &CNDIVantorDlg::EndProgram);
@@ -246,7 +254,7 @@ void CNDIVantorDlg::ShowSetup()
     controls_.Get<QCheckBox>(1019)->setChecked(sync().master());
     controls_.Get<QCheckBox>(1020)->setChecked(sync().slave());
     writing_controls_ = false;
-    ShowArmedGo(playback_.go);
+    ShowArmedGo(playback_.armed());
     if (notice_ == kLogoNotLoaded && overlay_.overlay_on) {
         notice_ = nullptr;  // a logo is on air after all
         ShowOutputLine();

@@ -143,7 +143,15 @@ function release(formId) {
   $(formId).classList.remove("held");
 }
 
-function wouldArm(s) { return s.playback.one_shot || s.playback.pause > 0; }
+function isRun(s) { return s.overlay.frames > 1 && !s.overlay.loading; }
+function wouldArm(s) { return isRun(s) && (s.playback.one_shot || s.playback.pause > 0); }
+
+// As the copy's status line says it: a stopped copy's source still listens, and its receivers
+// hold, and newcomers get, its last frame.
+function stoppedWords(s) {
+  if (!s.on_network) return "Stopped: not on the network";
+  return s.clear_frame ? "Stopped: receivers hold a clear frame" : "Stopped: receivers hold the last picture sent";
+}
 
 function show(s) {
   state = s;
@@ -153,10 +161,9 @@ function show(s) {
   $("lamp").className = "lamp " + (link === "live" ? s.lamp : "unknown");
   const format = s.width + "x" + s.height + " " + s.rate;
   const logo = s.overlay.on ? "logo ON" : s.overlay.watermark ? "house watermark" : "logo OFF";
-  $("air").textContent = s.sending ? "On air · " + format + " · " + logo
-                                   : "Stopped: not on the network · " + format;
+  $("air").textContent = s.sending ? "On air · " + format + " · " + logo : stoppedWords(s) + " · " + format;
   document.body.classList.toggle("stopped", !s.sending);
-  $("receivers").textContent = !s.sending ? "Stopped: the last picture sent" : s.receivers === null ? "" :
+  $("receivers").textContent = s.receivers === null ? "" :
       s.receivers + (s.receivers === 1 ? " receiver" : " receivers");
   const live = link === "live";
   $("start").disabled = !live || s.sending;
@@ -166,7 +173,9 @@ function show(s) {
   go.classList.toggle("armed", s.playback.armed);
   go.textContent = s.playback.armed ? "Go · armed" : "Go";
   $("go-note").textContent = s.playback.armed ? "Armed: the run plays its next pass." :
-      wouldArm(s) ? "Go starts the next pass of the run." : "Go arms nothing: One-Shot is off and there is no pause.";
+      wouldArm(s) ? "Go starts the next pass of the run." :
+      isRun(s) ? "Go arms nothing: One-Shot is off and there is no pause." :
+      "Go arms nothing: the logo is a single picture, which plays no pass.";
   $("on-off").setAttribute("aria-checked", String(s.overlay.on));
   $("on-state").textContent = s.overlay.on ? "ON" : "OFF";
   $("on-state").classList.toggle("on", s.overlay.on);
@@ -256,7 +265,7 @@ function tile(file) {
   img.alt = "";
   const caption = document.createElement("span");
   caption.textContent = file.name + " · " + file.width + " x " + file.height +
-      (file.frames ? " · " + file.frames + " pictures" : "");
+      (file.frames ? " · " + file.frames + (file.animated ? " frames" : " pictures") : "");
   button.append(img, caption);
   // The thumbnail's answer says whether any pixel of the picture shows.
   const looked = request("GET", "/api/files/" + encodeURIComponent(file.name) + "/thumb.png")

@@ -3,6 +3,7 @@
 // change nothing.
 
 #include "copy_process.h"
+#include "raw_http.h"
 #include "stream_client.h"
 #include "test_images.h"
 #include "support/qt_printers.h"
@@ -14,6 +15,7 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QThread>
@@ -21,6 +23,7 @@
 
 #include <gtest/gtest.h>
 
+#include <iostream>
 #include <optional>
 
 namespace vantor {
@@ -31,6 +34,7 @@ using test::CopyProcess;
 constexpr int kBound_ms = 20000;
 constexpr int kWidth = 640, kHeight = 360;
 const QString kNoBus = QStringLiteral("unix:path=/nonexistent/bus");
+constexpr int kWaitingThumbnails = 4;  // as many as a copy lets wait
 
 struct Answer {
     int status = 0;
@@ -62,13 +66,17 @@ QRgb PixelAt(const QByteArray& frame, int x, int y)
 
 class ControlApiTest : public ::testing::Test {
 protected:
-    // A copy at 640 x 360 with its API at `address` and a free port.
-    void Launch(const QString& address, QStringList arguments = {})
+    // A copy at 640 x 360 with its API at `address` and a free port; run by `wrapper`, a command
+    // that ends by running the copy, when one is given.
+    void Launch(const QString& address, QStringList arguments = {}, const QStringList& wrapper = {})
     {
         port_ = test::FreeLocalPort();
         arguments << QStringLiteral("--control") << QStringLiteral("%1:%2").arg(address).arg(port_)
                   << QStringLiteral("--size") << QStringLiteral("640x360");
-        copy_ = std::make_unique<CopyProcess>(kNoBus, test::HeadlessProgram(), arguments);
+        if (!wrapper.isEmpty())
+            arguments = wrapper.mid(1) + QStringList{test::HeadlessProgram()} + arguments;
+        copy_ = std::make_unique<CopyProcess>(kNoBus, wrapper.isEmpty() ? test::HeadlessProgram() : wrapper.front(),
+                                              arguments);
         ASSERT_TRUE(copy_->WaitForCount(QStringLiteral("Sending"), 1, kBound_ms)) << copy_->Errors().toStdString();
     }
 
@@ -100,6 +108,13 @@ protected:
     }
 
     QString Picture(const QString& name, QRgb colour) { return test::SaveSolidPicture(dir_.filePath(name), 40, 20, colour); }
+
+    Answer Post(const QString& path, const QJsonObject& body = {})
+    {
+        return Curl(QStringLiteral("POST"), path, QJsonDocument(body).toJson());
+    }
+
+    bool Armed() { return Curl(QStringLiteral("GET"), QStringLiteral("/api/state")).json()["playback"].toObject()["armed"].toBool(); }
 
     std::vector<QByteArray> Frames(int count)
     {
@@ -179,6 +194,149 @@ TEST_F(ControlApiTest, ARunLoadedSwitchedOnAndMovedThroughTheApiReachesTheReceiv
     const QString said = QStringLiteral("no pixel of this logo shows");
     EXPECT_TRUE(test::SpinUntil([&] { return copy_->Errors().contains(said); }, kBound_ms));
     EXPECT_EQ(copy_->Errors().count(said), 1) << copy_->Errors().toStdString();
+}
+
+// A run's last picture is held through a pause of a minute; what changes meanwhile goes out
+// with the next frame and is held in turn.
+TEST_F(ControlApiTest, ChangesDuringAMinutesPauseReachTheReceiverAtOnce)
+{
+    const QRgb red = qRgba(250, 0, 0, 255), green = qRgba(0, 250, 0, 255), blue = qRgba(0, 0, 250, 255);
+    const QRgb white = qRgba(250, 250, 250, 255);
+    const QString run = Picture(QStringLiteral("sting1.png"), red);
+    Picture(QStringLiteral("sting2.png"), green);
+    const QString still = Picture(QStringLiteral("bug.png"), blue);
+    const QString next_run = Picture(QStringLiteral("wipe1.png"), white);
+    Picture(QStringLiteral("wipe2.png"), red);
+    Launch(QStringLiteral("127.0.0.1"), {QStringLiteral("--control-files"), QStringLiteral("/")});
+    ASSERT_EQ(Post(QStringLiteral("/api/overlay"), {{"file", run}, {"on", true}}).status, 200);
+    ASSERT_EQ(Post(QStringLiteral("/api/playback"), {{"pause", 60}, {"unit", "seconds"}}).status, 200);
+    test::SpinFor(300);  // the pass of two frames has ended
+    for (const QByteArray& frame : Frames(3))
+        ASSERT_EQ(PixelAt(frame, kWidth - 1, 0), green) << "the pause holds the pass's last picture";
+
+    const struct {
+        const char* what;
+        QJsonObject body;
+        QRgb colour;
+        int x, y;  // where it shows
+    } changes[] = {
+        {"a still", {{"file", still}}, blue, kWidth - 1, 0},
+        {"a corner", {{"corner", "lower-left"}}, blue, 0, kHeight - 1},
+        {"a run", {{"file", next_run}}, white, 0, kHeight - 1},
+    };
+    for (const auto& change : changes) {
+        SCOPED_TRACE(change.what);
+        const Answer answer = Post(QStringLiteral("/api/overlay"), change.body);
+        ASSERT_EQ(answer.status, 200) << answer.body.toStdString();
+        for (const QByteArray& frame : Frames(2))
+            EXPECT_EQ(PixelAt(frame, change.x, change.y), change.colour);
+    }
+    const QImage output = QImage::fromData(Curl(QStringLiteral("GET"), QStringLiteral("/api/output.png")).body, "PNG");
+    ASSERT_EQ(output.size(), QSize(kWidth, kHeight));
+    EXPECT_GT(qBlue(output.pixel(0, kHeight - 1)), 200) << "the API's picture of the output shows the new run";
+    EXPECT_GT(qRed(output.pixel(0, kHeight - 1)), 200);
+}
+
+// One-Shot's pass has ended and holds its last picture until Go: a new place and a new picture
+// show at once, held. Go is armed only while it would start a pass, and the state says so.
+TEST_F(ControlApiTest, AfterAOneShotPassChangesShowAndGoIsArmedOnlyWhenItWouldStartAPass)
+{
+    const QRgb green = qRgba(0, 250, 0, 255), blue = qRgba(0, 0, 250, 255);
+    const QString run = Picture(QStringLiteral("sting1.png"), qRgba(250, 0, 0, 255));
+    Picture(QStringLiteral("sting2.png"), green);
+    const QString still = Picture(QStringLiteral("bug.png"), blue);
+    Launch(QStringLiteral("127.0.0.1"), {QStringLiteral("--control-files"), QStringLiteral("/")});
+    ASSERT_EQ(Post(QStringLiteral("/api/overlay"), {{"file", run}, {"on", true}}).status, 200);
+    const Answer one_shot = Post(QStringLiteral("/api/playback"), {{"one_shot", true}});
+    EXPECT_TRUE(one_shot.json()["playback"].toObject()["armed"].toBool()) << "nothing counted down: Go is armed";
+    ASSERT_TRUE(test::SpinUntil([&] { return !Armed(); }, kBound_ms)) << "the pass has ended";
+
+    ASSERT_EQ(Post(QStringLiteral("/api/overlay"), {{"corner", "lower-left"}}).status, 200);
+    const QByteArray moved = Frames(1).front();
+    EXPECT_EQ(PixelAt(moved, 0, kHeight - 1), green) << "the held picture in its new corner";
+    EXPECT_EQ(qAlpha(PixelAt(moved, kWidth - 1, 0)), 0);
+    ASSERT_EQ(Post(QStringLiteral("/api/overlay"), {{"file", still}}).status, 200);
+    for (const QByteArray& frame : Frames(2))
+        EXPECT_EQ(PixelAt(frame, 0, kHeight - 1), blue) << "the new picture, held as a still";
+
+    const struct {
+        const char* what;
+        const char* path;
+        QJsonObject body;
+        int status;
+        bool armed;
+    } steps[] = {
+        {"Go on a still", "/api/go", {}, 409, false},
+        {"a run loaded off air", "/api/overlay", {{"file", run}, {"on", false}}, 200, false},
+        {"Go on the run, which waits for the overlay", "/api/go", {}, 200, true},
+        {"One-Shot off, no pause", "/api/playback", {{"one_shot", false}}, 200, false},
+        {"Go with nothing to wait for it", "/api/go", {}, 409, false},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.what);
+        const Answer answer = Post(QString::fromLatin1(step.path), step.body);
+        EXPECT_EQ(answer.status, step.status) << answer.body.toStdString();
+        EXPECT_EQ(Armed(), step.armed);
+    }
+}
+
+// The page's tap and a panel's request alike: a file loaded without "on" changes nothing of On
+// and Off, whatever its kind.
+TEST_F(ControlApiTest, AFileLoadedWithoutOnKeepsTheOverlayOnOrOffWhateverItsKind)
+{
+    const QString still = Picture(QStringLiteral("bug.png"), qRgba(0, 0, 250, 255));
+    const QString run = Picture(QStringLiteral("sting1.png"), qRgba(250, 0, 0, 255));
+    Picture(QStringLiteral("sting2.png"), qRgba(0, 250, 0, 255));
+    const QString gif = dir_.filePath(QStringLiteral("sting.gif"));
+    ASSERT_TRUE(test::EncodeAnimation(gif, test::AnimationColours(255), 40, 20, 10, {}));
+    Launch(QStringLiteral("127.0.0.1"), {QStringLiteral("--control-files"), QStringLiteral("/")});
+    const struct {
+        const char* what;
+        QString file;
+        bool on;
+    } loads[] = {
+        {"a still, on", still, true}, {"an animation, on", gif, true}, {"a run, on", run, true},
+        {"a still, off", still, false}, {"an animation, off", gif, false},
+    };
+    for (const auto& load : loads) {
+        SCOPED_TRACE(load.what);
+        ASSERT_EQ(Post(QStringLiteral("/api/overlay"), {{"file", run}, {"on", load.on}}).status, 200);
+        const Answer loaded = Post(QStringLiteral("/api/overlay"), {{"file", load.file}});
+        ASSERT_EQ(loaded.status, 200) << loaded.body.toStdString();
+        EXPECT_EQ(loaded.json()["overlay"].toObject()["on"].toBool(), load.on);
+        EXPECT_EQ(qAlpha(PixelAt(Frames(1).front(), kWidth - 1, 0)) != 0, load.on) << "on air as the state says";
+    }
+// A stopped copy's source still listens: the state says what its receivers hold, and a
+// receiver that connects then gets the clear frame it speaks of.
+TEST_F(ControlApiTest, TheStateSaysWhatTheReceiversOfAStoppedCopyHold)
+{
+    Launch(QStringLiteral("127.0.0.1"), {QStringLiteral("--control-files"), QStringLiteral("/")});
+    const QJsonObject logo{{"file", Picture(QStringLiteral("bug.png"), qRgba(250, 0, 0, 255))}, {"on", true}};
+    ASSERT_EQ(Curl(QStringLiteral("POST"), QStringLiteral("/api/overlay"), QJsonDocument(logo).toJson()).status, 200);
+    const struct {
+        const char* path;
+        const char* body;
+        bool sending, clear_frame;
+    } steps[] = {
+        {"/api/stop", "", false, true},
+        {"/api/format", R"({"size": "960x540"})", false, false},  // the new format's first frame shows the logo
+        {"/api/start", "", true, false},
+        {"/api/stop", "", false, true},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.path);
+        const Answer answer = Curl(QStringLiteral("POST"), QString::fromLatin1(step.path), step.body);
+        ASSERT_EQ(answer.status, 200) << answer.body.toStdString();
+        const QJsonObject state = answer.json();
+        EXPECT_EQ(state["sending"].toBool(), step.sending);
+        EXPECT_TRUE(state["on_network"].toBool());
+        EXPECT_EQ(state["clear_frame"].toBool(), step.clear_frame);
+    }
+    const auto port = test::SourcePortOf(copy_->pid());
+    ASSERT_TRUE(port.has_value());
+    const auto frames = test::GrabFrames(*port, 1, 960, 540);
+    ASSERT_EQ(frames.size(), 1u);
+    EXPECT_EQ(frames[0], QByteArray(960 * 540 * 4, '\0')) << "the logo stays keyed on a newcomer";
 }
 
 // A copy as the packaged service runs it: its setup file (with the API in it) and --restore.
@@ -393,7 +551,12 @@ TEST_F(ControlApiTest, WrongRequestsAnswer4xxAndChangeNothing)
         {"an upload over 64 MB", "PUT", "/api/files/big.png", QByteArray((64 << 20) + 1, 'x'), bearer, 413,
          "the request is larger than 64 MB"},
         {"an upload that is not a picture", "PUT", "/api/files/notes.png", "not a picture", bearer, 422,
-         "notes.png: This is not a picture"},
+         "notes.png: This is not a picture or movie in a format the program reads (BMP, GIF, JPEG, PNG, TIFF, WebP; "
+         "MOV, MP4, MKV, WebM)."},
+        {"an upload named as a movie that is none", "PUT", "/api/files/clip.mov", "not a movie", bearer, 422,
+         "clip.mov: The file is not a movie"},
+        {"an upload named with control characters", "PUT", "/api/files/bug%0A%1B%5B31m.png", picture, bearer, 400,
+         "\"bug\n\x1b[31m.png\" is not a name"},
         {"an upload too large to hold", "PUT", "/api/files/huge.png", test::PngDeclaring(100000, 100000), bearer,
          422, "huge.png: The picture is too large to hold"},
         {"an upload with a hidden name", "PUT", "/api/files/.hidden.png", picture, bearer, 400,
@@ -401,7 +564,14 @@ TEST_F(ControlApiTest, WrongRequestsAnswer4xxAndChangeNothing)
         {"an upload named out of the folder", "PUT", "/api/files/..%2Fescaped.png", picture, bearer, 400,
          "\"../escaped.png\" is not a name"},
         {"an upload without the token", "PUT", "/api/files/logo.png", picture, {}, 401, "a token is needed"},
-        {"a thumbnail of no file", "GET", "/api/files/gone.png/thumb.png", {}, bearer, 404, "gone.png: The file does"},
+        {"a thumbnail of no file", "GET", "/api/files/gone.png/thumb.png", {}, bearer, 404,
+         "gone.png: The file does not exist."},
+        {"a thumbnail of a link leading out", "GET", "/api/files/link.png/thumb.png", {}, bearer, 404,
+         "link.png: The file does not exist."},
+        {"a thumbnail for another site's page", "GET", "/api/files/link.png/thumb.png", {},
+         bearer + QStringList{"-H", "Sec-Fetch-Site: cross-site"}, 403, "requests from other pages"},
+        {"the output for another page", "GET", "/api/output.png", {},
+         bearer + QStringList{"-H", "Referer: http://evil.example/logos.html"}, 403, "requests from other pages"},
     };
     const auto state = [&] { return Curl(QStringLiteral("GET"), QStringLiteral("/api/state"), {}, bearer); };
     const Answer before = state();
@@ -461,6 +631,125 @@ TEST_F(ControlApiTest, PicturesUploadedToTheFilesFolderAreListedWithTheirRunsAnd
     EXPECT_GT(qRed(small.pixel(80, 15)), 190);
 }
 
+struct MovieFile {
+    const char* name;
+    QStringList encoder;  // ffmpeg's options
+    bool uploaded;        // from a phone; otherwise copied into the folder before the copy starts
+};
+
+// A sting that fades in: its first frame shows nothing, so the thumbnail shows the second.
+TEST_F(ControlApiTest, MoviesUploadedOrCopiedIntoTheFolderAreListedWithFramesAndAThumbnailAndLoad)
+{
+    const MovieFile movies[] = {
+        {"sting.mov", {"-c:v", "qtrle", "-pix_fmt", "argb"}, true},
+        {"bug.mov", {"-c:v", "prores_ks", "-profile:v", "4444", "-pix_fmt", "yuva444p10le"}, true},
+        {"wipe.webm", {"-c:v", "libvpx-vp9", "-pix_fmt", "yuva420p"}, true},
+        {"copied.mov", {"-c:v", "qtrle", "-pix_fmt", "argb"}, false},
+    };
+    const std::vector<QRgb> colours{qRgba(0, 0, 0, 0), qRgba(250, 0, 0, 255), qRgba(0, 250, 0, 255),
+                                    qRgba(0, 0, 250, 255)};
+    QTemporaryDir phone;
+    for (const MovieFile& movie : movies)
+        ASSERT_TRUE(test::EncodeAnimation((movie.uploaded ? phone.path() : dir_.path()) + u'/' + movie.name, colours,
+                                          64, 36, 10, movie.encoder)) << movie.name;
+    for (const QString& frame : QDir(dir_.path()).entryList({QStringLiteral("*.png")}))
+        QFile::remove(dir_.filePath(frame));  // what ffmpeg made the movie from
+    Launch(QStringLiteral("127.0.0.1"), {QStringLiteral("--control-files"), dir_.path()});
+    for (const MovieFile& movie : movies) {
+        SCOPED_TRACE(movie.name);
+        const QString name = QString::fromLatin1(movie.name);
+        if (movie.uploaded) {
+            const Answer stored = Curl("PUT", "/api/files/" + name, FileBytes(phone.filePath(name)),
+                                       {"-H", "Content-Type: application/octet-stream"});
+            ASSERT_EQ(stored.status, 200) << stored.body.toStdString();
+        }
+        const QJsonArray files = Curl("GET", "/api/files").json()["files"].toArray();
+        const QJsonObject listed{{"name", name}, {"size", QFileInfo(dir_.filePath(name)).size()}, {"width", 64},
+                                 {"height", 36}, {"frames", 4}, {"animated", true}};
+        EXPECT_TRUE(files.contains(listed)) << QJsonDocument(files).toJson().toStdString();
+        const QString thumb = "/api/files/" + name + "/thumb.png";
+        const Answer small = Curl("GET", thumb, {}, {"-H", "Sec-Fetch-Site: same-origin"});
+        ASSERT_EQ(small.status, 200) << small.body.toStdString();
+        const QImage picture = QImage::fromData(small.body, "PNG");
+        EXPECT_EQ(picture.size(), QSize(160, 90));
+        EXPECT_EQ(qAlpha(picture.pixel(80, 45)), 255) << "the first frame that shows";
+        EXPECT_GT(qRed(picture.pixel(80, 45)), 200);
+        EXPECT_LT(qGreen(picture.pixel(80, 45)), 50);
+        EXPECT_EQ(Curl("GET", thumb, {}, {"-H", "Sec-Fetch-Site: cross-site"}).status, 403) << "another site's <img>";
+        const Answer loaded =
+            Curl("POST", "/api/overlay", QJsonDocument(QJsonObject{{"file", dir_.filePath(name)}}).toJson());
+        ASSERT_EQ(loaded.status, 200) << loaded.body.toStdString();
+        EXPECT_EQ(loaded.json()["overlay"].toObject()["frames"].toInt(), 4);
+    }
+}
+
+// A PNG of side x side transparent pixels, a few MB on disk, that takes seconds to decode.
+void WriteHugePng(const QString& path, int side)
+{
+    const char* script = R"(import struct, sys, zlib
+path, side = sys.argv[1], int(sys.argv[2])
+def chunk(kind, data):
+    return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+packer, row = zlib.compressobj(1), bytes(1 + 4 * side)
+pixels = b"".join(packer.compress(row) for _ in range(side)) + packer.flush()
+head = struct.pack(">IIBBBBB", side, side, 8, 6, 0, 0, 0)
+open(path, "wb").write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", head) + chunk(b"IDAT", pixels) + chunk(b"IEND", b""))
+)";
+    QProcess python;
+    python.start(QStringLiteral("python3"), {QStringLiteral("-c"), QString::fromLatin1(script), path,
+                                             QString::number(side)});
+    ASSERT_TRUE(python.waitForFinished(kBound_ms * 3) && python.exitCode() == 0)
+        << python.readAllStandardError().data();
+}
+
+// The service unit kills a copy 10 s after SIGTERM: thumbnails waiting to be decoded never
+// hold its shutdown, nor does the one being decoded.
+TEST_F(ControlApiTest, SigtermEndsTheCopyPromptlyWithThumbnailsOfAHugePictureWaiting)
+{
+    ASSERT_NO_FATAL_FAILURE(WriteHugePng(dir_.filePath(QStringLiteral("huge1.png")), 16000));
+    for (int i = 2; i <= kWaitingThumbnails; ++i)
+        QFile::copy(dir_.filePath(QStringLiteral("huge1.png")), dir_.filePath(QStringLiteral("huge%1.png").arg(i)));
+    Launch(QStringLiteral("127.0.0.1"), {QStringLiteral("--control-files"), dir_.path()});
+    // Stopped, the copy ends at once rather than after the pause that leaves receivers a clear
+    // frame: what is timed is the thumbnails' part alone.
+    ASSERT_EQ(Curl("POST", "/api/stop").status, 200);
+    QTcpSocket socket;
+    socket.connectToHost(QHostAddress::LocalHost, port_);
+    ASSERT_TRUE(socket.waitForConnected(kBound_ms));
+    for (int i = 1; i <= kWaitingThumbnails; ++i)
+        socket.write(QByteArray("GET /api/files/huge") + QByteArray::number(i) +
+                     ".png/thumb.png HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
+    ASSERT_TRUE(socket.waitForBytesWritten(kBound_ms));
+    EXPECT_EQ(Curl("GET", "/api/state").status, 200) << "the copy answers while it decodes";
+    QElapsedTimer ending;
+    ending.start();
+    copy_->Terminate();
+    ASSERT_TRUE(copy_->WaitForExit(5000)) << "still running after 5 s";
+    const qint64 ended_ms = ending.elapsed();
+    EXPECT_TRUE(copy_->EndedCleanly()) << copy_->Errors().toStdString();
+    RecordProperty("sigterm_to_exit_ms", int(ended_ms));
+    std::cout << "SIGTERM to exit of a stopped copy with " << kWaitingThumbnails
+              << " thumbnails of 16000 x 16000 waiting: " << ended_ms << " ms\n";
+}
+
+// The folder on a small disk of its own, mounted for the copy alone in a namespace of its own.
+TEST_F(ControlApiTest, AnUploadToAFullDiskSaysSoAndLeavesNothingBehind)
+{
+    const QString small = dir_.filePath(QStringLiteral("small"));
+    QDir().mkpath(small);
+    if (QProcess::execute(QStringLiteral("unshare"), {QStringLiteral("-rm"), QStringLiteral("true")}) != 0)
+        GTEST_SKIP() << "this machine lets no user mount a disk of its own";
+    Launch(QStringLiteral("127.0.0.1"), {QStringLiteral("--control-files"), small},
+           {"unshare", "-rm", "sh", "-c", R"(mount -t tmpfs -o size=64k tmpfs "$0" && exec "$@")", small});
+    const Answer full = Curl("PUT", "/api/files/logo.png", QByteArray(256 * 1024, 'x'),
+                             {"-H", "Content-Type: application/octet-stream"});
+    EXPECT_EQ(full.status, 507);
+    EXPECT_EQ(full.json()["error"].toString(), QStringLiteral("No space left on the files folder's disk"));
+    const QDir seen_by_copy(QStringLiteral("/proc/%1/root%2").arg(copy_->pid()).arg(small));
+    EXPECT_EQ(seen_by_copy.entryList(QDir::Files | QDir::Hidden | QDir::System), QStringList()) << "nothing stays";
+    EXPECT_EQ(Curl("GET", "/api/files").json()["files"].toArray(), QJsonArray());
+}
+
 TEST_F(ControlApiTest, WithoutAFilesFolderTheFilesRequestsSayHowToHaveOne)
 {
     Launch(QStringLiteral("127.0.0.1"));
@@ -492,36 +781,84 @@ TEST_F(ControlApiTest, NeitherOversizedRequestsNorIdleConnectionsLockTheApi)
         EXPECT_EQ(Curl(QStringLiteral("GET"), QStringLiteral("/api/state")).status, 200) << "try " << i;
 }
 
-// One HTTP answer read off a socket: its status, headers and body.
-struct RawAnswer {
-    int status = 0;
-    QByteArray head, body;
-};
-
-// Its size once all of it is in the buffer; 0 before.
-qsizetype AnswerSize(const QByteArray& buffer)
+// A raw connection from `address` that has sent `bytes`.
+std::unique_ptr<QTcpSocket> Sent(const char* address, quint16 port, const QByteArray& bytes)
 {
-    const qsizetype end = buffer.indexOf("\r\n\r\n");
-    if (end < 0)
-        return 0;
-    const QByteArray head = buffer.left(end).toLower();
-    const qsizetype at = head.indexOf("content-length:");
-    const qsizetype size = end + 4 + (at < 0 ? 0 : head.mid(at + 15).split('\r').first().trimmed().toLongLong());
-    return buffer.size() >= size ? size : 0;
+    auto socket = std::make_unique<QTcpSocket>();
+    EXPECT_TRUE(socket->bind(QHostAddress(QString::fromLatin1(address))));
+    socket->connectToHost(QHostAddress::LocalHost, port);
+    EXPECT_TRUE(socket->waitForConnected(kBound_ms));
+    socket->write(bytes);
+    socket->waitForBytesWritten(kBound_ms);
+    return socket;
 }
 
-std::optional<RawAnswer> ReadAnswer(QTcpSocket& socket, QByteArray& buffer)
+QByteArray Head(const QByteArray& request_line, const QByteArray& lines)
 {
-    const QDeadlineTimer deadline(kBound_ms);
-    while (AnswerSize(buffer) == 0) {
-        if (!socket.waitForReadyRead(int(deadline.remainingTime())))
-            return std::nullopt;
-        buffer += socket.readAll();
+    return request_line + " HTTP/1.1\r\nHost: 127.0.0.1\r\n" + lines + "\r\n";
+}
+
+// Each head is answered, and its connection closed, before a byte of a body is sent.
+TEST_F(ControlApiTest, ARequestIsRefusedOnItsHeadBeforeItsBody)
+{
+    const QByteArray token = "studio-secret-42", right = "Authorization: Bearer " + token + "\r\n";
+    Launch(QStringLiteral("0.0.0.0"), {QStringLiteral("--control-token"), token, QStringLiteral("--control-files"), dir_.path()});
+    const QByteArray upload = "PUT /api/files/big.png", huge = "Content-Length: 60000000\r\n";
+    const struct {
+        const char* what;
+        QByteArray head;
+        int status;
+    } cases[] = {
+        {"an upload without the token", Head(upload, huge), 401},
+        {"an upload with a wrong token", Head(upload, huge + "Authorization: Bearer studio-secret-43\r\n"), 401},
+        {"an upload over 64 MB", Head(upload, right + "Content-Length: 67108865\r\n"), 413},
+        {"a POST over 64 KB", Head("POST /api/overlay", right + "Content-Length: 65537\r\n"), 413},
+        {"a chunked upload", Head(upload, right + "Transfer-Encoding: chunked\r\n"), 411},
+        {"headers that never end", "GET /api/state HTTP/1.1\r\nX: " + QByteArray(17000, 'x'), 431},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const auto socket = Sent("127.0.0.2", port_, c.head);
+        QByteArray buffer;
+        const auto answer = test::ReadAnswer(*socket, buffer, kBound_ms);
+        ASSERT_TRUE(answer.has_value());
+        EXPECT_EQ(answer->status, c.status) << answer->body.toStdString();
+        EXPECT_TRUE(test::WaitForClose(*socket, kBound_ms));
     }
-    const qsizetype size = AnswerSize(buffer), end = buffer.indexOf("\r\n\r\n");
-    RawAnswer answer{buffer.mid(9, 3).toInt(), buffer.left(end), buffer.mid(end + 4, size - end - 4)};
-    buffer.remove(0, size);
-    return answer;
+    // An address that guesses is refused on the head, the token then too; another is not.
+    for (int i = 1; i <= 10; ++i) {
+        const auto socket = Sent("127.0.0.3", port_, Head(upload, huge + "Authorization: Bearer guess\r\n"));
+        QByteArray buffer;
+        EXPECT_EQ(test::ReadAnswer(*socket, buffer, kBound_ms).value_or(test::RawAnswer{}).status, i < 10 ? 401 : 429);
+    }
+    const auto guesser = Sent("127.0.0.3", port_, Head("GET /api/state", right));
+    QByteArray buffer;
+    EXPECT_EQ(test::ReadAnswer(*guesser, buffer, kBound_ms).value_or(test::RawAnswer{}).status, 429);
+    const auto other = Sent("127.0.0.4", port_, Head("GET /api/state", right));
+    EXPECT_EQ(test::ReadAnswer(*other, buffer, kBound_ms).value_or(test::RawAnswer{}).status, 200);
+}
+
+// The one upload place is held only by an upload with the token, and only while it keeps up.
+TEST_F(ControlApiTest, OnlyAnUploadWithTheTokenThatKeepsUpHoldsTheUploadPlace)
+{
+    const QString token = QStringLiteral("studio-secret-42");
+    Launch(QStringLiteral("0.0.0.0"), {QStringLiteral("--control-token"), token, QStringLiteral("--control-files"), dir_.path()});
+    const QStringList bearer{QStringLiteral("-H"), QStringLiteral("Authorization: Bearer ") + token};
+    const QByteArray picture = FileBytes(test::SaveSolidPicture(dir_.filePath("source.png"), 40, 20, qRgb(1, 2, 3)));
+    const QByteArray upload = "PUT /api/files/slow.png";
+    const auto tokenless = Sent("127.0.0.2", port_, Head(upload, "Content-Length: 60000000\r\n") + "x");
+    EXPECT_EQ(Curl(QStringLiteral("PUT"), QStringLiteral("/api/files/a.png"), picture, bearer).status, 200)
+        << "an upload without the token holds nothing";
+    const auto slow = Sent("127.0.0.2", port_,
+                           Head(upload, "Content-Length: 1000000\r\nAuthorization: Bearer " + token.toUtf8() + "\r\n") + "x");
+    QThread::msleep(200);
+    const Answer busy = Curl(QStringLiteral("PUT"), QStringLiteral("/api/files/b.png"), picture, bearer);
+    EXPECT_EQ(busy.status, 503) << busy.body.toStdString();
+    QByteArray buffer;
+    const auto dropped = test::ReadAnswer(*slow, buffer, kBound_ms);
+    ASSERT_TRUE(dropped.has_value()) << "an upload slower than 64 KB/s is dropped";
+    EXPECT_EQ(dropped->status, 408) << dropped->body.toStdString();
+    EXPECT_EQ(Curl(QStringLiteral("PUT"), QStringLiteral("/api/files/b.png"), picture, bearer).status, 200);
 }
 
 TEST_F(ControlApiTest, PipelinedRequestsAreAnsweredInOrderWithOnePictureAtATimeAndNoFraming)
@@ -536,7 +873,7 @@ TEST_F(ControlApiTest, PipelinedRequestsAreAnsweredInOrderWithOnePictureAtATimeA
         {200, "image/png"}, {429, "application/json"}, {200, "application/json"}, {200, "text/html"}};
     QByteArray buffer;
     for (const auto& [status, type] : expected) {
-        const auto answer = ReadAnswer(socket, buffer);
+        const auto answer = test::ReadAnswer(socket, buffer, kBound_ms);
         ASSERT_TRUE(answer.has_value()) << "answers before: " << &type - &expected[0].second;
         EXPECT_EQ(answer->status, status) << answer->head.toStdString();
         EXPECT_TRUE(answer->head.contains("Content-Type: " + type)) << answer->head.toStdString();

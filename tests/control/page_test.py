@@ -157,6 +157,8 @@ def stop_needs_two_presses_and_a_lost_copy_is_not_stopped(browser, wait, api, co
         sys.exit("one press of Stop took the source off the network")
     browser.find_element(By.ID, "stop").click()
     wait.until(lambda _: air.text.startswith("Stopped"))
+    if not air.text.startswith("Stopped: receivers hold a clear frame"):
+        sys.exit(f"the stopped copy's receivers are not told apart: {air.text!r}")
     copy.terminate()
     copy.wait(BOUND_S)
     wait.until(lambda _: air.text == "Copy not reachable")

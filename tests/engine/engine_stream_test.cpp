@@ -5,6 +5,7 @@
 #include "engine_fixture.h"
 #include "stream_client.h"
 
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <array>
@@ -352,6 +353,78 @@ TEST_F(EngineStream, AFormatChangeReannouncesTheSourceAndLeavesItStopped)
     EXPECT_EQ(info->frame_rate, QStringLiteral("30/1"));
     SpinFor(300);
     EXPECT_FALSE(engine.running());
+}
+
+// A receiver that stays connected and keeps only the latest frame it decoded, as a mixer holds
+// the last picture of a source that sends no more.
+class HoldingReceiver {
+public:
+    HoldingReceiver(uint16_t port, int width, int height) : frame_bytes_(qsizetype(width) * height * 4)
+    {
+        QObject::connect(&ffmpeg_, &QProcess::readyReadStandardOutput, [this] {
+            decoded_ += ffmpeg_.readAllStandardOutput();
+            if (const qsizetype surplus = (decoded_.size() / frame_bytes_ - 1) * frame_bytes_; surplus > 0)
+                decoded_.remove(0, surplus);
+        });
+        ffmpeg_.start(QStringLiteral("ffmpeg"),
+                      {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-i"),
+                       QStringLiteral("tcp://127.0.0.1:%1").arg(port), QStringLiteral("-fps_mode"),
+                       QStringLiteral("passthrough"), QStringLiteral("-f"), QStringLiteral("rawvideo"),
+                       QStringLiteral("-pix_fmt"), QStringLiteral("bgra"), QStringLiteral("-flush_packets"),
+                       QStringLiteral("1"), QStringLiteral("-")});
+    }
+    ~HoldingReceiver()
+    {
+        ffmpeg_.kill();
+        ffmpeg_.waitForFinished(1000);
+    }
+
+    bool Holding() const { return decoded_.size() >= frame_bytes_; }
+    // The latest whole frame decoded, as BGRA.
+    QByteArray HeldFrame() const { return decoded_.left(frame_bytes_); }
+
+private:
+    const qsizetype frame_bytes_;
+    QByteArray decoded_;  // the latest whole frame, and what came of the next
+    QProcess ffmpeg_;
+};
+
+// Stop leaves nothing keyed on a receiver: one watching holds a clear last frame and one that
+// connects while the copy is stopped gets the same; the house watermark stays while it is due.
+TEST_F(EngineStream, StopLeavesHoldingReceiversAndNewcomersAFrameWithNothingKeyed)
+{
+    RgbaImage watermark;
+    ASSERT_TRUE(watermark.LoadFromResource(kWatermarkBitmap));
+    const struct {
+        const char* name;
+        bool confirmed;  // the Overlay setup closed with the logo on: the watermark is no longer due
+    } cases[] = {{"logo on in the open setup", false}, {"logo confirmed", true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(overlay.frames.first.image.FillSolid(64, 36, 30, 160, 90));
+        overlay.overlay_on = 1;
+        if (c.confirmed)
+            engine.OverlaySetupClosed();
+        StartAt640x360();
+        const uint16_t port = SourcePort();
+        HoldingReceiver watching(port, 640, 360);
+        ASSERT_TRUE(SpinUntil([&] { return watching.Holding(); }, 10000)) << "the receiver decoded nothing";
+        SpinFor(200);
+        ASSERT_TRUE(ShowsOnly(watching.HeldFrame(), 640, 360, overlay.frames.first.image, 640 - 64, 0));
+        engine.StopSending();
+        EXPECT_TRUE(engine.holds_clear_frame());
+        SpinFor(300);
+
+        const auto newcomer = GrabFrames(port, 1, 640, 360);
+        ASSERT_EQ(newcomer.size(), 1u) << "the stopped source sends nothing to a newcomer";
+        const QByteArray held = watching.HeldFrame();
+        for (const QByteArray& frame : {newcomer[0], held}) {
+            if (c.confirmed)
+                EXPECT_EQ(frame, QByteArray(640 * 360 * 4, '\0'));
+            else
+                EXPECT_TRUE(ShowsOnly(frame, 640, 360, watermark, 640 - 480 - 20, 360 / 120));
+        }
+    }
 }
 
 }  // namespace

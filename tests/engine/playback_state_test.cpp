@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <limits>
 #include <memory>
 #include <string>
@@ -232,23 +233,48 @@ TEST_F(Stepper, GoDuringAPauseSkipsItButTheRestIsCountedAfterThePass)
     EXPECT_EQ(playback_.pause_countdown, 3);
 }
 
-TEST_F(Stepper, ASingleImageInOneShotIsDrawnEveryFrameAfterGoAndGoStaysArmed)
+TEST_F(Stepper, OnASinglePictureGoArmsNothing)
 {
-    OverlayState single;
-    single.overlay_on = 1;
-    single.frames.first.number = 1;
     playback_.is_sequence = false;
-    playback_.one_shot = true;
-    for (int i = 0; i < 3; ++i)
-        EXPECT_FALSE(playback_.Tick(single).draw);
-    EXPECT_TRUE(playback_.PressGo());
-    for (int i = 0; i < 5; ++i) {
-        const TickResult r = playback_.Tick(single);
-        EXPECT_TRUE(r.draw);
-        EXPECT_EQ(r.node, &single.frames.first);
-        EXPECT_FALSE(r.go_pass_ended);
+    PauseFrames(3);
+    EXPECT_FALSE(playback_.PressGo());
+    EXPECT_FALSE(playback_.SetOneShot(true));
+    EXPECT_FALSE(playback_.go);
+    EXPECT_EQ(Run(2), "- -") << "One-Shot holds the still";
+}
+
+struct GoCase {
+    const char* what;
+    bool one_shot;
+    int32_t pause;
+    std::function<void(PlaybackState&)> change;
+    bool armed;  // after the change, and after the next tick
+};
+
+// Go armed on the run, then a change: Go stays armed only while it would still start a pass.
+TEST_F(Stepper, GoStaysArmedOnlyWhileItWouldStartAPass)
+{
+    const auto no_pause = [](PlaybackState& p) { p.SetPause(0, kPauseInFrames, kRateN30000, kRateD25p); };
+    const GoCase cases[] = {
+        {"One-Shot off, no pause", true, 0, [](PlaybackState& p) { p.SetOneShot(false); }, false},
+        {"One-Shot off, a pause for Go to skip", true, 3, [](PlaybackState& p) { p.SetOneShot(false); }, true},
+        {"the pause ended outside One-Shot", false, 3, no_pause, false},
+        {"the pause ended in One-Shot", true, 3, no_pause, true},
+        {"a single picture in the run's place", true, 0, [](PlaybackState& p) { p.is_sequence = false; }, false},
+    };
+    for (const GoCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        playback_.is_sequence = true;
+        playback_.current = &overlay_.frames.first;
+        playback_.one_shot = c.one_shot;
+        PauseFrames(c.pause);
+        ASSERT_TRUE(playback_.PressGo());
+        c.change(playback_);
+        EXPECT_EQ(playback_.armed(), c.armed);
+        std::lock_guard lock(overlay_.frames.guard);
+        EXPECT_EQ(playback_.Tick(overlay_).go_pass_ended, !playback_.is_sequence) << "a Go dropped is reported";
+        EXPECT_EQ(playback_.go, c.armed);
     }
-    EXPECT_TRUE(playback_.go);
 }
 
 TEST_F(Stepper, AShorterPauseSetWhileCountingDownCutsTheCountdownAndALongerOneDoesNot)

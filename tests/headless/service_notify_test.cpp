@@ -147,7 +147,9 @@ TEST(ServiceNotifications, ReadyOnAirStatusFollowsTheOverlayWatchdogFromTheLoopA
     EXPECT_TRUE(on.has_value()) << "no status with the overlay on:\n" << socket.Statuses();
 
     ASSERT_EQ(copy.Post(QStringLiteral("/api/stop")), 200);
-    EXPECT_TRUE(socket.WaitFor("STATUS=Stopped at 640x360 25p, logo bug.png on", 5000).has_value()) << socket.Statuses();
+    EXPECT_TRUE(socket.WaitFor("STATUS=Stopped at 640x360 25p, logo bug.png on; receivers hold a clear frame", 5000)
+                    .has_value())
+        << socket.Statuses();
     ExpectWatchdogCadence(socket, "stopped by the operator");
 
     copy.Terminate();

@@ -16,12 +16,12 @@
 namespace vantor {
 namespace {
 
-// Room for `frames` frames' checks, then none.
+// Room for the whole load's measure and `frames` frames' checks, then none.
 MemoryGauge RoomForFrames(int frames)
 {
     auto asked = std::make_shared<int>(0);
     return [asked, frames]() -> std::optional<int64_t> {
-        return ++*asked <= frames ? int64_t{1} << 40 : 0;
+        return ++*asked <= 1 + frames ? int64_t{1} << 40 : 0;
     };
 }
 

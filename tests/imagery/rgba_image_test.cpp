@@ -113,7 +113,7 @@ TEST_F(RgbaImageLoad, JpegComesOutTransparentAndMakeSolidTouchesOnlyAlpha)
     ExpectPixels(image, decoded, 255);
 }
 
-TEST_F(RgbaImageLoad, GifLosesItsTransparentColourAndEveryAlpha)
+TEST_F(RgbaImageLoad, GifKeepsItsTransparentColourAsAlpha)
 {
     const QString path = PathOf("palette.gif");
     WriteBytes(path, test::GifWithTransparentColour());
@@ -121,13 +121,14 @@ TEST_F(RgbaImageLoad, GifLosesItsTransparentColourAndEveryAlpha)
     ASSERT_TRUE(image.LoadFromFile(path));
     const QRgb red = qRgb(255, 0, 0), green = qRgb(0, 255, 0), blue = qRgb(0, 0, 255);
     const QRgb rows[2][4] = {{red, green, blue, red}, {green, green, blue, blue}};
-    // The transparent colour's pixels keep their palette colour bytes or come out black,
-    // depending on the decoder; what matters is the alpha, and the other colours.
+    // Green is the transparent colour: its pixels are clear, whatever colour bytes they keep;
+    // every other pixel is opaque in its palette colour.
     for (int y = 0; y < 2; ++y)
         for (int x = 0; x < 4; ++x) {
             const uint8_t* p = image.pixels.get() + (y * 4 + x) * 4;
-            EXPECT_EQ(p[3], 0) << x << "," << y;
-            if (rows[y][x] != green) {
+            const bool clear = rows[y][x] == green;
+            EXPECT_EQ(p[3], clear ? 0 : 255) << x << "," << y;
+            if (!clear) {
                 EXPECT_EQ(p[0], qBlue(rows[y][x])) << x << "," << y;
                 EXPECT_EQ(p[2], qRed(rows[y][x])) << x << "," << y;
             }

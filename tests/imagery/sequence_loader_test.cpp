@@ -281,15 +281,15 @@ TEST_F(SequenceLoading, AFifoInTheRunEndsItWithoutBlocking)
 
 // A larger file later in a run is measured before it is decoded: its peak (a grey picture: one
 // byte a pixel, rows padded to 4 bytes, converted, kept and copied for the thumbnail at 4 bytes)
-// more than the machine could give with a reserve left, it does not load, and the load ends
-// keeping the frames it has.
+// more than one load's share (half of what is free above the reserve), it does not load, and
+// the load ends keeping the frames it has.
 TEST_F(SequenceLoading, ALargerFileOverTheMemoryBudgetEndsTheLoadKeepingItsFrames)
 {
     MakeRun("spin", 1, 10, 4);
     QImage grey(61, 40, QImage::Format_Grayscale8);
     grey.fill(4);
     ASSERT_TRUE(grey.save(PathOf(QStringLiteral("spin0004.png"))));
-    const MemoryGauge budget = [] { return kMemoryReserveBytes + 64 * 40 + 3 * 61 * 40 * 4 - 1; };
+    const MemoryGauge budget = [] { return kMemoryReserveBytes + 2 * (64 * 40 + 3 * 61 * 40 * 4) - 1; };
     SequenceLoader loader(overlay_, {is_sequence_, send_current_, preview_current_}, host_, AllocateNode, budget);
     host_.pick_path = PathOf(QStringLiteral("spin0001.png"));
     loader.LoadOverlay();
@@ -349,14 +349,14 @@ TEST_F(SequenceReloading, APickedFileThatDoesNotLoadIsReportedAndChangesNothing)
 TEST_F(SequenceReloading, APickedFileOverTheMemoryBudgetIsReportedAndChangesNothing)
 {
     WritePicture(QStringLiteral("big.png"), 9, 400, 300);
-    host_.memory = [] { return kMemoryReserveBytes + 3 * 400 * 300 * 4 - 1; };  // decoded as ARGB
+    host_.memory = [] { return kMemoryReserveBytes + 2 * (3 * 400 * 300 * 4) - 1; };  // decoded as ARGB
     Pick(QStringLiteral("big.png"));
     EXPECT_THAT(Log(), ElementsAre("choose", "failed big.png", "overlay label Overlay ON"));
     ExpectRunIntact();
     EXPECT_EQ(overlay_.frames.first.image.pixels[0], 1) << "still the picture of run01.png";
     EXPECT_EQ(DescribeLoadFailure(PathOf(QStringLiteral("big.png")), host_.memory),
               QStringLiteral("There is not enough memory for a picture of 400 x 300 pixels."));
-    host_.memory = [] { return kMemoryReserveBytes + 3 * 400 * 300 * 4; };
+    host_.memory = [] { return kMemoryReserveBytes + 2 * (3 * 400 * 300 * 4); };
     Pick(QStringLiteral("big.png"));
     EXPECT_EQ(overlay_.frames.first.image.width, 400);
 }

@@ -113,6 +113,22 @@ QByteArray GifWithTransparentColour()
     return gif;
 }
 
+QByteArray GifOfTinyFrames(uint16_t w, uint16_t h, int frames)
+{
+    QByteArray gif("GIF89a");
+    AppendLittleEndian(gif, w, 2);
+    AppendLittleEndian(gif, h, 2);
+    gif.append("\x80\x00\x00", 3);                  // a global table of two colours
+    gif.append("\x00\x00\x00\xff\xff\xff", 6);
+    for (int i = 0; i < frames; ++i) {
+        gif.append("\x21\xf9\x04\x00\x0a\x00\x00\x00", 8);          // 10 cs
+        gif.append("\x2c\x00\x00\x00\x00\x01\x00\x01\x00\x00", 10);  // 1 x 1 at 0, 0
+        gif.append("\x02\x02\x44\x01\x00", 5);                          // its one pixel
+    }
+    gif.append('\x3b');
+    return gif;
+}
+
 QByteArray PngDeclaring(uint32_t w, uint32_t h)
 {
     QByteArray png = QByteArray::fromHex("89504e470d0a1a0a");
@@ -145,6 +161,29 @@ QByteArray BmpDeclaring(int32_t w, int32_t h)
     AppendLittleEndian(bmp, 0, 4);
     bmp.append(QByteArray(16, '\x7f'));
     return bmp;
+}
+
+bool Convert(const QStringList& arguments)
+{
+    QProcess convert;
+    convert.start(QStringLiteral("convert"), arguments);
+    return convert.waitForFinished(60000) && convert.exitStatus() == QProcess::NormalExit && convert.exitCode() == 0;
+}
+
+QByteArray WithExifOrientation(const QByteArray& jpeg, uint16_t orientation)
+{
+    // A little-endian TIFF header and one directory of one entry: tag 0x0112, type SHORT.
+    QByteArray exif("Exif\0\0II*\0", 10);
+    AppendLittleEndian(exif, 8, 4);
+    AppendLittleEndian(exif, 1, 2);
+    AppendLittleEndian(exif, 0x0112, 2);
+    AppendLittleEndian(exif, 3, 2);
+    AppendLittleEndian(exif, 1, 4);
+    AppendLittleEndian(exif, orientation, 4);
+    AppendLittleEndian(exif, 0, 4);  // no further directory
+    QByteArray segment = QByteArray::fromHex("ffe1");
+    segment.append(char((exif.size() + 2) >> 8)).append(char((exif.size() + 2) & 0xFF)).append(exif);
+    return jpeg.left(2) + segment + jpeg.mid(2);
 }
 
 std::vector<QRgb> AnimationColours(int alpha)

@@ -23,11 +23,21 @@ QString SaveSolidPicture(const QString& path, int w, int h, QRgb colour);
 // A 4 x 2 GIF89a of palette colours 0 (red), 1 (green), 2 (blue), with 1 as transparent colour.
 QByteArray GifWithTransparentColour();
 
+// A GIF89a whose logical screen is w x h, holding `frames` frames of one pixel each at its corner.
+QByteArray GifOfTinyFrames(uint16_t w, uint16_t h, int frames);
+
 // A PNG whose header declares w x h pixels, with a valid chunk checksum, over a few bytes of data.
 QByteArray PngDeclaring(uint32_t w, uint32_t h);
 
 // A 24-bit BMP header declaring w x h pixels, with no pixel data behind it.
 QByteArray BmpDeclaring(int32_t w, int32_t h);
+
+// Runs ImageMagick's convert with these arguments; false when it fails.
+bool Convert(const QStringList& arguments);
+
+// The JPEG with an EXIF block whose orientation tag says how to turn it (6: a quarter turn
+// clockwise), put right after its start marker.
+QByteArray WithExifOrientation(const QByteArray& jpeg, uint16_t orientation);
 
 // Twelve colours far enough apart to be told from one another after a lossy codec.
 std::vector<QRgb> AnimationColours(int alpha);

@@ -1,4 +1,7 @@
 #include "imagery/thumbnail.h"
+#include "test_images.h"
+
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -25,6 +28,40 @@ TEST(ThumbnailPlacement, APictureWithoutSizeIsNotPlaced)
 {
     EXPECT_FALSE(PlaceThumbnail(100, 0, 200, 120).has_value());
     EXPECT_FALSE(PlaceThumbnail(0, 100, 200, 120).has_value());
+}
+
+// An animation whose first frames are clear shows its first frame that is not; ImageMagick makes
+// each GIF of one colour a frame ("none" is clear).
+TEST(ThumbnailPicture, AnAnimationShowsItsFirstFrameThatShows)
+{
+    struct Case {
+        const char* what;
+        std::initializer_list<const char*> frames;
+        QRgb shown;
+    };
+    const Case cases[] = {
+        {"clear frames give way to the first that shows", {"none", "none", "red", "blue"}, qRgba(255, 0, 0, 255)},
+        {"a first frame that shows is the thumbnail", {"lime", "none", "blue"}, qRgba(0, 255, 0, 255)},
+        {"with no frame that shows, the first", {"none", "none"}, qRgba(0, 0, 0, 0)},
+    };
+    QTemporaryDir dir;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const QString path = dir.filePath(QStringLiteral("sting.gif"));
+        QStringList arguments{QStringLiteral("-size"), QStringLiteral("8x4")};
+        for (const char* colour : c.frames)
+            arguments << QStringLiteral("xc:") + QString::fromLatin1(colour);
+        ASSERT_TRUE(test::Convert(arguments << QStringLiteral("-loop") << QStringLiteral("0") << path));
+        const QImage thumbnail = DecodeThumbnailPicture(path);
+        ASSERT_EQ(thumbnail.size(), QSize(8, 4));
+        for (const QPoint at : {QPoint(0, 0), QPoint(7, 3)}) {
+            const QRgb pixel = thumbnail.pixel(at);
+            EXPECT_EQ(qAlpha(pixel), qAlpha(c.shown));
+            if (qAlpha(c.shown) != 0) {
+                EXPECT_EQ(qRgb(qRed(pixel), qGreen(pixel), qBlue(pixel)), qRgb(qRed(c.shown), qGreen(c.shown), qBlue(c.shown)));
+            }
+        }
+    }
 }
 
 }  // namespace

@@ -121,6 +121,22 @@ size_t StreamHeadersIn(const std::string& bytes)
     return count;
 }
 
+// What a receiver connected on `fd` is sent over `ms`, appended to `seen`; a pause in the stream
+// does not end it.
+void RecordFor(int fd, int ms, std::string& seen)
+{
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    char buffer[65536];
+    while (std::chrono::steady_clock::now() < until) {
+        if (!Readable(fd, 50))
+            continue;
+        const ssize_t got = ::recv(fd, buffer, sizeof buffer, 0);
+        if (got <= 0)
+            break;
+        seen.append(buffer, size_t(got));
+    }
+}
+
 TEST(SenderStream, ASizeOrRateChangeStartsTheStreamAfreshForEveryReceiver)
 {
     SourceHandle source = MakeSource("Kelo Vantor 1");
@@ -128,29 +144,64 @@ TEST(SenderStream, ASizeOrRateChangeStartsTheStreamAfreshForEveryReceiver)
     const ndi::UniqueFd watching = ConnectTo(PortOf(source));
     ASSERT_TRUE(watching.valid());
     std::string seen;
-    const auto read_for_a_while = [&] {
-        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(400);
-        char buffer[65536];
-        while (std::chrono::steady_clock::now() < until && Readable(watching.get(), 50)) {
-            const ssize_t got = ::recv(watching.get(), buffer, sizeof buffer, 0);
-            if (got <= 0)
-                break;
-            seen.append(buffer, size_t(got));
-        }
-    };
     {
         FrameSender sending(source.get(), 64, 36, 30000, 1200, DrawMovingBox);
-        read_for_a_while();
+        RecordFor(watching.get(), 400, seen);
     }
     EXPECT_EQ(StreamHeadersIn(seen), 1u);
     FrameSender sending(source.get(), 32, 18, 30000, 1000, DrawMovingBox);
-    read_for_a_while();
+    RecordFor(watching.get(), 400, seen);
     EXPECT_EQ(StreamHeadersIn(seen), 2u);
     TempDir dir;
     auto facts = Probe(PortOf(source), dir);
     EXPECT_EQ(facts["width"], "32");
     EXPECT_EQ(facts["height"], "18");
     EXPECT_EQ(facts["r_frame_rate"], "30/1");
+}
+
+// Where the Matroska clusters of a recording open: each frame is one.
+std::vector<size_t> ClusterStarts(const std::string& bytes)
+{
+    const std::string id = "\x1F\x43\xB6\x75";
+    std::vector<size_t> starts;
+    for (size_t at = bytes.find(id); at != std::string::npos; at = bytes.find(id, at + 1))
+        starts.push_back(at);
+    return starts;
+}
+
+// A still logo's deltas draw nothing, so a decoder that missed the key frame a receiver joins
+// with (one that drops its first packets, a recording cut mid-stream) shows the picture only
+// from the next key frame on: that must come within two seconds.
+TEST(SenderStream, AReceiverThatMissedItsJoiningKeyFrameShowsTheWholePictureWithinTwoSeconds)
+{
+    constexpr int32_t kW = 64, kH = 36;
+    const Draw still = [](int64_t, int32_t w, int32_t h, std::vector<uint8_t>& bgra) { DrawMovingBox(9, w, h, bgra); };
+    std::vector<uint8_t> sent(size_t(kW) * kH * 4);
+    still(0, kW, kH, sent);
+    const struct {
+        int32_t rate_N, rate_D;
+    } rates[] = {{30000, 1200}, {60000, 1001}};
+    for (const auto& rate : rates) {
+        SCOPED_TRACE(std::to_string(rate.rate_N) + "/" + std::to_string(rate.rate_D));
+        SourceHandle source = MakeSource("Kelo Vantor 1");
+        ASSERT_TRUE(source);
+        FrameSender sending(source.get(), kW, kH, rate.rate_N, rate.rate_D, still);
+        const ndi::UniqueFd watching = ConnectTo(PortOf(source));
+        ASSERT_TRUE(watching.valid());
+        std::string recording;
+        RecordFor(watching.get(), 3000, recording);
+        const auto clusters = ClusterStarts(recording);
+        ASSERT_GE(clusters.size(), 2u);
+        // The header and the filler, then everything after the first cluster: the joining key frame.
+        const auto decoded =
+            DecodeRecording(recording.substr(0, clusters[0]) + recording.substr(clusters[1]), kW, kH);
+        const size_t two_seconds = size_t(2 * rate.rate_N / rate.rate_D);
+        ASSERT_GT(decoded.size(), two_seconds);
+        const auto whole = std::find(decoded.begin(), decoded.end(), sent);
+        ASSERT_NE(whole, decoded.end()) << "no decoded frame shows the picture";
+        EXPECT_LT(size_t(whole - decoded.begin()), two_seconds);
+        EXPECT_TRUE(std::all_of(whole, decoded.end(), [&](const auto& frame) { return frame == sent; }));
+    }
 }
 
 }  // namespace

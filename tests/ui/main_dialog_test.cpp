@@ -16,10 +16,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QTemporaryDir>
 #include <QToolButton>
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <optional>
 
 namespace vantor {
 namespace {
@@ -179,12 +182,30 @@ TEST_F(MainWindow, APauseOutOfRangeIsReportedAndUsed)
     EXPECT_EQ(answers.seen.size(), 1) << "only at the third digit";
 }
 
-TEST_F(MainWindow, OneShotArmsGoAndTurnsItGreen)
+// Go is green only while it would start a pass: a run must be in, and One-Shot on (or a pause).
+TEST_F(MainWindow, OneShotArmsGoOnARunAndSwitchedOffDisarmsIt)
 {
+    Click(1051);
+    EXPECT_EQ(Control<CColButton>(1048)->colour_index, kColourIndexIdle) << "no run to play: not armed";
+    Click(1051);
+    QTemporaryDir dir;
+    for (int n = 1; n <= 2; ++n) {
+        QImage picture(8, 6, QImage::Format_ARGB32);
+        picture.fill(qRgba(0, 0, 50 * n, 255));
+        ASSERT_TRUE(picture.save(dir.filePath(QStringLiteral("run%1.png").arg(n))));
+    }
+    std::optional<QString> failure;
+    window.control().LoadOverlay(dir.filePath(QStringLiteral("run1.png")),
+                                 [&failure](const OverlayLoadResult& result) { failure = result.failure; });
+    ASSERT_TRUE(SpinUntil([&] { return failure.has_value(); }, 5000));
+    ASSERT_EQ(*failure, QString());
+
     Click(1048);
     EXPECT_EQ(Control<CColButton>(1048)->colour_index, kColourIndexIdle) << "nothing to wait for: not armed";
     Click(1051);
     EXPECT_EQ(Control<CColButton>(1048)->colour_index, kColourIndexArmed);
+    Click(1051);
+    EXPECT_EQ(Control<CColButton>(1048)->colour_index, kColourIndexIdle) << "One-Shot off: Go has nothing to start";
 }
 
 TEST_F(MainWindow, LogoBugOpensTheSetupWhileSendingAndColoursTheButton)
