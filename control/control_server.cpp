@@ -163,6 +163,7 @@ std::optional<ApiReply> ControlServer::Refusal(const QHttpServerRequest& request
     // was made to point here, gets nothing from a copy that only this machine may reach.
     if (endpoint_.loopback() && !LoopbackName(HostOf(host)))
         return ApiReply::Error(403, QStringLiteral("this API answers to its own address only"));
+    const bool api = !PageFileAt(request.url().path().toUtf8());  // the page itself may be linked to
     if (FromAnotherPage(request, api))
         return ApiReply::Error(403, QStringLiteral("requests from other pages are refused"));
     // The guard judged the head as it came; the request as the server read it is judged again.

@@ -306,6 +306,8 @@ TEST_F(ControlApiTest, AFileLoadedWithoutOnKeepsTheOverlayOnOrOffWhateverItsKind
         EXPECT_EQ(loaded.json()["overlay"].toObject()["on"].toBool(), load.on);
         EXPECT_EQ(qAlpha(PixelAt(Frames(1).front(), kWidth - 1, 0)) != 0, load.on) << "on air as the state says";
     }
+}
+
 // A stopped copy's source still listens: the state says what its receivers hold, and a
 // receiver that connects then gets the clear frame it speaks of.
 TEST_F(ControlApiTest, TheStateSaysWhatTheReceiversOfAStoppedCopyHold)
