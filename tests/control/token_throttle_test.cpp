@@ -71,7 +71,7 @@ TEST_F(TokenThrottleTest, IPv4AddressesAreCountedAloneAndIPv6OnesByTheir64)
         for (int i = 0; i < kMaxWrongTokens; ++i)
             throttle.CountWrong(At(c.guesser));
         EXPECT_TRUE(throttle.Refused(At(c.guesser)));
-        EXPECT_EQ(throttle.Refused(At(c.other)), c.together);
+        EXPECT_EQ(throttle.Refused(At(c.other)) > 0, c.together);
     }
     throttle_.CountWrong(At("2001:db8:1:2::7"));
     EXPECT_EQ(said_, QStringList{QStringLiteral("Control API: a wrong token from 2001:db8:1:2::/64")});
