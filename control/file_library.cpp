@@ -8,7 +8,6 @@
 #include "imagery/image_decoder.h"
 #include "imagery/regular_file.h"
 #include "imagery/visible_pixels.h"
-#include "imagery/thumbnail.h"
 #include "imagery/sequence_texts.h"
 
 #include <QBuffer>
@@ -153,7 +152,7 @@ ApiReply MakeThumbnail(const QString& name, const QString& path, const FileOpene
         if (FirstVisibleFrame(path, memory, open, frame, why))
             picture = frame.decoded_bitmap;
     } else {
-        picture = DecodeThumbnailPicture(path, memory, open);
+        picture = DecodeImageFile(path, memory, open);
         if (picture.isNull())
             why = DescribeLoadFailure(path, memory);
     }

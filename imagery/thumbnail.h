@@ -1,13 +1,7 @@
 #pragma once
 // Where a thumbnail of a picture goes inside a control: pictures at least as wide as 16:9 fill
 // the control's width, all others its height (a picture a little narrower than 16:9 may then
-// overhang the control's sides and is clipped there). And what a file's thumbnail shows.
-
-#include "imagery/memory_gauge.h"
-#include "imagery/regular_file.h"
-
-#include <QImage>
-#include <QString>
+// overhang the control's sides and is clipped there).
 
 #include <cstdint>
 #include <optional>
@@ -25,11 +19,5 @@ struct ThumbnailRect {
 // Nothing when the picture has no height.
 std::optional<ThumbnailRect> PlaceThumbnail(int32_t picture_width, int32_t picture_height,
                                             int32_t control_width, int32_t control_height);
-
-// The picture a file's thumbnail shows, decoded as a load decodes it (DecodeImageFile, with the
-// same checks): a still as it is, an animation's first frame with a pixel that shows (alpha
-// above 0), or its first frame when none shows. Null when the file does not load.
-QImage DecodeThumbnailPicture(const QString& path, const MemoryGauge& memory = AvailableMemoryBytes,
-                              const FileOpener& open = OpenRegularFile);
 
 }  // namespace vantor

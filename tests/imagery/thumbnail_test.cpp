@@ -1,3 +1,4 @@
+#include "imagery/animation_facts.h"
 #include "imagery/thumbnail.h"
 #include "test_images.h"
 
@@ -52,7 +53,10 @@ TEST(ThumbnailPicture, AnAnimationShowsItsFirstFrameThatShows)
         for (const char* colour : c.frames)
             arguments << QStringLiteral("xc:") + QString::fromLatin1(colour);
         ASSERT_TRUE(test::Convert(arguments << QStringLiteral("-loop") << QStringLiteral("0") << path));
-        const QImage thumbnail = DecodeThumbnailPicture(path);
+        RgbaImage frame;
+        QString why;
+        ASSERT_TRUE(FirstVisibleFrame(path, AvailableMemoryBytes, OpenRegularFile, frame, why)) << why.toStdString();
+        const QImage thumbnail = frame.decoded_bitmap;
         ASSERT_EQ(thumbnail.size(), QSize(8, 4));
         for (const QPoint at : {QPoint(0, 0), QPoint(7, 3)}) {
             const QRgb pixel = thumbnail.pixel(at);
