@@ -22,10 +22,10 @@ QString SourceName(int shown_number) { return QStringLiteral("Kelo Vantor %1").a
 
 QString HeadlessProgram() { return QStringLiteral(VANTOR_HEADLESS_PATH); }
 
-quint16 FreeLocalPort()
+quint16 FreeLocalPort(const QHostAddress& address)
 {
     QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
+    probe.listen(address, 0);
     return probe.serverPort();
 }
 

@@ -4,6 +4,7 @@
 // control on standard input), and watched through the lines it prints. Every wait is bounded.
 
 #include <QByteArray>
+#include <QHostAddress>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -12,8 +13,8 @@ namespace vantor::test {
 
 // The path of ndivantor-headless.
 QString HeadlessProgram();
-// A TCP port on 127.0.0.1 that was free a moment ago.
-quint16 FreeLocalPort();
+// A TCP port on `address` (127.0.0.1 unless told) that was free a moment ago.
+quint16 FreeLocalPort(const QHostAddress& address = QHostAddress(QHostAddress::LocalHost));
 
 class CopyProcess {
 public:
