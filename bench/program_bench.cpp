@@ -5,9 +5,10 @@
 // sequence playing; then eight copies at 3840 x 2160 60p at once, each launched while the ones
 // before it send. Each case runs several times; figures are the median with the spread
 // [lowest - highest]. Run it in the release build on an otherwise quiet machine:
-//     build/release/bench/program_bench [runs] [window seconds] [quick]
+//     build/release/bench/program_bench [runs] [window seconds] [quick | still2160]
 // "quick" runs only what a copy's bus costs show in: 1280 x 720 25p with the watermark, and the
-// eight copies.
+// eight copies; "still2160" only the one copy at 3840 x 2160 60p with the watermark, where the
+// cost of an unchanged frame shows.
 
 #include "bench_run.h"
 #include "program_cpu.h"
@@ -181,8 +182,12 @@ int main(int argc, char** argv)
         {{3840, 2160, 60000, 1000, false}, 0.05},
         {{3840, 2160, 60000, 1000, true}, 0.15},
     };
-    const bool quick = argc > 3 && std::string(argv[3]) == "quick";
-    for (const auto& c : quick ? std::span(cases).first(1) : std::span(cases))
+    const std::string only = argc > 3 ? argv[3] : "";
+    if (only == "still2160") {
+        RunOneCopyCase(cases[2].c, cases[2].goal, setup, runs);
+        return 0;
+    }
+    for (const auto& c : only == "quick" ? std::span(cases).first(1) : std::span(cases))
         RunOneCopyCase(c.c, c.goal, setup, runs);
     RunEightCopies(cases[2].c, setup, runs);
     return 0;
