@@ -65,6 +65,11 @@ public:
             return nullptr;
         return &events_[read % kCapacity];
     }
+    // Entries published and not yet handed back; the reader's side.
+    uint32_t Pending() const
+    {
+        return written_.load(std::memory_order_acquire) - read_.load(std::memory_order_relaxed);
+    }
     void Release()
     {
         const uint32_t read = read_.load(std::memory_order_relaxed);

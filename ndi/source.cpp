@@ -108,7 +108,7 @@ bool Source::TryPublish(const NDIlib_video_frame_v2_t& frame, int64_t slot, RowB
     }
     restart_pending_ = resend_whole_ = false;
     mailbox_.Publish();
-    network_.Wake();
+    network_.Deliver();
     return true;
 }
 

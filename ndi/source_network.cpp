@@ -16,7 +16,11 @@
 namespace vantor::ndi {
 namespace {
 
-constexpr int kPollIntervalMs = 100;  // how often stalls are checked while nothing happens
+constexpr int kPollIntervalMs = 100;  // how often stalls are checked while output waits
+// While no output waits, the peers are looked at by the frames' own thread: the network
+// thread's look is then only for a source that no longer sends.
+constexpr int kIdlePollMs = 1000;
+constexpr int64_t kPeerLookIntervalNs = int64_t{kPollIntervalMs} * 1'000'000;
 // How long the listener is left alone after an accept failed for want of descriptors or
 // memory: the connection still waits, and would wake every poll at once.
 constexpr int64_t kListenerRestNs = 250'000'000;
@@ -66,16 +70,70 @@ void SourceNetwork::Wake()
     [[maybe_unused]] const ssize_t written = ::write(wake_.get(), &one, sizeof one);
 }
 
+void SourceNetwork::Deliver()
+{
+    if (!thread_.joinable())
+        return;
+    std::unique_lock lock(mutex_, std::try_to_lock);
+    const bool needs_thread = !lock.owns_lock() || !FrameGoesAtOnce() || SendFrameAtOnce(PacingClock::NowNs());
+    if (lock.owns_lock())
+        lock.unlock();
+    if (needs_thread)
+        Wake();
+}
+
+bool SourceNetwork::FrameGoesAtOnce()
+{
+    if (!header_ || !have_frame_ || mailbox_.Pending() != 1)
+        return false;
+    const FrameEvent& frame = *mailbox_.ReadSlot();
+    if (frame.restart || frame.whole || frame.index >= next_key_index_)
+        return false;
+    return std::none_of(receivers_.begin(), receivers_.end(),
+                        [](const Receiver& r) { return r.needs_key_frame || r.HasOutput(); });
+}
+
+bool SourceNetwork::SendFrameAtOnce(int64_t now_ns)
+{
+    bool needs_thread = false;
+    // Before this frame goes: the last one has had a frame's time to be accepted.
+    if (now_ns >= next_peer_look_ns_) {
+        next_peer_look_ns_ = now_ns + kPeerLookIntervalNs;
+        for (Receiver& r : receivers_) {
+            r.LookAtPeer(now_ns);
+            needs_thread |= r.PeerStillFor(kStallLimitNs, now_ns);
+        }
+    }
+    TakeFrames(now_ns);
+    for (Receiver& r : receivers_) {
+        needs_thread |= !r.WriteSome(now_ns) || r.HasOutput();
+        CountSentBytes(r);
+    }
+    return needs_thread;
+}
+
+int SourceNetwork::BuildPollSet()
+{
+    const bool listener_resting = PacingClock::NowNs() < listener_rest_until_ns_;
+    bool output_waits = false;
+    poll_set_.clear();
+    poll_set_.push_back({wake_.get(), POLLIN, 0});
+    poll_set_.push_back({listener_resting ? -1 : listener_.fd(), POLLIN, 0});  // -1: left out
+    for (const Receiver& r : receivers_) {
+        poll_set_.push_back({r.fd(), short(POLLIN | (r.HasOutput() ? POLLOUT : 0)), 0});
+        output_waits |= r.HasOutput();
+    }
+    return output_waits || listener_resting ? kPollIntervalMs : kIdlePollMs;
+}
+
 void SourceNetwork::Run()
 {
+    std::unique_lock lock(mutex_);
     while (!stopping_) {
-        const bool listener_resting = PacingClock::NowNs() < listener_rest_until_ns_;
-        poll_set_.clear();
-        poll_set_.push_back({wake_.get(), POLLIN, 0});
-        poll_set_.push_back({listener_resting ? -1 : listener_.fd(), POLLIN, 0});  // -1: left out
-        for (const Receiver& r : receivers_)
-            poll_set_.push_back({r.fd(), short(POLLIN | (r.HasOutput() ? POLLOUT : 0)), 0});
-        ::poll(poll_set_.data(), poll_set_.size(), kPollIntervalMs);
+        const int timeout_ms = BuildPollSet();
+        lock.unlock();
+        ::poll(poll_set_.data(), poll_set_.size(), timeout_ms);
+        lock.lock();
         if (stopping_)
             return;
         uint64_t wakes = 0;
@@ -99,6 +157,8 @@ void SourceNetwork::AcceptReceivers(int64_t now_ns)
             return;
         }
         if (receivers_.size() == kMaxReceivers) {
+            for (Receiver& r : receivers_)
+                r.LookAtPeer(now_ns);  // the frames' thread looks only now and then
             const auto making_way = MakingWay(connection.peer, now_ns);
             CountSentBytes(*making_way);
             receivers_.erase(making_way);

@@ -4,6 +4,12 @@
 // every receiver, makes key frames for receivers that join or fall behind, and drops receivers
 // that fail, vanish or stay stalled. The caller never waits on any of it.
 //
+// The ordinary frame does not go through the thread: when the thread is asleep, no key frame is
+// due and every receiver has written all it had, the caller's own thread, which keeps the
+// frames' time, takes the frame, sends it to each receiver without blocking and looks at the
+// peers now and then. What a socket does not take at once, and everything else, is left to the
+// thread, which then sleeps until a connection, a read, a backlog or a stalled peer needs it.
+//
 // Places: up to kMaxReceivers connections are served. When all are taken, a new connection
 // still gets the stream at once. A connection whose peer has accepted none of the bytes waiting
 // for it for kPeerStillLimitNs is stalled and gives its place up first (the one stalled longest),
@@ -46,6 +52,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <span>
 #include <thread>
 #include <vector>
@@ -89,11 +96,23 @@ public:
     // Bytes written to receivers so far; any thread.
     uint64_t bytes_sent() const { return bytes_sent_.load(std::memory_order_relaxed); }
 
-    // Tells the thread that frames wait in the mailbox. Called by the sender's caller.
-    void Wake();
+    // Frames wait in the mailbox: sent from the calling thread when they can be at once, else
+    // handed to the network thread. Called by the sender's caller.
+    void Deliver();
 
 private:
+    void Wake();
     void Run();
+    // How long the thread may sleep: briefly while output waits or the listener rests (stalls
+    // are judged, the listener comes back), long otherwise.
+    int BuildPollSet();
+    // Whether the one frame waiting can go from the caller's thread: the stream runs, it is no
+    // restart, no whole picture, no key frame's turn, and no receiver has output or awaits a key
+    // frame.
+    bool FrameGoesAtOnce();
+    // The caller's thread sends the frame; true when the network thread must look at what is
+    // left (a backlog, a failed connection, a stalled peer).
+    bool SendFrameAtOnce(int64_t now_ns);
     void AcceptReceivers(int64_t now_ns);
     // The receiver that gives its place up to a new one from `newcomer`.
     std::vector<Receiver>::iterator MakingWay(const PeerAddress& newcomer, int64_t now_ns);
@@ -122,10 +141,14 @@ private:
     UniqueFd wake_;                       // eventfd: written by the caller, read by the thread
     std::atomic<bool> stopping_{false};  // written by the destroying thread, read by the thread
     std::atomic<int32_t> receiver_count_{0};  // written by the thread after each pass
-    std::atomic<uint64_t> bytes_sent_{0};     // written by the thread alone
+    std::atomic<uint64_t> bytes_sent_{0};     // written under mutex_
 
-    // The rest belongs to the network thread alone.
+    // The rest is held under mutex_: by the network thread while it works, by the caller's
+    // thread while it sends a frame at once (never waited for: when the thread has it, the
+    // frame is handed over instead).
+    std::mutex mutex_;
     std::vector<Receiver> receivers_;
+    int64_t next_peer_look_ns_ = 0;       // when the caller's thread looks at the peers next
     std::vector<pollfd> poll_set_;
     int64_t listener_rest_until_ns_ = 0;  // the listener is not polled before then
     PacketPool pool_;

@@ -71,6 +71,65 @@ TEST(SenderConnections, AReceiverThatFallsBehindSkipsAheadToAKeyFrameAndStillDec
     EXPECT_GT(skipped, 0) << "the receiver never fell behind";
 }
 
+// The frames' own thread writes to receivers whose sockets take everything; what a full socket
+// leaves is finished by the network thread. A receiver that reads in small sips keeps its socket
+// full: the frames that went out partly must arrive whole and in order, and the receiver that
+// reads at once must miss nothing while the other is handed over again and again.
+TEST(SenderConnections, WhatAFullSocketLeavesOfAFrameArrivesWholeAndNoOtherReceiverWaits)
+{
+    SourceHandle source = MakeSource("Kelo Vantor 1");
+    ASSERT_TRUE(source);
+    const ndi::UniqueFd sipping = ConnectTo(PortOf(source));
+    ASSERT_TRUE(sipping.valid());
+    const int small = 16384;
+    ::setsockopt(sipping.get(), SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+    FrameSender sending(source.get(), kNoiseW, kNoiseH, 30000, 1200, DrawNoise);
+    std::string sipped;
+    std::thread sipper([&] {
+        for (int sip = 0; sip < 150; ++sip) {
+            ReadFor(sipping.get(), 10, sipped);
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    });
+    const auto decoded = ReceiveFrames(PortOf(source), 50, kNoiseW, kNoiseH);
+    sipper.join();
+    EXPECT_EQ(decoded.size(), 50u);
+    EXPECT_TRUE(AreConsecutiveSentFrames(decoded, kNoiseW, kNoiseH, DrawNoise));
+    const auto sipped_frames = DecodeRecording(sipped, kNoiseW, kNoiseH);
+    ASSERT_GT(sipped_frames.size(), 5u);
+    EXPECT_TRUE(AreSentFramesInOrder(sipped_frames, kNoiseW, kNoiseH, DrawNoise));
+}
+
+// Receivers joining one after another while small changes go out from the frames' own thread:
+// each gets the stream's header, then the filler, then a key frame, and from it every frame.
+TEST(SenderConnections, ANewcomerBetweenTwoFramesGetsItsHeaderFillerAndKeyFrameInOrder)
+{
+    constexpr int32_t kW = 96, kH = 54;
+    SourceHandle source = MakeSource("Kelo Vantor 1");
+    ASSERT_TRUE(source);
+    const ndi::UniqueFd watching = ConnectTo(PortOf(source));
+    FrameSender sending(source.get(), kW, kH, 60000, 1200, DrawMovingBox);
+    std::string watched;
+    for (int join = 0; join < 4; ++join) {
+        SCOPED_TRACE("newcomer " + std::to_string(join));
+        ReadFor(watching.get(), 37 + 13 * join, watched);  // joins at different points of a frame
+        const ndi::UniqueFd newcomer = ConnectTo(PortOf(source));
+        ASSERT_TRUE(newcomer.valid());
+        std::string seen;
+        ReadFor(newcomer.get(), 600, seen);
+        ASSERT_EQ(seen.rfind("\x1A\x45\xDF\xA3", 0), 0u) << "the stream's header comes first";
+        const size_t filler = seen.find(std::string("\xEC\x01\x00\x00\x00\x00\x0F\xFF\xF7", 9));  // 1 MiB of Void
+        const size_t first_cluster = seen.find("\x1F\x43\xB6\x75");
+        ASSERT_NE(filler, std::string::npos);
+        EXPECT_LT(filler, first_cluster);
+        const auto decoded = DecodeRecording(seen, kW, kH);
+        ASSERT_GT(decoded.size(), 20u);
+        EXPECT_TRUE(AreConsecutiveSentFrames(decoded, kW, kH, DrawMovingBox));
+    }
+    ReadFor(watching.get(), 300, watched);
+    EXPECT_TRUE(AreConsecutiveSentFrames(DecodeRecording(watched, kW, kH), kW, kH, DrawMovingBox));
+}
+
 TEST(SenderConnections, AReceiverThatStaysStalledIsDropped)
 {
     SourceHandle source = MakeSource("Kelo Vantor 1");
