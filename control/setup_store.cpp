@@ -9,9 +9,10 @@
 namespace vantor {
 namespace {
 
-// Every path that changes a copy (the window, the options, the API, a sequence load) is covered
-// by looking at the setup a few times a second, without each having to say so.
-constexpr int kCheckInterval_ms = 300;
+// A change made through the copy's control is saved at once; any other path that changes a copy
+// is covered by looking at the setup once a second, without each having to say so. No more
+// often: on a copy that only sends, this look is most of what wakes the window's thread.
+constexpr int kCheckInterval_ms = 1000;
 
 }  // namespace
 
@@ -23,6 +24,10 @@ SetupStore::SetupStore(CopyControl& control, const FrameList& frames, std::funct
 {
     check_timer_.setInterval(kCheckInterval_ms);
     connect(&check_timer_, &QTimer::timeout, this, &SetupStore::SaveIfChanged);
+    connect(&control_, &CopyControl::changed, this, [this] {
+        if (check_timer_.isActive())
+            SaveIfChanged();
+    });
 }
 
 // The last change of a run that ends in order is kept too.
