@@ -167,6 +167,25 @@ double CpuSecondsOf(pid_t pid)
     return any ? double(run_ns) * 1e-9 : -1;
 }
 
+int64_t ContextSwitchesOf(pid_t pid)
+{
+    std::error_code error;
+    const std::filesystem::path tasks = "/proc/" + std::to_string(pid) + "/task";
+    int64_t switches = 0;
+    bool any = false;
+    for (const auto& task : std::filesystem::directory_iterator(tasks, error)) {
+        std::ifstream status(task.path() / "status");
+        for (std::string key; status >> key;) {
+            int64_t count = 0;
+            if ((key == "voluntary_ctxt_switches:" || key == "nonvoluntary_ctxt_switches:") && status >> count) {
+                switches += count;
+                any = true;
+            }
+        }
+    }
+    return any ? switches : -1;
+}
+
 int64_t ResidentBytesOf(pid_t pid)
 {
     std::ifstream status("/proc/" + std::to_string(pid) + "/status");

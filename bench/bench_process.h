@@ -60,6 +60,9 @@ double ThreadCpuSeconds();
 // /proc/<pid>/task/*/schedstat: utime and stime in /proc/<pid>/stat count 10 ms ticks, too
 // coarse for a process that uses a few ms a second); -1 when it is gone.
 double CpuSecondsOf(pid_t pid);
+// Its context switches so far, voluntary and not, summed over its threads (those that ended
+// are not counted); -1 when it is gone.
+int64_t ContextSwitchesOf(pid_t pid);
 // Its resident memory in bytes (VmRSS), -1 when it is gone.
 int64_t ResidentBytesOf(pid_t pid);
 // Nanoseconds on the monotonic clock.

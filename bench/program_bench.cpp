@@ -5,10 +5,10 @@
 // sequence playing; then eight copies at 3840 x 2160 60p at once, each launched while the ones
 // before it send. Each case runs several times; figures are the median with the spread
 // [lowest - highest]. Run it in the release build on an otherwise quiet machine:
-//     build/release/bench/program_bench [runs] [window seconds] [quick | still2160]
+//     build/release/bench/program_bench [runs] [window seconds] [quick | still720 | still2160]
 // "quick" runs only what a copy's bus costs show in: 1280 x 720 25p with the watermark, and the
-// eight copies; "still2160" only the one copy at 3840 x 2160 60p with the watermark, where the
-// cost of an unchanged frame shows.
+// eight copies; "still720" and "still2160" only the one copy with the watermark at 1280 x 720
+// 25p or 3840 x 2160 60p, where an unchanged frame's cost shows.
 
 #include "bench_run.h"
 #include "program_cpu.h"
@@ -35,9 +35,9 @@ double Mb(int64_t bytes) { return double(bytes) / (1024.0 * 1024.0); }
 
 void PrintReceived(const char* who, const ProcessFigures& f)
 {
-    std::printf("    %-7s %8.3f ms/frame %7.2f fps %4lld missing  p99 late %6.2f ms  RSS %6.1f MB\n", who,
-                f.cpu_ms_per_frame, f.received.frames_per_s, (long long)f.received.missing, f.received.p99_late_ms,
-                Mb(f.resident_bytes));
+    std::printf("    %-7s %8.3f ms/frame %5.2f switches/frame %7.2f fps %4lld missing  p99 late %6.2f ms  RSS %6.1f MB\n",
+                who, f.cpu_ms_per_frame, f.switches_per_frame, f.received.frames_per_s, (long long)f.received.missing,
+                f.received.p99_late_ms, Mb(f.resident_bytes));
 }
 
 std::string Verdict(const Spread& ratio, double goal)
@@ -57,7 +57,7 @@ double WithBusMsPerFrame(const CopiesFigures& f)
 void RunOneCopyCase(const ProgramCase& c, double goal, const ProgramSetup& setup, int runs)
 {
     std::printf("%s\n", Label(c).c_str());
-    std::vector<double> on_bus, alone, ffmpeg, ratios, ratios_alone;
+    std::vector<double> on_bus, alone, ffmpeg, ratios, ratios_alone, own_ms, own_switches;
     for (int run = 1; run <= runs; ++run) {
         const CopiesFigures bus_copy = MeasureCopies(c, 1, true, setup);
         const CopiesFigures lone_copy = MeasureCopies(c, 1, false, setup);
@@ -70,6 +70,8 @@ void RunOneCopyCase(const ProgramCase& c, double goal, const ProgramSetup& setup
         const ProcessFigures& ours_alone = lone_copy.copies.front();
         on_bus.push_back(WithBusMsPerFrame(bus_copy));
         alone.push_back(ours_alone.cpu_ms_per_frame);
+        own_ms.push_back(ours.cpu_ms_per_frame);
+        own_switches.push_back(ours.switches_per_frame);
         ffmpeg.push_back(job.cpu_ms_per_frame);
         ratios.push_back(on_bus.back() / job.cpu_ms_per_frame);
         ratios_alone.push_back(alone.back() / job.cpu_ms_per_frame);
@@ -88,6 +90,8 @@ void RunOneCopyCase(const ProgramCase& c, double goal, const ProgramSetup& setup
     std::printf("  ms/frame: ours with its bus daemon %s, without a bus %s, ffmpeg %s\n",
                 Text(SpreadOf(on_bus), "%.3f").c_str(), Text(SpreadOf(alone), "%.3f").c_str(),
                 Text(SpreadOf(ffmpeg), "%.2f").c_str());
+    std::printf("  the copy's own, on its bus: %s ms/frame, %s context switches/frame\n",
+                Text(SpreadOf(own_ms), "%.3f").c_str(), Text(SpreadOf(own_switches), "%.2f").c_str());
     std::printf("  ratio: %s with the bus daemon, without a bus %s", Text(ratio, "%.4f").c_str(),
                 Text(ratio_alone, "%.4f").c_str());
     if (goal > 0)
@@ -183,8 +187,9 @@ int main(int argc, char** argv)
         {{3840, 2160, 60000, 1000, true}, 0.15},
     };
     const std::string only = argc > 3 ? argv[3] : "";
-    if (only == "still2160") {
-        RunOneCopyCase(cases[2].c, cases[2].goal, setup, runs);
+    if (only == "still720" || only == "still2160") {
+        const auto& c = cases[only == "still720" ? 0 : 2];
+        RunOneCopyCase(c.c, c.goal, setup, runs);
         return 0;
     }
     for (const auto& c : only == "quick" ? std::span(cases).first(1) : std::span(cases))

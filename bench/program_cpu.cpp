@@ -56,15 +56,26 @@ std::string Title(int number)
     return "Kelo Vantor for NDI\u00AE - No " + std::to_string(number);
 }
 
-ProcessFigures Figures(pid_t pid, double cpu_before_s, const StreamWatch& watch, const ProgramCase& c,
-                       int64_t from_ns, int64_t to_ns)
+// A process's CPU and context switches at the window's start.
+struct Usage {
+    double cpu_s;
+    int64_t switches;
+};
+
+Usage UsageOf(pid_t pid) { return {CpuSecondsOf(pid), ContextSwitchesOf(pid)}; }
+
+ProcessFigures Figures(pid_t pid, Usage before, const StreamWatch& watch, const ProgramCase& c, int64_t from_ns,
+                       int64_t to_ns)
 {
     ProcessFigures f;
-    f.cpu_s = CpuSecondsOf(pid) - cpu_before_s;
+    f.cpu_s = CpuSecondsOf(pid) - before.cpu_s;
+    const int64_t switches = ContextSwitchesOf(pid) - before.switches;
     f.resident_bytes = ResidentBytesOf(pid);
     f.received = watch.Figures(from_ns, to_ns, c.rate_N, c.rate_D);
-    if (f.received.frames > 0)
+    if (f.received.frames > 0) {
         f.cpu_ms_per_frame = f.cpu_s * 1000 / double(f.received.frames);
+        f.switches_per_frame = double(switches) / double(f.received.frames);
+    }
     return f;
 }
 
@@ -74,9 +85,9 @@ CopiesFigures MeasureWindow(const std::vector<pid_t>& pids, const std::vector<st
                             const ProgramCase& c, const ProgramSetup& setup, pid_t bus_daemon)
 {
     PumpUntil(watches, NowNs() + int64_t{kSettle_ms} * 1'000'000);
-    std::vector<double> before;
+    std::vector<Usage> before;
     for (pid_t pid : pids)
-        before.push_back(CpuSecondsOf(pid));
+        before.push_back(UsageOf(pid));
     const double bus_before_s = bus_daemon > 0 ? CpuSecondsOf(bus_daemon) : 0;
     const int64_t from_ns = NowNs();
     const int64_t to_ns = from_ns + int64_t{setup.window_s} * 1'000'000'000;

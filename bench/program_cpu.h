@@ -29,6 +29,7 @@ struct ProgramSetup {
 struct ProcessFigures {
     double cpu_s = -1;           // over the window
     double cpu_ms_per_frame = -1;  // per frame the receiver got in the window
+    double switches_per_frame = -1;  // context switches of its threads, per frame likewise
     int64_t resident_bytes = -1;
     ReceiverFigures received;
 };
