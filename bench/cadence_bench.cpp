@@ -2,14 +2,17 @@
 // with the house watermark, sending to one real ffmpeg receiver, alone and beside a niced
 // two-thread x264 encode (a mixer or encoder on the same machine), with the real-time
 // scheduling the copy asks for and with it refused (CAP_SYS_NICE dropped, so SCHED_FIFO is
-// refused as RLIMIT_RTPRIO is 0, and no RealtimeKit on this machine's bus). Figures: the
+// refused as RLIMIT_RTPRIO is 0, and no RealtimeKit on this machine's bus). The receiver runs at
+// real-time priority, as a studio's may, so that its own turns do not count. Figures: the
 // receiver's p99 lateness of arrival, frames missing, frames per second; the median with the
 // spread over the runs. Run it in the release build as root:
-//     build/release/bench/cadence_bench [runs] [window seconds]
+//     build/release/bench/cadence_bench [runs] [window seconds] [soak]
+// "soak" runs only the real-time copy alone: with a window of 1200 s, the twenty-minute soak.
 
 #include "bench_run.h"
 #include "program_cpu.h"
 
+#include <sched.h>
 #include <sys/stat.h>
 
 #include <cstdio>
@@ -44,7 +47,7 @@ std::string WithoutRealtime(const std::string& folder, const std::string& headle
 
 void RunCase(const char* label, const ProgramSetup& setup, bool loaded, int runs)
 {
-    std::vector<double> p99s, fps, missing;
+    std::vector<double> p99s, fps, missing, drift_ppm, resident_mb;
     for (int run = 0; run < runs; ++run) {
         std::optional<BenchProcess> encode;
         if (loaded)
@@ -58,9 +61,13 @@ void RunCase(const char* label, const ProgramSetup& setup, bool loaded, int runs
         p99s.push_back(r.p99_late_ms);
         fps.push_back(r.frames_per_s);
         missing.push_back(double(r.missing));
+        drift_ppm.push_back(r.drift_ppm);
+        resident_mb.push_back(double(f.copies.front().resident_bytes) / (1024.0 * 1024.0));
     }
     std::printf("  %-40s p99 late %s ms  %s fps  %s missing\n", label, Text(SpreadOf(p99s), "%.2f").c_str(),
                 Text(SpreadOf(fps), "%.2f").c_str(), Text(SpreadOf(missing), "%.0f").c_str());
+    std::printf("  %-40s drift %s ppm  RSS at the end %s MB\n", "", Text(SpreadOf(drift_ppm), "%.1f").c_str(),
+                Text(SpreadOf(resident_mb), "%.1f").c_str());
 }
 
 }  // namespace
@@ -69,11 +76,21 @@ int main(int argc, char** argv)
 {
     const BenchRun run = ReadCommandLine(argc, argv);
     RunFolder folder("cadence_bench");
-    ProgramSetup realtime{.headless = VANTOR_HEADLESS_PATH, .window_s = run.window_s};
+    // The receivers, and this thread that times their frames, at real-time priority; what this
+    // process starts is not.
+    const sched_param priority{.sched_priority = 20};
+    if (sched_setscheduler(0, SCHED_FIFO | SCHED_RESET_ON_FORK, &priority) != 0)
+        std::printf("(this process could not take real-time priority: arrivals are timed at normal priority)\n");
+    ProgramSetup realtime;
+    realtime.headless = VANTOR_HEADLESS_PATH;
+    realtime.window_s = run.window_s;
+    realtime.realtime_receivers = true;
     ProgramSetup normal = realtime;
     normal.headless = WithoutRealtime(folder.path(), VANTOR_HEADLESS_PATH);
     std::printf("Cadence: 1920 x 1080 60p to one ffmpeg receiver, %d runs of %d s each\n", run.runs, run.window_s);
     RunCase("real-time, alone", realtime, false, run.runs);
+    if (argc > 3 && std::string(argv[3]) == "soak")
+        return 0;  // one long window of the copy as a station runs it
     RunCase("real-time, beside a niced x264 encode", realtime, true, run.runs);
     RunCase("normal, alone", normal, false, run.runs);
     RunCase("normal, beside a niced x264 encode", normal, true, run.runs);

@@ -132,10 +132,10 @@ ProgramCopy::ProgramCopy(const ProgramCase& c, const ProgramSetup& setup, const 
 }
 
 // One that finds nothing ends at once and is started again.
-std::unique_ptr<StreamWatch> ConnectedWatch(uint16_t port)
+std::unique_ptr<StreamWatch> ConnectedWatch(uint16_t port, bool realtime)
 {
     for (int waited_ms = 0; waited_ms < kStartBound_ms; waited_ms += 500) {
-        auto watch = std::make_unique<StreamWatch>(port);
+        auto watch = std::make_unique<StreamWatch>(port, realtime);
         SleepMs(500);
         if (watch->Pump())
             return watch;
@@ -189,7 +189,7 @@ CopiesFigures MeasureCopies(const ProgramCase& c, int copies, bool on_bus, const
         if (!port)
             return {};
         pids.push_back(copy->process.pid());
-        watches.push_back(ConnectedWatch(*port));
+        watches.push_back(ConnectedWatch(*port, setup.realtime_receivers));
         if (!watches.back())
             return {};
     }

@@ -24,6 +24,7 @@ struct ProgramSetup {
     std::string sequence_first;  // the first of the four numbered pictures (PNG), for the copy
     std::string sequence_raw;    // the same four as raw BGRA, for the ffmpeg job
     int window_s = 10;
+    bool realtime_receivers = false;  // see StreamWatch
 };
 
 struct ProcessFigures {
@@ -51,7 +52,7 @@ struct ProgramCopy {
 };
 
 // A receiver on the port, once something listens there; null when nothing came up.
-std::unique_ptr<StreamWatch> ConnectedWatch(uint16_t port);
+std::unique_ptr<StreamWatch> ConnectedWatch(uint16_t port, bool realtime = false);
 
 // Makes the four pictures of the sequence in `folder` and names them in `setup`.
 bool MakeSequencePictures(const std::string& folder, ProgramSetup& setup);

@@ -7,14 +7,27 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <span>
 #include <string>
+#include <vector>
 
 namespace vantor::bench {
 
-StreamWatch::StreamWatch(uint16_t port)
-    : receiver_({"ffmpeg", "-nostdin", "-v", "error", "-i", "tcp://127.0.0.1:" + std::to_string(port), "-c",
-                 "copy", "-f", "framecrc", "-flush_packets", "1", "pipe:1"},
-                {.pipe_output = true, .environment = {}}),
+namespace {
+
+std::vector<std::string> ReceiverCommand(uint16_t port, bool realtime)
+{
+    std::vector<std::string> command{"ffmpeg", "-nostdin", "-v", "error", "-i", "tcp://127.0.0.1:" + std::to_string(port),
+                                     "-c", "copy", "-f", "framecrc", "-flush_packets", "1", "pipe:1"};
+    if (realtime)
+        command.insert(command.begin(), {"chrt", "-f", "20"});
+    return command;
+}
+
+}  // namespace
+
+StreamWatch::StreamWatch(uint16_t port, bool realtime)
+    : receiver_(ReceiverCommand(port, realtime), {.pipe_output = true, .environment = {}}),
       lines_(receiver_.output_fd())
 {
     arrivals_.reserve(1 << 16);
@@ -37,6 +50,21 @@ bool StreamWatch::Pump()
     return open_;
 }
 
+// How much later the last frames arrive after their slots than the first did, per span of the
+// stream: medians of a hundred at each end, so that one late arrival does not count.
+double DriftPpm(std::span<const int64_t> offsets_ns, double span_ns)
+{
+    const size_t n = std::min<size_t>(100, offsets_ns.size() / 2);
+    if (n == 0 || span_ns <= 0)
+        return 0;
+    const auto median = [n](std::span<const int64_t> part) {
+        std::vector<int64_t> sorted(part.begin(), part.end());
+        std::nth_element(sorted.begin(), sorted.begin() + std::ptrdiff_t(n / 2), sorted.end());
+        return double(sorted[n / 2]);
+    };
+    return (median(offsets_ns.last(n)) - median(offsets_ns.first(n))) / span_ns * 1e6;
+}
+
 ReceiverFigures StreamWatch::Figures(int64_t from_ns, int64_t to_ns, int32_t rate_N, int32_t rate_D) const
 {
     std::vector<int64_t> slots, offsets_ns;
@@ -55,6 +83,7 @@ ReceiverFigures StreamWatch::Figures(int64_t from_ns, int64_t to_ns, int32_t rat
     if (slots.empty())
         return figures;
     figures.missing = slots.back() - slots.front() + 1 - int64_t(slots.size());
+    figures.drift_ppm = DriftPpm(offsets_ns, double(slots.back() - slots.front()) * period_ns);
     const int64_t earliest = *std::min_element(offsets_ns.begin(), offsets_ns.end());
     for (int64_t& offset : offsets_ns)
         offset -= earliest;

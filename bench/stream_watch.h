@@ -17,11 +17,14 @@ struct ReceiverFigures {
     double frames_per_s = 0;     // as the receiver sees them
     int64_t missing = 0;         // frame slots skipped between the first and the last
     double p99_late_ms = 0;      // arrival after the frame's slot, beyond the earliest arrival
+    double drift_ppm = 0;        // the stream's clock against this machine's, over the window
 };
 
 class StreamWatch {
 public:
-    explicit StreamWatch(uint16_t port);
+    // A real-time receiver runs at SCHED_FIFO, as a studio's receiver may: its arrivals then
+    // show the sender's punctuality rather than its own turns on a busy machine.
+    StreamWatch(uint16_t port, bool realtime);
 
     // Takes the lines that have arrived; false once the receiver has ended.
     bool Pump();

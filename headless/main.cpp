@@ -22,6 +22,7 @@
 #include <QCoreApplication>
 
 #include <cstdio>
+#include <utility>
 
 using namespace vantor;
 
@@ -90,6 +91,12 @@ int main(int argc, char** argv)
     QObject::connect(&engine, &Engine::sendingChanged, &app,
                      [](bool running) { Say(running ? QStringLiteral("Sending") : QStringLiteral("Stopped")); });
     QObject::connect(&engine, &Engine::finished, &app, &QCoreApplication::quit);
+    // A logo loaded and switched on (or off) is said once, when it is so, for whoever waits on it.
+    QObject::connect(&control, &CopyControl::changed, &app, [&control, said_on = false]() mutable {
+        const bool on = control.Current().on.value_or(false) && !control.overlay_loading();
+        if (std::exchange(said_on, on) != on)
+            Say(on ? QStringLiteral("Overlay on") : QStringLiteral("Overlay off"));
+    });
 
     TerminationSignals termination;
     QObject::connect(&termination, &TerminationSignals::terminationRequested, &app,

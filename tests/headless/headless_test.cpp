@@ -91,6 +91,7 @@ TEST(HeadlessControl, ARunLoadedThroughTheApiPlaysInOrderInPlaceOfTheWatermark)
     };
     ASSERT_EQ(load(QStringLiteral("missing.png")), 400);
     ASSERT_EQ(load(QStringLiteral("logo1.png")), 200);
+    EXPECT_TRUE(copy.WaitForCount(QStringLiteral("Overlay on"), 1, 10000)) << "the copy says when the logo is on";
     const auto port = test::SourcePortOf(copy.pid());
     ASSERT_TRUE(port.has_value());
 
