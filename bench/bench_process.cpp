@@ -12,6 +12,8 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <optional>
 
 extern char** environ;
 
@@ -150,40 +152,48 @@ double ThreadCpuSeconds()
     return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
 }
 
-double CpuSecondsOf(pid_t pid)
+namespace {
+
+// The sum over a process's threads of what `count` reads from one thread's folder in /proc;
+// -1 when no thread gave a figure (the process is gone).
+int64_t SumOverThreads(pid_t pid, const std::function<std::optional<int64_t>(const std::filesystem::path&)>& count)
 {
     std::error_code error;
-    const std::filesystem::path tasks = "/proc/" + std::to_string(pid) + "/task";
-    int64_t run_ns = 0;
+    int64_t sum = 0;
     bool any = false;
-    for (const auto& task : std::filesystem::directory_iterator(tasks, error)) {
-        std::ifstream schedstat(task.path() / "schedstat");
-        int64_t ns = 0;
-        if (schedstat >> ns) {
-            run_ns += ns;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/task", error)) {
+        if (const auto figure = count(task.path())) {
+            sum += *figure;
             any = true;
         }
     }
-    return any ? double(run_ns) * 1e-9 : -1;
+    return any ? sum : -1;
+}
+
+}  // namespace
+
+double CpuSecondsOf(pid_t pid)
+{
+    const int64_t run_ns = SumOverThreads(pid, [](const std::filesystem::path& task) -> std::optional<int64_t> {
+        std::ifstream schedstat(task / "schedstat");
+        int64_t ns = 0;
+        return schedstat >> ns ? std::optional(ns) : std::nullopt;
+    });
+    return run_ns < 0 ? -1 : double(run_ns) * 1e-9;
 }
 
 int64_t ContextSwitchesOf(pid_t pid)
 {
-    std::error_code error;
-    const std::filesystem::path tasks = "/proc/" + std::to_string(pid) + "/task";
-    int64_t switches = 0;
-    bool any = false;
-    for (const auto& task : std::filesystem::directory_iterator(tasks, error)) {
-        std::ifstream status(task.path() / "status");
+    return SumOverThreads(pid, [](const std::filesystem::path& task) -> std::optional<int64_t> {
+        std::ifstream status(task / "status");
+        std::optional<int64_t> switches;
         for (std::string key; status >> key;) {
             int64_t count = 0;
-            if ((key == "voluntary_ctxt_switches:" || key == "nonvoluntary_ctxt_switches:") && status >> count) {
-                switches += count;
-                any = true;
-            }
+            if ((key == "voluntary_ctxt_switches:" || key == "nonvoluntary_ctxt_switches:") && status >> count)
+                switches = switches.value_or(0) + count;
         }
-    }
-    return any ? switches : -1;
+        return switches;
+    });
 }
 
 int64_t ResidentBytesOf(pid_t pid)
