@@ -27,6 +27,7 @@ FrameChain DetachAfterFirst(FrameList& frames)
 void ReplaceFirstPicture(FrameList& frames, RgbaImage& picture)
 {
     std::swap(frames.first.image, picture);
+    std::swap(frames.leaving, picture);
     ++frames.picture_changes;
 }
 
