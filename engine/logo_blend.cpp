@@ -19,6 +19,7 @@ namespace {
 
 constexpr size_t kLanes = 8;
 using U32x8 = uint32_t __attribute__((vector_size(kLanes * 4)));
+using I32x8 = int32_t __attribute__((vector_size(kLanes * 4)));
 using F32x8 = float __attribute__((vector_size(kLanes * 4)));
 
 VANTOR_INLINE U32x8 Load(const uint8_t* p)
@@ -36,10 +37,13 @@ VANTOR_INLINE U32x8 ScaleAlphas(U32x8 px, uint32_t weight)
     return (px & 0x00FFFFFFu) | (((t + (t >> 8)) >> 8) << 24);
 }
 
-VANTOR_INLINE F32x8 Channel(U32x8 px, int shift) { return __builtin_convertvector((px >> shift) & 0xFFu, F32x8); }
+// Conversions go through signed lanes, which the instruction sets convert directly; every value
+// is a byte or a product of two.
+VANTOR_INLINE F32x8 Float(U32x8 v) { return __builtin_convertvector(I32x8(v), F32x8); }
+VANTOR_INLINE F32x8 Channel(U32x8 px, int shift) { return Float((px >> shift) & 0xFFu); }
 
 // Rounded to nearest: every value is a non-negative mean of bytes.
-VANTOR_INLINE U32x8 Byte(F32x8 v) { return __builtin_convertvector(v + 0.5f, U32x8); }
+VANTOR_INLINE U32x8 Byte(F32x8 v) { return U32x8(__builtin_convertvector(v + 0.5f, I32x8)); }
 
 VANTOR_INLINE U32x8 Mix(U32x8 src, U32x8 dst, uint32_t weight)
 {
@@ -48,8 +52,8 @@ VANTOR_INLINE U32x8 Mix(U32x8 src, U32x8 dst, uint32_t weight)
     U32x8 sum = src_alpha + dst_alpha;
     const U32x8 full = U32x8{} + 255u;
     sum = sum > full ? full : sum;  // complementary weights round to one more at most
-    const F32x8 sa = __builtin_convertvector(src_alpha, F32x8);
-    const F32x8 da = __builtin_convertvector(dst_alpha, F32x8);
+    const F32x8 sa = Float(src_alpha);
+    const F32x8 da = Float(dst_alpha);
     const F32x8 one = F32x8{} + 1.0f;
     const F32x8 total = sa + da;
     const F32x8 divisor = total > F32x8{} ? total : one;  // a clear pair stays clear
