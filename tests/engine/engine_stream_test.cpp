@@ -379,23 +379,29 @@ std::vector<Bgra> FromTheChange(const std::vector<Bgra>& pixels)
     return {changed, pixels.end()};
 }
 
-TEST_F(EngineStream, AOneSecondFadeInRisesOverTwentyFiveFramesToTheOpacityAndStays)
+TEST_F(EngineStream, AOneSecondFadeMovesOverTwentyFiveFramesToTheOpacityOrToAClearFrameAndStays)
 {
     overlay.opacity_percent = 70;
     overlay.fade_ms = 1000;
     ConfirmSolidLogo(200, 40, 120);
     overlay.overlay_on = 0;
     StartAt640x360();
-    const auto pixels = LogoPixelAcrossAChange(SourcePort(), [&] { overlay.overlay_on = 1; });
-    ASSERT_EQ(pixels.size(), 75u);
-    EXPECT_EQ(pixels[0].a, 0);
-    const std::vector<Bgra> fade = FromTheChange(pixels);
-    ASSERT_GE(fade.size(), 30u) << "the fade began too late to be seen whole";
-    for (size_t i = 0; i < fade.size(); ++i) {
-        const int frame = int(std::min<size_t>(i + 1, 25));
-        EXPECT_EQ(fade[i].a, std::lround(255 * 0.7 * frame / 25)) << "frame " << i + 1 << " of the fade";
-        EXPECT_TRUE(fade[i].r == 200 && fade[i].g == 40 && fade[i].b == 120) << "frame " << i + 1;
+    const uint16_t port = SourcePort();
+    for (const bool on : {true, false}) {
+        SCOPED_TRACE(on ? "on" : "off");
+        const auto pixels = LogoPixelAcrossAChange(port, [&] { overlay.overlay_on = on; });
+        ASSERT_EQ(pixels.size(), 75u);
+        EXPECT_EQ(pixels[0].a, on ? 0 : 179);
+        const std::vector<Bgra> fade = FromTheChange(pixels);
+        ASSERT_GE(fade.size(), 30u) << "the fade began too late to be seen whole";
+        for (size_t i = 0; i < fade.size(); ++i) {
+            const int frame = int(std::min<size_t>(i + 1, 25));
+            EXPECT_EQ(fade[i].a, std::lround(70.0 * 255 * (on ? frame : 25 - frame) / 2500)) << "frame " << i + 1;
+            if (fade[i].a > 0)
+                EXPECT_TRUE(fade[i].r == 200 && fade[i].g == 40 && fade[i].b == 120) << "frame " << i + 1;
+        }
     }
+    EXPECT_EQ(GrabFrames(port, 1, 640, 360).at(0), QByteArray(640 * 360 * 4, '\0')) << "nothing keyed after Off";
 }
 
 TEST_F(EngineStream, ANewPictureCrossFadesFromTheOldOneOverTheFade)
