@@ -414,7 +414,7 @@ TEST_F(EngineStream, ANewPictureCrossFadesFromTheOldOneOverTheFade)
         RgbaImage blue;
         ASSERT_TRUE(blue.FillSolid(64, 36, 0, 0, 250));
         std::lock_guard lock(overlay.frames.guard);
-        ReplaceFirstPicture(overlay.frames, blue);
+        ReplaceFirstPicture(overlay.frames, blue, true);
     });
     ASSERT_EQ(pixels.size(), 75u);
     EXPECT_TRUE(pixels[0] == (Bgra{120, 40, 200, 179}));
