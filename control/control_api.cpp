@@ -34,6 +34,7 @@ QString LampWord(int bitmap_id)
 }
 
 QJsonValue OrNull(const QString& text) { return text.isEmpty() ? QJsonValue() : QJsonValue(text); }
+QJsonValue OrNull(const std::optional<int64_t>& number) { return number ? QJsonValue(qint64(*number)) : QJsonValue(); }
 
 // Hands the file opened for the check to the load, once, so the picture decoded is the one
 // checked; the run's other files are opened by `others`.
@@ -54,6 +55,10 @@ struct ControlApi::OverlayChange {
     std::optional<int32_t> x;
     std::optional<int32_t> y;
     bool solid = false;
+    std::optional<int32_t> fade_ms;
+    std::optional<int32_t> opacity;
+    std::optional<int32_t> safe_area;
+    std::optional<CycleSetting> cycle;
 };
 
 ControlApi::ControlApi(CopyParts parts, FileAccess files, QObject* parent)
@@ -100,6 +105,11 @@ QJsonObject ControlApi::State() const
              {QStringLiteral("solid"), *setup.solid},
              {QStringLiteral("watermark"), engine.watermark_on()},
              {QStringLiteral("invisible"), parts_.control.picture_invisible()},
+             {QStringLiteral("fade_ms"), *setup.fade_ms},
+             {QStringLiteral("opacity"), *setup.opacity},
+             {QStringLiteral("safe_area"), words::SafeAreaWord(*setup.safe_area)},
+             {QStringLiteral("cycle"), words::CycleWord(*setup.cycle)},
+             {QStringLiteral("cycle_next_ms"), OrNull(parts_.control.CycleNextShow_ms())},
          }},
         {QStringLiteral("playback"),
          QJsonObject{
@@ -209,7 +219,7 @@ ApiReply ControlApi::Changed(const QString& warning)
 
 void ControlApi::Overlay(const QJsonObject& body, ReplyTo reply)
 {
-    ApiFields fields(body, {"file", "on", "corner", "x", "y", "solid"});
+    ApiFields fields(body, {"file", "on", "corner", "x", "y", "solid", "fade_ms", "opacity", "safe_area", "cycle"});
     const auto file = fields.Text("file");
     OverlayChange change;
     change.on = fields.Flag("on");
@@ -217,6 +227,10 @@ void ControlApi::Overlay(const QJsonObject& body, ReplyTo reply)
     change.x = fields.Number("x", 0, kMaxXOffset);
     change.y = fields.Number("y", 0, kMaxYOffset);
     const auto solid = fields.Flag("solid");
+    change.fade_ms = fields.Number("fade_ms", 0, kMaxFade_ms);
+    change.opacity = fields.Number("opacity", 0, kMaxOpacityPercent);
+    change.safe_area = fields.Word("safe_area", words::ReadSafeArea, words::SafeAreasAccepted);
+    change.cycle = fields.Word("cycle", words::ReadCycle, words::CycleAccepted);
     if (!fields.ok())
         return reply(ApiReply::Error(400, fields.problem()));
     if (solid == false)
@@ -252,6 +266,12 @@ ApiReply ControlApi::ApplyOverlay(const OverlayChange& change)
 {
     if (change.solid && !parts_.control.MakeSolid())
         return ApiReply::Error(503, QStringLiteral("there is no memory to make the picture solid"));
+    if (change.fade_ms)
+        parts_.control.SetFade(*change.fade_ms);
+    if (change.opacity)
+        parts_.control.SetOpacity(*change.opacity);
+    if (change.safe_area)
+        parts_.control.SetSafeArea(*change.safe_area);
     if (change.corner)
         parts_.control.SetCorner(*change.corner);
     if (change.x || change.y)
@@ -260,6 +280,8 @@ ApiReply ControlApi::ApplyOverlay(const OverlayChange& change)
         parts_.control.SetOverlayOn(*change.on);
         parts_.control.ConfirmOverlay();
     }
+    if (change.cycle)  // after On and Off: Off stops a cycle, and this one is the operator's last word
+        parts_.control.SetCycle(*change.cycle);
     // Said whenever such a logo is taken in or put on air: an automation learns it in the answer.
     const bool said = (change.loads || change.on == true) && parts_.control.picture_invisible();
     return Changed(said ? InvisibleLogoWarning(parts_.control.Current().overlay.value_or(QString())) : QString());

@@ -2,6 +2,7 @@
 
 #include "engine/engine.h"
 #include "engine/instance_sync.h"
+#include "engine/logo_cycle.h"
 #include "engine/output_format.h"
 #include "engine/playback_state.h"
 #include "imagery/overlay_state.h"
@@ -67,6 +68,8 @@ bool CopyControl::SetOverlayOn(bool on)
 {
     if (on && !picture_loaded())
         return false;
+    if (!on)
+        overlay_.cycle.start_ns = 0;  // off by hand is off until switched on again
     overlay_.overlay_on = on ? 1 : 0;
     emit changed();
     return true;
@@ -98,6 +101,46 @@ bool CopyControl::MakeSolid()
         return false;
     emit changed();
     return true;
+}
+
+void CopyControl::SetFade(int32_t fade_ms)
+{
+    overlay_.fade_ms = fade_ms;
+    emit changed();
+}
+
+void CopyControl::SetOpacity(int32_t percent)
+{
+    overlay_.opacity_percent = percent;
+    emit changed();
+}
+
+void CopyControl::SetSafeArea(int32_t safe_area)
+{
+    overlay_.safe_area = safe_area;
+    emit changed();
+}
+
+// The send thread reads the start first: it is cleared before the times change and set after.
+void CopyControl::SetCycle(const CycleSetting& cycle)
+{
+    OverlayState::Cycle& running = overlay_.cycle;
+    running.start_ns = 0;
+    running.show_ms = cycle.show_ms;
+    running.every_ms = cycle.every_ms;
+    running.delay_ms = cycle.delay_ms;
+    if (cycle.every_ms > 0)
+        running.start_ns = SteadyNowNs();
+    emit changed();
+}
+
+std::optional<int64_t> CopyControl::CycleNextShow_ms() const
+{
+    const int64_t now_ns = SteadyNowNs();
+    const auto next_ns = NextShowingNs(overlay_.cycle, now_ns);
+    if (!next_ns)
+        return std::nullopt;
+    return (*next_ns - now_ns + 999999) / 1000000;
 }
 
 void CopyControl::ChooseFormat(std::optional<int> size_id, std::optional<int> rate_id)
@@ -188,6 +231,12 @@ Setup CopyControl::Current() const
     setup.one_shot = playback_.one_shot.load();
     if (overlay_.frames.run_rate > 0)
         setup.run_rate = overlay_.frames.run_rate;
+    setup.fade_ms = overlay_.fade_ms.load();
+    setup.opacity = overlay_.opacity_percent.load();
+    setup.safe_area = overlay_.safe_area.load();
+    setup.cycle = overlay_.cycle.start_ns != 0
+        ? CycleSetting{overlay_.cycle.show_ms, overlay_.cycle.every_ms, overlay_.cycle.delay_ms}
+        : CycleSetting{};
     setup.role = sync_.master() ? SyncRole::kMaster : sync_.slave() ? SyncRole::kSlave : SyncRole::kNone;
     return setup;
 }

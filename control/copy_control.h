@@ -48,6 +48,15 @@ public:
     void SetOffsets(int32_t x, int32_t y);
     // False, and nothing changes, when there is no memory for the opaque copy.
     bool MakeSolid();
+    // How the logo goes on and off air and how strongly it shows; take effect at the next frame.
+    void SetFade(int32_t fade_ms);
+    void SetOpacity(int32_t percent);
+    void SetSafeArea(int32_t safe_area);
+    // Starts the cycle from now (its delay first); a period of 0 stops it. Switching the logo
+    // off stops it too.
+    void SetCycle(const CycleSetting& cycle);
+    // How long until the cycle next shows the logo: 0 while it shows, nothing without a cycle.
+    std::optional<int64_t> CycleNextShow_ms() const;
 
     // The format: chosen alone it is applied with the next application of the output format
     // (a copy's first comes when it takes its number); selected, at once, as the menus do.

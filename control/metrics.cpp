@@ -64,6 +64,12 @@ ApiReply MetricsReply(const CopyParts& parts)
     out.Sample("ndivantor_sending", engine.running() ? 1 : 0);
     out.Metric("ndivantor_overlay_on", "gauge", "1 while the logo overlay is switched on.");
     out.Sample("ndivantor_overlay_on", parts.overlay.overlay_on ? 1 : 0);
+    out.Metric("ndivantor_overlay_opacity_percent", "gauge", "The logo's set opacity.");
+    out.Sample("ndivantor_overlay_opacity_percent", parts.overlay.opacity_percent);
+    out.Metric("ndivantor_overlay_fading", "gauge", "1 while the logo fades in, out or into another.");
+    out.Sample("ndivantor_overlay_fading", engine.fading() ? 1 : 0);
+    out.Metric("ndivantor_overlay_cycle", "gauge", "1 while the logo shows on a timed cycle.");
+    out.Sample("ndivantor_overlay_cycle", parts.overlay.cycle.start_ns != 0 ? 1 : 0);
     out.Metric("ndivantor_pictures_loaded", "gauge", "Pictures of the overlay loaded (a numbered run counts each).");
     out.Sample("ndivantor_pictures_loaded", parts.control.picture_loaded() ? parts.overlay.frames.frame_count : 0);
     return {200, out.bytes(), "text/plain; version=0.0.4; charset=utf-8"};

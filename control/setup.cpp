@@ -26,6 +26,10 @@ void Setup::TakeFrom(const Setup& over)
     Take(one_shot, over.one_shot);
     Take(run_rate, over.run_rate);
     Take(role, over.role);
+    Take(fade_ms, over.fade_ms);
+    Take(opacity, over.opacity);
+    Take(safe_area, over.safe_area);
+    Take(cycle, over.cycle);
 }
 
 }  // namespace vantor

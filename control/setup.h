@@ -26,6 +26,15 @@ struct PauseSetting {
     bool operator==(const PauseSetting&) const = default;
 };
 
+// The logo's timed cycle: shown for `show_ms` every `every_ms`, the first time `delay_ms` after
+// it is set. A period of 0 is no cycle.
+struct CycleSetting {
+    int64_t show_ms = 0;
+    int64_t every_ms = 0;
+    int64_t delay_ms = 0;
+    bool operator==(const CycleSetting&) const = default;
+};
+
 struct Setup {
     std::optional<QString> overlay;      // a picture, or the first file of a numbered run
     std::optional<int32_t> corner;       // corner code
@@ -39,6 +48,10 @@ struct Setup {
     std::optional<bool> one_shot;
     std::optional<int> run_rate;         // pictures a second for a numbered run; 0: one per frame
     std::optional<SyncRole> role;
+    std::optional<int32_t> fade_ms;      // On, Off and a new logo mix over this; 0 cuts
+    std::optional<int32_t> opacity;      // percent of the logo's own alpha
+    std::optional<int32_t> safe_area;    // where the offsets count from: kSafeAreaEdge, ...
+    std::optional<CycleSetting> cycle;
 
     // Takes every item that `over` names.
     void TakeFrom(const Setup& over);

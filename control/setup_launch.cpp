@@ -60,6 +60,12 @@ void SetupLaunch::Apply(const Setup& setup)
         control_.SetOneShot(*setup.one_shot);
     if (setup.run_rate)
         control_.SetRunRate(*setup.run_rate);
+    if (setup.fade_ms)
+        control_.SetFade(*setup.fade_ms);
+    if (setup.opacity)
+        control_.SetOpacity(*setup.opacity);
+    if (setup.safe_area)
+        control_.SetSafeArea(*setup.safe_area);
     if (setup.corner)
         control_.SetCorner(*setup.corner);
     if (setup.offset)
@@ -95,8 +101,11 @@ void SetupLaunch::SwitchOverlay(const Setup& setup)
         report_({kLogoNotSolid, QStringLiteral("there is no memory to make the logo solid")});
     if (!setup.on.value_or(false))
         return;
-    if (control_.SetOverlayOn(true))
+    if (control_.SetOverlayOn(true)) {
         control_.ConfirmOverlay();
+        if (setup.cycle)
+            control_.SetCycle(*setup.cycle);
+    }
     else if (!setup.overlay)
         report_({kLogoNotLoaded, QStringLiteral("--on: there is no logo to switch on (give one with --overlay)")});
 }

@@ -7,6 +7,8 @@
 
 #include <QStringList>
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <span>
 
@@ -30,6 +32,12 @@ constexpr Choice kModes[] = {
     {"reverse", kPlayReverse},
     {"oscillate1", kPlayOscillate1},
     {"oscillate2", kPlayOscillate2},
+};
+
+constexpr Choice kSafeAreas[] = {
+    {"edge", kSafeAreaEdge},
+    {"action", kSafeAreaAction},
+    {"graphics", kSafeAreaGraphics},
 };
 
 constexpr Choice kPauseUnits[] = {{"seconds", kPauseInSeconds}, {"frames", kPauseInFrames}};
@@ -204,6 +212,101 @@ QString RunRateWord(int rate) { return QString::number(rate); }
 QString RunRatesAccepted()
 {
     return QStringLiteral("pictures a second from 1 to %1, or 0 for one picture per output frame").arg(kMaxRunRate);
+}
+
+namespace {
+
+// A decimal number of `unit_ms`, such as 2.5 (no sign, no exponent), in whole milliseconds.
+std::optional<int64_t> ReadMilliseconds(QStringView text, int64_t unit_ms)
+{
+    if (text.isEmpty() || text.size() > 12 ||
+        !std::all_of(text.begin(), text.end(), [](QChar c) { return (c >= u'0' && c <= u'9') || c == u'.'; }))
+        return std::nullopt;
+    bool number = false;
+    const double value = text.toDouble(&number);
+    if (!number)
+        return std::nullopt;
+    return std::llround(value * double(unit_ms));
+}
+
+constexpr struct {
+    char letter;
+    int64_t ms;
+} kTimeUnits[] = {{'h', 3600000}, {'m', 60000}, {'s', 1000}};
+
+// A time with its unit letter (seconds without one).
+std::optional<int64_t> ReadTime(QStringView word)
+{
+    for (const auto& unit : kTimeUnits)
+        if (word.endsWith(QLatin1Char(unit.letter)))
+            return ReadMilliseconds(word.chopped(1), unit.ms);
+    return ReadMilliseconds(word, 1000);
+}
+
+// In the largest unit that keeps it whole, seconds with decimals otherwise.
+QString TimeWord(int64_t ms)
+{
+    for (const auto& unit : kTimeUnits)
+        if (ms > 0 && ms % unit.ms == 0)
+            return QString::number(ms / unit.ms) + QLatin1Char(unit.letter);
+    return QString::number(double(ms) / 1000.0) + QLatin1Char('s');
+}
+
+}  // namespace
+
+std::optional<int32_t> ReadFade(QStringView word)
+{
+    const auto ms = ReadMilliseconds(word.endsWith(u's') ? word.chopped(1) : word, 1000);
+    if (!ms || *ms > kMaxFade_ms)
+        return std::nullopt;
+    return int32_t(*ms);
+}
+
+QString FadeWord(int32_t fade_ms) { return QString::number(double(fade_ms) / 1000.0) + QLatin1Char('s'); }
+QString FadeAccepted() { return QStringLiteral("seconds from 0 to 10, such as 0.5"); }
+
+std::optional<int32_t> ReadOpacity(QStringView word)
+{
+    return ReadNumber(word.endsWith(u'%') ? word.chopped(1) : word, 0, kMaxOpacityPercent);
+}
+
+QString OpacityWord(int32_t percent) { return QString::number(percent); }
+QString OpacityAccepted() { return QStringLiteral("a percentage from 0 to 100, such as 70"); }
+
+std::optional<int32_t> ReadSafeArea(QStringView word) { return Find(kSafeAreas, word); }
+QString SafeAreaWord(int32_t safe_area) { return WordOf(kSafeAreas, safe_area); }
+QString SafeAreasAccepted() { return OneOf(WordsOf(kSafeAreas)); }
+
+std::optional<CycleSetting> ReadCycle(QStringView word)
+{
+    if (word == u"off")
+        return CycleSetting{};
+    const QList<QStringView> parts = word.split(u'/');
+    if (parts.size() < 2 || parts.size() > 3)
+        return std::nullopt;
+    const auto show = ReadTime(parts[0]), every = ReadTime(parts[1]);
+    const auto delay = parts.size() == 3 ? ReadTime(parts[2]) : std::optional<int64_t>(0);
+    // Shown at least as long as the period, the logo would simply stay on.
+    constexpr int64_t kLongest_ms = int64_t{24} * 3600000;
+    if (!show || !every || !delay || *show <= 0 || *show >= *every || *every > kLongest_ms || *delay > kLongest_ms)
+        return std::nullopt;
+    return CycleSetting{*show, *every, *delay};
+}
+
+QString CycleWord(const CycleSetting& cycle)
+{
+    if (cycle.every_ms <= 0)
+        return QStringLiteral("off");
+    QString word = TimeWord(cycle.show_ms) + QLatin1Char('/') + TimeWord(cycle.every_ms);
+    if (cycle.delay_ms > 0)
+        word += QLatin1Char('/') + TimeWord(cycle.delay_ms);
+    return word;
+}
+
+QString CycleAccepted()
+{
+    return QStringLiteral("SHOW/EVERY or SHOW/EVERY/DELAY with times such as 10s, 10m or 1h, SHOW shorter than "
+                          "EVERY (at most 24h), or off");
 }
 
 std::optional<bool> ReadFlag(QStringView word)

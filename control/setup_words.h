@@ -53,6 +53,27 @@ std::optional<int> ReadRunRate(QStringView word);
 QString RunRateWord(int rate);
 QString RunRatesAccepted();
 
+// Seconds from 0 to 10, with or without their s: "0.5", "2s". In milliseconds.
+std::optional<int32_t> ReadFade(QStringView word);
+QString FadeWord(int32_t fade_ms);                      // "0.5s"
+QString FadeAccepted();
+
+// A percentage from 0 to 100, with or without its %.
+std::optional<int32_t> ReadOpacity(QStringView word);
+QString OpacityWord(int32_t percent);
+QString OpacityAccepted();
+
+// edge, action or graphics: where the offsets count from.
+std::optional<int32_t> ReadSafeArea(QStringView word);
+QString SafeAreaWord(int32_t safe_area);
+QString SafeAreasAccepted();
+
+// SHOW/EVERY[/DELAY], each a time such as 10s, 10m or 1h (seconds without a unit): "10s/10m".
+// "off" is no cycle.
+std::optional<CycleSetting> ReadCycle(QStringView word);
+QString CycleWord(const CycleSetting& cycle);
+QString CycleAccepted();
+
 std::optional<bool> ReadFlag(QStringView word);
 QString FlagWord(bool on);
 QString FlagAccepted();

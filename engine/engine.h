@@ -116,6 +116,8 @@ public:
     bool running() const { return running_; }
     bool preview_live() const { return preview_live_; }
     bool watermark_on() const { return watermark_.on; }
+    // The logo fades in, out or into another now; any thread.
+    bool fading() const { return builder_.fading(); }
     bool sender_exists() const { return sender_.exists(); }
     // Stopped, the source holds a frame with nothing keyed: the one a run ends with, until the
     // next start or format change.

@@ -1,6 +1,7 @@
 #include "engine/frame_builder.h"
 
 #include "engine/engine_constants.h"
+#include "engine/logo_cycle.h"
 
 #include <mutex>
 
@@ -18,28 +19,44 @@ void FrameBuilder::DrawBare(bool whole)
                       overlay_.corner_code, kCompositeCopy);
 }
 
-void FrameBuilder::DrawOverlayStill()
+bool FrameBuilder::Visible() const
+{
+    return overlay_.overlay_on != 0 && CycleShows(overlay_.cycle, SteadyNowNs());
+}
+
+void FrameBuilder::DrawOverlayStill(const LogoWeights& weights)
 {
     const SequenceFrame* node = &overlay_.frames.first;
     if (playback_.is_sequence && playback_.current)
         node = playback_.current;
     else
         playback_.current = node;
-    DrawNode(node);
+    DrawNode(node, weights);
 }
 
-// The place is read once, so the frame and the record of it agree.
-void FrameBuilder::DrawNode(const SequenceFrame* node)
+// The place is read once, so the frame and the record of it agree. A logo at full strength is
+// copied, as with no fade and no opacity: such a frame costs what it always has. The offsets
+// count from the safe area's sides; a centred logo has none.
+void FrameBuilder::DrawNode(const SequenceFrame* node, const LogoWeights& weights)
 {
-    shown_ = {node, overlay_.frames.picture_changes, overlay_.x_offset, overlay_.y_offset, overlay_.corner_code};
-    painter_.Draw(node->image, shown_.x, shown_.y, shown_.corner, kCompositeCopy);
+    shown_ = {node,          overlay_.frames.picture_changes, overlay_.x_offset, overlay_.y_offset,
+              overlay_.corner_code, overlay_.safe_area, weights};
+    const int32_t x = shown_.x + SafeAreaInset(shown_.safe_area, painter_.width());
+    const int32_t y = shown_.y + SafeAreaInset(shown_.safe_area, painter_.height());
+    if (weights.leaving > 0)
+        painter_.DrawWeighted(overlay_.frames.leaving, x, y, shown_.corner, weights.leaving, false);
+    if (weights.shown == 255 && weights.leaving == 0)
+        painter_.Draw(node->image, x, y, shown_.corner, kCompositeCopy);
+    else if (weights.shown > 0)
+        painter_.DrawWeighted(node->image, x, y, shown_.corner, weights.shown, weights.leaving > 0);
 }
 
 void FrameBuilder::DrawSourceStart()
 {
+    fade_.Settle(Visible(), overlay_.frames.picture_changes);
     DrawBare(true);
-    if (overlay_.overlay_on)
-        DrawOverlayStill();
+    if (Visible())
+        DrawOverlayStill(fade_.Weights(overlay_.opacity_percent));
 }
 
 // The clear (35 MB at 4096 x 2160) and the watermark need nothing of the list: only the still
@@ -48,38 +65,50 @@ void FrameBuilder::DrawStart()
 {
     DrawBare(true);
     std::lock_guard lock(overlay_.frames.guard);
-    if (overlay_.overlay_on && playback_.one_shot)
-        DrawOverlayStill();
+    fade_.Settle(Visible(), overlay_.frames.picture_changes);
+    if (Visible() && playback_.one_shot)
+        DrawOverlayStill(fade_.Weights(overlay_.opacity_percent));
+}
+
+LogoWeights FrameBuilder::StepFade()
+{
+    fade_.Step(Visible(), overlay_.frames.picture_changes,
+               FadeFrames(overlay_.fade_ms, playback_.output_rate_N, playback_.output_rate_D));
+    fading_ = fade_.running();
+    return fade_.Weights(overlay_.opacity_percent);
 }
 
 TickResult FrameBuilder::DrawNext()
 {
     std::lock_guard lock(overlay_.frames.guard);
     const TickResult tick = playback_.Tick(overlay_);
-    if (tick.draw) {
+    const LogoWeights weights = StepFade();
+    if (tick.draw && weights != LogoWeights{}) {
         painter_.ClearDrawn();
-        DrawNode(tick.node);
+        DrawNode(tick.node, weights);
     } else {
-        DrawHeld();
+        DrawHeld(weights);
     }
     return tick;
 }
 
-// The stepper keeps its place through all of it; only the picture on the output follows.
-void FrameBuilder::DrawHeld()
+// The stepper keeps its place through all of it; only the picture on the output follows. Off
+// fades the picture last drawn (a new picture meanwhile is the leaving one of a cross-fade).
+void FrameBuilder::DrawHeld(const LogoWeights& weights)
 {
-    if (!overlay_.overlay_on) {
+    if (weights == LogoWeights{}) {
         if (shown_.node)
-            DrawBare(false);  // Off takes the logo off the air at once
+            DrawBare(false);  // Off takes the logo off the air once its fade, if any, has ended
         return;
     }
     if (!shown_.node || shown_.picture_changes != overlay_.frames.picture_changes) {
         // On again, or the pictures changed (the node shown may be gone): the stepper's picture.
         painter_.ClearDrawn();
-        DrawOverlayStill();
-    } else if (shown_.x != overlay_.x_offset || shown_.y != overlay_.y_offset || shown_.corner != overlay_.corner_code) {
+        DrawOverlayStill(weights);
+    } else if (shown_.x != overlay_.x_offset || shown_.y != overlay_.y_offset || shown_.corner != overlay_.corner_code ||
+               shown_.safe_area != overlay_.safe_area || shown_.weights != weights) {
         painter_.ClearDrawn();
-        DrawNode(shown_.node);
+        DrawNode(shown_.node, weights);
     }
 }
 

@@ -1,5 +1,7 @@
 #include "engine/frame_painter.h"
 
+#include "engine/logo_blend.h"
+
 #include <cstring>
 #include <utility>
 
@@ -28,9 +30,32 @@ void FramePainter::Draw(const RgbaImage& image, int32_t x, int32_t y, int32_t co
     if (!rect || !frame_.Allocated())
         return;
     image.Composite(x, y, corner, mode, frame_.pixels(), frame_.width(), frame_.height());
-    changes_.Add(*rect);
+    Remember(*rect);
+}
+
+void FramePainter::DrawWeighted(const RgbaImage& image, int32_t x, int32_t y, int32_t corner, uint8_t weight,
+                                bool mix)
+{
+    const auto rect = image.PlacedRect(x, y, corner, frame_.width(), frame_.height());
+    const auto rows = image.PlaceRows(x, y, corner, frame_.pixels(), frame_.width(), frame_.height());
+    if (!rect || !rows)
+        return;
+    const uint8_t* src = rows->src;
+    uint8_t* dst = rows->dst;
+    for (int64_t i = 0; i < rows->rows; ++i, src += rows->src_stride, dst += rows->dst_stride) {
+        if (mix)
+            MixRowWeighted(src, dst, rows->width, weight);
+        else
+            CopyRowWeighted(src, dst, rows->width, weight);
+    }
+    Remember(*rect);
+}
+
+void FramePainter::Remember(const PixelRect& rect)
+{
+    changes_.Add(rect);
     if (drawn_count_ < drawn_.size())
-        drawn_[drawn_count_++] = *rect;
+        drawn_[drawn_count_++] = rect;
     else
         overflowed_ = true;
 }

@@ -22,12 +22,17 @@ public:
     // Zeroes what was drawn since the last clear.
     void ClearDrawn();
     void Draw(const RgbaImage& image, int32_t x, int32_t y, int32_t corner, int32_t mode);
+    // The picture with its alpha scaled by `weight` (of 255): copied over what is there, or
+    // mixed into it (the second logo of a cross-fade).
+    void DrawWeighted(const RgbaImage& image, int32_t x, int32_t y, int32_t corner, uint8_t weight, bool mix);
+    int32_t width() const { return frame_.width(); }
     int32_t height() const { return frame_.height(); }
     // What changed since the last call (all of it before the first), for the frame's send.
     FrameChanges TakeChanges();
 
 private:
     void ClearRect(const PixelRect& rect);
+    void Remember(const PixelRect& rect);
 
     OutputFrame& frame_;
     std::array<PixelRect, 4> drawn_{};

@@ -85,22 +85,29 @@ std::optional<PixelRect> RgbaImage::PlacedRect(int32_t x, int32_t y, int32_t cor
                      static_cast<int32_t>(area->cols.count), static_cast<int32_t>(area->rows.count)};
 }
 
-void RgbaImage::Composite(int32_t x, int32_t y, int32_t corner, int32_t mode, uint8_t* frame,
-                          int32_t frame_width, int32_t frame_height) const
+std::optional<RgbaImage::PlacedRows> RgbaImage::PlaceRows(int32_t x, int32_t y, int32_t corner, uint8_t* frame,
+                                                          int32_t frame_width, int32_t frame_height) const
 {
     const auto area = Clip(*this, x, y, corner, frame_width, frame_height);
     if (!area || !frame)
-        return;
-    const Span& cols = area->cols;
-    const Span& rows = area->rows;
-
+        return std::nullopt;
     const size_t frame_stride = static_cast<size_t>(frame_width) * 4;
     const size_t picture_stride = static_cast<size_t>(width) * 4;
-    const uint8_t* src = pixels.get() + rows.source_first * picture_stride + cols.source_first * 4;
-    uint8_t* dst = frame + rows.frame_first * frame_stride + cols.frame_first * 4;
-    const size_t row_bytes = static_cast<size_t>(cols.count) * 4;
+    return PlacedRows{pixels.get() + area->rows.source_first * picture_stride + area->cols.source_first * 4,
+                      frame + area->rows.frame_first * frame_stride + area->cols.frame_first * 4,
+                      picture_stride, frame_stride, static_cast<size_t>(area->cols.count), area->rows.count};
+}
 
-    for (int64_t i = 0; i < rows.count; ++i, src += picture_stride, dst += frame_stride) {
+void RgbaImage::Composite(int32_t x, int32_t y, int32_t corner, int32_t mode, uint8_t* frame,
+                          int32_t frame_width, int32_t frame_height) const
+{
+    const auto placed = PlaceRows(x, y, corner, frame, frame_width, frame_height);
+    if (!placed)
+        return;
+    const uint8_t* src = placed->src;
+    uint8_t* dst = placed->dst;
+    const size_t row_bytes = placed->width * 4;
+    for (int64_t i = 0; i < placed->rows; ++i, src += placed->src_stride, dst += placed->dst_stride) {
         if (mode == kCompositeCopy)
             std::memcpy(dst, src, row_bytes);
         else

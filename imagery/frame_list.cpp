@@ -24,9 +24,11 @@ FrameChain DetachAfterFirst(FrameList& frames)
     return chain;
 }
 
-void ReplaceFirstPicture(FrameList& frames, RgbaImage& picture)
+void ReplaceFirstPicture(FrameList& frames, RgbaImage& picture, bool keep_replaced)
 {
     std::swap(frames.first.image, picture);
+    if (keep_replaced)
+        std::swap(frames.leaving, picture);
     ++frames.picture_changes;
 }
 
@@ -58,7 +60,7 @@ bool MakeFirstPictureSolid(FrameList& frames)
     solid.MakeSolid();
     {
         std::lock_guard lock(frames.guard);
-        ReplaceFirstPicture(frames, solid);
+        ReplaceFirstPicture(frames, solid, false);  // the same picture, opaque: no cross-fade to it
     }
     return true;  // the picture replaced goes with `solid`, outside the guard
 }

@@ -77,6 +77,9 @@ struct FrameList {
     SequenceName name;          // the analysis of the last file picked with "Load Overlay"
     int32_t frame_count = 1;    // files found while probing; frames in the list otherwise
     SequenceFrame first;        // the overlay picture; never freed
+    // The first picture before the last replacement that kept it, for a cross-fade from it; its
+    // pixels are replaced, and the older ones freed, at the next such replacement. Under `guard`.
+    RgbaImage leaving;
     SequenceFrame* last = &first;  // written under `guard`; reverse play wraps to it
     int32_t expected_count = 0;    // the probed count: the progress bar's maximum
     // Seconds per unit of the frames' durations, as a fraction; a zero numerator makes the list
@@ -104,8 +107,9 @@ struct FrameList {
 FrameChain DetachAfterFirst(FrameList& frames);
 
 // Puts `picture` in the first frame's place and hands the one replaced back in it; the caller
-// holds `guard` and frees the old pixels after releasing it.
-void ReplaceFirstPicture(FrameList& frames, RgbaImage& picture);
+// holds `guard` and frees the old pixels after releasing it. Kept (for a cross-fade from it),
+// the one replaced becomes `leaving` instead, and the one that was leaving comes back.
+void ReplaceFirstPicture(FrameList& frames, RgbaImage& picture, bool keep_replaced);
 
 // Links a frame after the last one; the caller holds `guard`. Returns the linked frame.
 SequenceFrame* AppendFrame(FrameList& frames, std::unique_ptr<SequenceFrame> frame);

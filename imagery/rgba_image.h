@@ -88,6 +88,19 @@ public:
     void Composite(int32_t x, int32_t y, int32_t corner, int32_t mode, uint8_t* frame,
                    int32_t frame_width, int32_t frame_height) const;
 
+    // The rows Composite with these arguments writes, for drawing with another kernel: the
+    // first row of each side, its stride, and how many pixels wide and rows high.
+    struct PlacedRows {
+        const uint8_t* src;
+        uint8_t* dst;
+        size_t src_stride;
+        size_t dst_stride;
+        size_t width;
+        int64_t rows;
+    };
+    std::optional<PlacedRows> PlaceRows(int32_t x, int32_t y, int32_t corner, uint8_t* frame,
+                                        int32_t frame_width, int32_t frame_height) const;
+
     // The frame pixels that Composite with these arguments writes; nothing when it writes none.
     std::optional<PixelRect> PlacedRect(int32_t x, int32_t y, int32_t corner, int32_t frame_width,
                                         int32_t frame_height) const;

@@ -237,7 +237,7 @@ void SequenceLoader::DropAllButFirst()
 void SequenceLoader::InstallFirstPicture(RgbaImage& picture)
 {
     std::lock_guard lock(frames_.guard);
-    ReplaceFirstPicture(frames_, picture);
+    ReplaceFirstPicture(frames_, picture, KeepsReplacedPicture());
 }
 
 void SequenceLoader::DropFile(const QString& path)
@@ -329,7 +329,7 @@ void SequenceLoader::InstallAnimation(AnimationResult& result, const QString& pa
     FrameChain dropped;
     {
         std::lock_guard lock(frames_.guard);
-        ReplaceFirstPicture(frames_, head.image);
+        ReplaceFirstPicture(frames_, head.image, KeepsReplacedPicture());
         dropped = DetachAfterFirst(frames_);
         frames_.timed_by_file = true;
         frames_.time_base_num = result.time_base_num;

@@ -124,6 +124,9 @@ private:
     // Stops the decoding where it is and hands over the frames so far.
     AnimationResult EndAnimationLoad();
     void InstallAnimation(AnimationResult& result, const QString& path);
+    // The picture replaced is kept only while a fade could cross-fade from it: without one it
+    // is freed at once, as before fades.
+    bool KeepsReplacedPicture() const { return overlay_.fade_ms > 0; }
 
     OverlayState& overlay_;
     FrameList& frames_;

@@ -9,6 +9,7 @@
 #include "preview/vid_box.h"
 #include "resources/templates/web_addresses.h"
 #include "ui/about_dialog.h"
+#include "ui/look_dialog.h"
 #include "ui/ad_dialog.h"
 #include "ui/data_exchange.h"
 #include "ui/main_dialog_texts.h"
@@ -148,7 +149,7 @@ void CNDIVantorDlg::SetUpMenus()
     fill(1003, kFrameRates, [this](int id) { control_.SelectFormat(std::nullopt, id); });
 }
 
-// The system menu's two entries, as the window's context menu.
+// The system menu's two entries, as the window's context menu, and the logo's look.
 void CNDIVantorDlg::SetUpContextMenu()
 {
     connect(this, &QWidget::customContextMenuRequested, this, [this](QPoint at) {
@@ -156,6 +157,8 @@ void CNDIVantorDlg::SetUpContextMenu()
         connect(menu.addAction(QString::fromLatin1(kHelpEntry)), &QAction::triggered, this,
                 [] { OpenPage(templates::kHelpPage); });
         connect(menu.addAction(QString::fromUtf8(kAboutEntry)), &QAction::triggered, this, &CNDIVantorDlg::ShowAboutBox);
+        connect(menu.addAction(QString::fromLatin1(kLookEntry)), &QAction::triggered, this,
+                [this] { LookDialog(control_, this).exec(); });
         menu.exec(mapToGlobal(at));
     });
 }

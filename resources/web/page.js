@@ -18,6 +18,8 @@ class Throttled extends Error {
 }
 
 // What each play mode does, in a line under its choice.
+// How far in from each edge the safe areas lie, as shares of the picture.
+const SAFE_INSETS = { action: 0.035, graphics: 0.05 };
 const MODE_NOTES = {
   forward: "Forward: first picture to last, again and again; a pause holds the last.",
   reverse: "Reverse: last picture to first; a pause holds the first.",
@@ -191,6 +193,18 @@ function show(s) {
   $("x").max = s.overlay.x_max;
   $("y").max = s.overlay.y_max;
   fill("format-form", { size: s.width + "x" + s.height, rate: s.rate });
+  fill("look-form", { opacity: s.overlay.opacity, fade: s.overlay.fade_ms / 1000, "safe-area": s.overlay.safe_area,
+                      cycle: s.overlay.cycle });
+  const inset = SAFE_INSETS[s.overlay.safe_area] || 0;
+  const outline = $("safe-outline");
+  outline.hidden = inset === 0;
+  // The picture is 16:9 and so is the area: a top margin in percent counts in the width.
+  outline.style.left = 100 * inset + "%";
+  outline.style.marginTop = 100 * inset * 9 / 16 + "%";
+  outline.style.width = 100 * (1 - 2 * inset) + "%";
+  const next = s.overlay.cycle_next_ms;
+  $("cycle-note").textContent = next === null ? "Cycle: off (SHOW/EVERY such as 10s/10m, or off)." :
+      next === 0 ? "Cycle: showing now." : "Cycle: shows again in " + Math.ceil(next / 1000) + " s.";
   fill("pause-form", { pause: s.playback.pause, unit: s.playback.unit });
   if (document.activeElement !== $("mode")) $("mode").value = s.playback.mode;
   $("mode-note").textContent = MODE_NOTES[$("mode").value] || "";
@@ -388,6 +402,10 @@ for (const [id, axis, extent] of [["x", "X", "width"], ["y", "Y", "height"]])
 for (const b of document.querySelectorAll("[data-corner]"))
   b.onclick = () => act("POST", "/api/overlay", { corner: b.dataset.corner });
 submitted("offsets", () => ["/api/overlay", { x: Number($("x").value), y: Number($("y").value) }]);
+submitted("look-form", () => ["/api/overlay", { opacity: Number($("opacity").value),
+  fade_ms: Math.round(Number($("fade").value) * 1000), safe_area: $("safe-area").value,
+  // Sent only when changed: a cycle given again starts again from its delay.
+  cycle: $("cycle").value !== state.overlay.cycle ? $("cycle").value : undefined }]);
 submitted("format-form", () => ["/api/format", { size: $("size").value, rate: $("rate").value }]);
 submitted("pause-form", () => ["/api/playback", { pause: Number($("pause").value), unit: $("unit").value }]);
 $("mode").onchange = () => {

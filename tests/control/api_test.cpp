@@ -204,6 +204,47 @@ TEST_F(ControlApiTest, ARunLoadedSwitchedOnAndMovedThroughTheApiReachesTheReceiv
     EXPECT_EQ(copy_->Errors().count(said), 1) << copy_->Errors().toStdString();
 }
 
+// A copy started with the look of a channel's bug keeps it through the API, which changes it,
+// says it, and stops the cycle when the logo is switched off by hand.
+TEST_F(ControlApiTest, OpacityFadeSafeAreaAndCycleSetAtLaunchAndThroughTheApiReachTheReceiver)
+{
+    const QString logo = Picture(QStringLiteral("bug.png"), qRgba(10, 200, 30, 255));
+    Launch(QStringLiteral("127.0.0.1"), {QStringLiteral("--overlay"), logo, QStringLiteral("--on"), QStringLiteral("--opacity"),
+                                         QStringLiteral("70"), QStringLiteral("--fade"), QStringLiteral("0.2"),
+                                         QStringLiteral("--safe-area"), QStringLiteral("graphics")});
+    const QJsonObject started = Curl(QStringLiteral("GET"), QStringLiteral("/api/state")).json()["overlay"].toObject();
+    EXPECT_EQ(started["opacity"].toInt(), 70);
+    EXPECT_EQ(started["fade_ms"].toInt(), 200);
+    EXPECT_EQ(started["safe_area"].toString(), QStringLiteral("graphics"));
+    EXPECT_EQ(started["cycle"].toString(), QStringLiteral("off"));
+    EXPECT_TRUE(started["cycle_next_ms"].isNull());
+    const int right = kWidth - 32 - 1, top = 18;  // graphics safe: 5 % of 640 and of 360 in
+    const QByteArray frame = Frames(1).front();
+    EXPECT_EQ(PixelAt(frame, right, top), qRgba(10, 200, 30, 179)) << "70 % of 255 is 178.5, rounded up";
+    EXPECT_EQ(qAlpha(PixelAt(frame, right + 1, top)), 0);
+    EXPECT_EQ(qAlpha(PixelAt(frame, right, top - 1)), 0);
+
+    const Answer changed = Post(QStringLiteral("/api/overlay"),
+                                {{"opacity", 100}, {"fade_ms", 0}, {"safe_area", "edge"}, {"cycle", "1h/2h/1h"}});
+    ASSERT_EQ(changed.status, 200) << changed.body.toStdString();
+    const QJsonObject cycled = changed.json()["overlay"].toObject();
+    EXPECT_EQ(cycled["cycle"].toString(), QStringLiteral("1h/2h/1h"));
+    EXPECT_GT(cycled["cycle_next_ms"].toInteger(), 3590000) << "the first showing comes after the delay";
+    for (const QByteArray& hidden : Frames(2))
+        EXPECT_EQ(hidden, QByteArray(kWidth * kHeight * 4, '\0')) << "the cycle hides the logo until then";
+    const QString metrics = QString::fromUtf8(Curl(QStringLiteral("GET"), QStringLiteral("/metrics")).body);
+    EXPECT_TRUE(metrics.contains(QStringLiteral("\nndivantor_overlay_cycle 1\n"))) << metrics.toStdString();
+    EXPECT_TRUE(metrics.contains(QStringLiteral("\nndivantor_overlay_opacity_percent 100\n")));
+
+    ASSERT_EQ(Post(QStringLiteral("/api/overlay"), {{"on", false}}).status, 200);
+    const Answer on = Post(QStringLiteral("/api/overlay"), {{"on", true}});
+    EXPECT_EQ(on.json()["overlay"].toObject()["cycle"].toString(), QStringLiteral("off")) << "Off stopped the cycle";
+    EXPECT_EQ(PixelAt(Frames(1).front(), kWidth - 1, 0), qRgba(10, 200, 30, 255)) << "at the edge, whole";
+    const Answer refused = Post(QStringLiteral("/api/overlay"), {{"cycle", "10m/10s"}});
+    EXPECT_EQ(refused.status, 400);
+    EXPECT_TRUE(refused.body.contains("cycle takes SHOW/EVERY")) << refused.body.toStdString();
+}
+
 // A run's last picture is held through a pause of a minute; what changes meanwhile goes out
 // with the next frame and is held in turn.
 TEST_F(ControlApiTest, ChangesDuringAMinutesPauseReachTheReceiverAtOnce)

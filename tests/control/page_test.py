@@ -151,6 +151,7 @@ def an_invisible_picture_is_asked_about_before_it_goes_on_air(browser, wait, por
 
 def stop_needs_two_presses_and_a_lost_copy_is_not_stopped(browser, wait, api, copy):
     air = browser.find_element(By.ID, "air")
+    browser.execute_script("window.scrollTo(0, 0)")  # Stop is at the top, where an operator reaches for it
     browser.find_element(By.ID, "stop").click()
     time.sleep(1.5)
     if not api_state(api)["sending"]:

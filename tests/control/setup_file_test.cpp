@@ -3,6 +3,7 @@
 #include "control/setup_file.h"
 
 #include "engine/playback_state.h"
+#include "imagery/overlay_state.h"
 #include "imagery/rgba_image.h"
 
 #include <QDir>
@@ -32,6 +33,10 @@ vantor::Setup Full(SyncRole role)
     setup.pause = PauseSetting{99, kPauseInFrames};
     setup.one_shot = true;
     setup.role = role;
+    setup.fade_ms = 250;  // a quarter of a second: written with its decimals
+    setup.opacity = 70;
+    setup.safe_area = kSafeAreaGraphics;
+    setup.cycle = CycleSetting{10000, 600000, 90000};
     return setup;
 }
 

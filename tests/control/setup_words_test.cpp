@@ -4,6 +4,7 @@
 #include "control/setup_words.h"
 
 #include "engine/playback_state.h"
+#include "imagery/overlay_state.h"
 
 #include <gtest/gtest.h>
 
@@ -50,6 +51,28 @@ TEST(SetupWords, PausesRatesAndOffsetsTakeTheirRangesOnly)
     EXPECT_EQ(words::ReadRunRate(u"120"), 120);
     for (const char16_t* refused : {u"121", u"-1", u"25fps", u"2.5", u""})
         EXPECT_FALSE(words::ReadRunRate(refused).has_value()) << QString::fromUtf16(refused).toStdString();
+}
+
+TEST(SetupWords, FadesOpacitiesSafeAreasAndCyclesTakeTheirRangesAndReadBackAsWritten)
+{
+    EXPECT_EQ(words::ReadFade(u"0.5"), 500);
+    EXPECT_EQ(words::ReadFade(u"10s"), 10000);
+    EXPECT_EQ(words::ReadFade(words::FadeWord(250)), 250);
+    EXPECT_EQ(words::ReadOpacity(u"70%"), 70);
+    EXPECT_EQ(words::ReadSafeArea(u"graphics"), kSafeAreaGraphics);
+    EXPECT_EQ(words::ReadCycle(u"10s/10m"), (CycleSetting{10000, 600000, 0}));
+    EXPECT_EQ(words::ReadCycle(u"30/1h/1m"), (CycleSetting{30000, 3600000, 60000}));
+    EXPECT_EQ(words::ReadCycle(u"off"), CycleSetting{});
+    for (const CycleSetting& cycle : {CycleSetting{10000, 600000, 0}, CycleSetting{2500, 90000, 1500}, CycleSetting{}})
+        EXPECT_EQ(words::ReadCycle(words::CycleWord(cycle)), cycle) << words::CycleWord(cycle).toStdString();
+    for (const char16_t* refused : {u"10.5", u"-1", u"1e1", u"5m", u""})
+        EXPECT_FALSE(words::ReadFade(refused).has_value()) << QString::fromUtf16(refused).toStdString();
+    for (const char16_t* refused : {u"101", u"-5", u"50%%", u"0.5"})
+        EXPECT_FALSE(words::ReadOpacity(refused).has_value()) << QString::fromUtf16(refused).toStdString();
+    for (const char16_t* refused : {u"title", u"Action", u""})
+        EXPECT_FALSE(words::ReadSafeArea(refused).has_value()) << QString::fromUtf16(refused).toStdString();
+    for (const char16_t* refused : {u"10m/10m", u"0s/1m", u"10s", u"1s/2s/3s/4s", u"10x/1m", u"1s/25h", u"-1s/1m"})
+        EXPECT_FALSE(words::ReadCycle(refused).has_value()) << QString::fromUtf16(refused).toStdString();
 }
 
 }  // namespace

@@ -8,7 +8,11 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <array>
+#include <cmath>
+#include <functional>
+#include <mutex>
 #include <string>
 
 namespace vantor {
@@ -353,6 +357,76 @@ TEST_F(EngineStream, AFormatChangeReannouncesTheSourceAndLeavesItStopped)
     EXPECT_EQ(info->frame_rate, QStringLiteral("30/1"));
     SpinFor(300);
     EXPECT_FALSE(engine.running());
+}
+
+// Three seconds of a 64 x 36 solid logo at 70 % with one-second fades at 25p, as a receiver
+// decodes them, while `change` happens a second in: one pixel of the logo in each frame.
+std::vector<Bgra> LogoPixelAcrossAChange(uint16_t port, const std::function<void()>& change)
+{
+    const auto receiver = test::StartReceiving(port, 75);
+    SpinFor(1000);
+    change();
+    std::vector<Bgra> pixels;
+    for (const QByteArray& frame : test::ReceivedFrames(*receiver, 640, 360))
+        pixels.push_back(PixelAt(frame, 640, 640 - 32, 18));
+    return pixels;
+}
+
+// The frames of `pixels` from the first that differs from the first one on.
+std::vector<Bgra> FromTheChange(const std::vector<Bgra>& pixels)
+{
+    const auto changed = std::find_if(pixels.begin(), pixels.end(), [&](Bgra p) { return !(p == pixels[0]); });
+    return {changed, pixels.end()};
+}
+
+TEST_F(EngineStream, AOneSecondFadeMovesOverTwentyFiveFramesToTheOpacityOrToAClearFrameAndStays)
+{
+    overlay.opacity_percent = 70;
+    overlay.fade_ms = 1000;
+    ConfirmSolidLogo(200, 40, 120);
+    overlay.overlay_on = 0;
+    StartAt640x360();
+    const uint16_t port = SourcePort();
+    for (const bool on : {true, false}) {
+        SCOPED_TRACE(on ? "on" : "off");
+        const auto pixels = LogoPixelAcrossAChange(port, [&] { overlay.overlay_on = on; });
+        ASSERT_EQ(pixels.size(), 75u);
+        EXPECT_EQ(pixels[0].a, on ? 0 : 179);
+        const std::vector<Bgra> fade = FromTheChange(pixels);
+        ASSERT_GE(fade.size(), 30u) << "the fade began too late to be seen whole";
+        for (size_t i = 0; i < fade.size(); ++i) {
+            const int frame = int(std::min<size_t>(i + 1, 25));
+            EXPECT_EQ(fade[i].a, std::lround(70.0 * 255 * (on ? frame : 25 - frame) / 2500)) << "frame " << i + 1;
+            if (fade[i].a > 0)
+                EXPECT_TRUE(fade[i].r == 200 && fade[i].g == 40 && fade[i].b == 120) << "frame " << i + 1;
+        }
+    }
+    EXPECT_EQ(GrabFrames(port, 1, 640, 360).at(0), QByteArray(640 * 360 * 4, '\0')) << "nothing keyed after Off";
+}
+
+TEST_F(EngineStream, ANewPictureCrossFadesFromTheOldOneOverTheFade)
+{
+    overlay.opacity_percent = 70;
+    overlay.fade_ms = 1000;
+    ConfirmSolidLogo(200, 40, 120);
+    StartAt640x360();
+    const auto pixels = LogoPixelAcrossAChange(SourcePort(), [&] {
+        RgbaImage blue;
+        ASSERT_TRUE(blue.FillSolid(64, 36, 0, 0, 250));
+        std::lock_guard lock(overlay.frames.guard);
+        ReplaceFirstPicture(overlay.frames, blue, true);
+    });
+    ASSERT_EQ(pixels.size(), 75u);
+    EXPECT_TRUE(pixels[0] == (Bgra{120, 40, 200, 179}));
+    const std::vector<Bgra> fade = FromTheChange(pixels);
+    ASSERT_GE(fade.size(), 30u) << "the cross-fade began too late to be seen whole";
+    for (size_t i = 0; i < fade.size(); ++i) {
+        EXPECT_NEAR(fade[i].a, 179, 1) << "frame " << i + 1 << ": both pictures together at the opacity";
+        if (i > 0 && i < 25)
+            EXPECT_LT(fade[i].r, fade[i - 1].r) << "frame " << i + 1 << ": the old picture leaves steadily";
+    }
+    EXPECT_TRUE(fade[24] == (Bgra{250, 0, 0, 179})) << "the new picture alone at the end of the fade";
+    EXPECT_TRUE(fade.back() == fade[24]);
 }
 
 // A receiver that stays connected and keeps only the latest frame it decoded, as a mixer holds

@@ -1,0 +1,87 @@
+// The weighted kernels against a straight computation in whole numbers, rounding to nearest,
+// at the edges of the byte range and either side of its middle.
+
+#include "engine/logo_blend.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <vector>
+
+namespace vantor {
+namespace {
+
+constexpr std::array<uint32_t, 6> kLevels = {0, 1, 127, 128, 254, 255};
+
+// n / d rounded to nearest, halves up.
+uint32_t Rounded(uint32_t n, uint32_t d) { return (2 * n + d) / (2 * d); }
+
+struct Pixel {
+    uint32_t b, g, r, a;
+};
+
+std::vector<uint8_t> Bytes(const std::vector<Pixel>& pixels)
+{
+    std::vector<uint8_t> bytes;
+    for (const Pixel& p : pixels)
+        bytes.insert(bytes.end(), {uint8_t(p.b), uint8_t(p.g), uint8_t(p.r), uint8_t(p.a)});
+    return bytes;
+}
+
+// Every pairing of the levels as colour and alpha; 36 pixels, so both the eight-pixel body and
+// the tail of a row are covered.
+std::vector<Pixel> LevelPixels(uint32_t salt)
+{
+    std::vector<Pixel> pixels;
+    for (uint32_t colour : kLevels)
+        for (uint32_t alpha : kLevels)
+            pixels.push_back({colour, 255 - colour, (colour + salt) % 256, alpha});
+    return pixels;
+}
+
+TEST(LogoBlend, AWeightedCopyScalesOnlyTheAlphaRoundedToNearest)
+{
+    const std::vector<Pixel> source = LevelPixels(0);
+    const std::vector<uint8_t> src = Bytes(source);
+    for (uint32_t weight : kLevels) {
+        std::vector<uint8_t> dst(src.size(), 77);
+        CopyRowWeighted(src.data(), dst.data(), source.size(), uint8_t(weight));
+        for (size_t i = 0; i < source.size(); ++i) {
+            const Pixel& s = source[i];
+            const uint8_t* d = &dst[i * 4];
+            EXPECT_EQ(d[3], Rounded(s.a * weight, 255)) << "alpha " << s.a << " weight " << weight;
+            EXPECT_EQ(ScaledAlpha(s.a, weight), Rounded(s.a * weight, 255));
+            EXPECT_TRUE(d[0] == s.b && d[1] == s.g && d[2] == s.r) << "colour changed at " << i;
+        }
+    }
+}
+
+TEST(LogoBlend, AMixAddsTheAlphasAndAveragesTheColoursByThem)
+{
+    const std::vector<Pixel> source = LevelPixels(0), under = LevelPixels(91);
+    const std::vector<uint8_t> src = Bytes(source);
+    for (uint32_t weight : kLevels)
+        for (size_t shift = 0; shift < under.size(); shift += 7) {
+            std::vector<Pixel> below(under.size());
+            for (size_t i = 0; i < under.size(); ++i)
+                below[i] = under[(i + shift) % under.size()];
+            std::vector<uint8_t> dst = Bytes(below);
+            MixRowWeighted(src.data(), dst.data(), source.size(), uint8_t(weight));
+            for (size_t i = 0; i < source.size(); ++i) {
+                const Pixel& s = source[i];
+                const Pixel& u = below[i];
+                const uint32_t sa = Rounded(s.a * weight, 255), total = sa + u.a;
+                const auto mean = [&](uint32_t sc, uint32_t uc) {
+                    return total == 0 ? 0 : Rounded(sc * sa + uc * u.a, total);
+                };
+                const uint8_t* d = &dst[i * 4];
+                EXPECT_EQ(d[3], std::min(total, 255u)) << "pixel " << i << " weight " << weight;
+                EXPECT_EQ(d[0], mean(s.b, u.b)) << "pixel " << i << " weight " << weight;
+                EXPECT_EQ(d[1], mean(s.g, u.g)) << "pixel " << i << " weight " << weight;
+                EXPECT_EQ(d[2], mean(s.r, u.r)) << "pixel " << i << " weight " << weight;
+            }
+        }
+}
+
+}  // namespace
+}  // namespace vantor
