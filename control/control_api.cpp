@@ -13,6 +13,7 @@
 #include "engine/sender.h"
 #include "imagery/image_decoder.h"
 #include "imagery/overlay_state.h"
+#include "imagery/picture_scale.h"
 #include "imagery/regular_file.h"
 
 #include <QBuffer>
@@ -31,6 +32,12 @@ QString LampWord(int bitmap_id)
     case kLampAmber: return QStringLiteral("amber");
     default: return QStringLiteral("grey");
     }
+}
+
+// The API takes a percentage as a number: as a text, only fit.
+std::optional<int32_t> ReadFitOnly(QStringView word)
+{
+    return word == u"fit" ? std::optional<int32_t>(kScaleFit) : std::nullopt;
 }
 
 QJsonValue OrNull(const QString& text) { return text.isEmpty() ? QJsonValue() : QJsonValue(text); }
@@ -59,6 +66,7 @@ struct ControlApi::OverlayChange {
     std::optional<int32_t> opacity;
     std::optional<int32_t> safe_area;
     std::optional<CycleSetting> cycle;
+    std::optional<int32_t> scale;
 };
 
 ControlApi::ControlApi(CopyParts parts, FileAccess files, QObject* parent)
@@ -109,6 +117,8 @@ QJsonObject ControlApi::State() const
              {QStringLiteral("opacity"), *setup.opacity},
              {QStringLiteral("safe_area"), words::SafeAreaWord(*setup.safe_area)},
              {QStringLiteral("cycle"), words::CycleWord(*setup.cycle)},
+             {QStringLiteral("scale"), *setup.scale == kScaleFit ? QJsonValue(QStringLiteral("fit"))
+                                                                 : QJsonValue(*setup.scale)},
              {QStringLiteral("cycle_next_ms"), OrNull(parts_.control.CycleNextShow_ms())},
          }},
         {QStringLiteral("playback"),
@@ -219,7 +229,7 @@ ApiReply ControlApi::Changed(const QString& warning)
 
 void ControlApi::Overlay(const QJsonObject& body, ReplyTo reply)
 {
-    ApiFields fields(body, {"file", "on", "corner", "x", "y", "solid", "fade_ms", "opacity", "safe_area", "cycle"});
+    ApiFields fields(body, {"file", "on", "corner", "x", "y", "solid", "fade_ms", "opacity", "safe_area", "cycle", "scale"});
     const auto file = fields.Text("file");
     OverlayChange change;
     change.on = fields.Flag("on");
@@ -231,6 +241,10 @@ void ControlApi::Overlay(const QJsonObject& body, ReplyTo reply)
     change.opacity = fields.Number("opacity", 0, kMaxOpacityPercent);
     change.safe_area = fields.Word("safe_area", words::ReadSafeArea, words::SafeAreasAccepted);
     change.cycle = fields.Word("cycle", words::ReadCycle, words::CycleAccepted);
+    // A percentage as a number, fitting as the word.
+    change.scale = body.value(QStringLiteral("scale")).isDouble()
+        ? fields.Number("scale", 1, kMaxScalePercent)
+        : fields.Word("scale", ReadFitOnly, words::ScaleAccepted);
     if (!fields.ok())
         return reply(ApiReply::Error(400, fields.problem()));
     if (solid == false)
@@ -272,6 +286,8 @@ ApiReply ControlApi::ApplyOverlay(const OverlayChange& change)
         parts_.control.SetOpacity(*change.opacity);
     if (change.safe_area)
         parts_.control.SetSafeArea(*change.safe_area);
+    if (change.scale)
+        parts_.control.SetScale(*change.scale);
     if (change.corner)
         parts_.control.SetCorner(*change.corner);
     if (change.x || change.y)

@@ -6,6 +6,7 @@
 #include "engine/output_format.h"
 #include "engine/playback_state.h"
 #include "imagery/overlay_state.h"
+#include "imagery/picture_scale.h"
 
 namespace vantor {
 namespace {
@@ -118,6 +119,12 @@ void CopyControl::SetOpacity(int32_t percent)
 void CopyControl::SetSafeArea(int32_t safe_area)
 {
     overlay_.safe_area = safe_area;
+    emit changed();
+}
+
+void CopyControl::SetScale(int32_t scale)
+{
+    RescaleFrames(overlay_.frames, scale, engine_.format().height);
     emit changed();
 }
 
@@ -234,6 +241,7 @@ Setup CopyControl::Current() const
     setup.fade_ms = overlay_.fade_ms.load();
     setup.opacity = overlay_.opacity_percent.load();
     setup.safe_area = overlay_.safe_area.load();
+    setup.scale = overlay_.frames.scale;
     setup.cycle = overlay_.cycle.start_ns != 0
         ? CycleSetting{overlay_.cycle.show_ms, overlay_.cycle.every_ms, overlay_.cycle.delay_ms}
         : CycleSetting{};

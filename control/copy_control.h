@@ -52,6 +52,8 @@ public:
     void SetFade(int32_t fade_ms);
     void SetOpacity(int32_t percent);
     void SetSafeArea(int32_t safe_area);
+    // The logo's size: a percentage, or kScaleFit. The scaled pictures are made here, at once.
+    void SetScale(int32_t scale);
     // Starts the cycle from now (its delay first); a period of 0 stops it. Switching the logo
     // off stops it too.
     void SetCycle(const CycleSetting& cycle);

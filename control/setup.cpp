@@ -30,6 +30,7 @@ void Setup::TakeFrom(const Setup& over)
     Take(opacity, over.opacity);
     Take(safe_area, over.safe_area);
     Take(cycle, over.cycle);
+    Take(scale, over.scale);
 }
 
 }  // namespace vantor

@@ -52,6 +52,7 @@ struct Setup {
     std::optional<int32_t> opacity;      // percent of the logo's own alpha
     std::optional<int32_t> safe_area;    // where the offsets count from: kSafeAreaEdge, ...
     std::optional<CycleSetting> cycle;
+    std::optional<int32_t> scale;        // percent of the file's pixels; kScaleFit: fitted to the format
 
     // Takes every item that `over` names.
     void TakeFrom(const Setup& over);

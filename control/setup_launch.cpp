@@ -66,6 +66,8 @@ void SetupLaunch::Apply(const Setup& setup)
         control_.SetOpacity(*setup.opacity);
     if (setup.safe_area)
         control_.SetSafeArea(*setup.safe_area);
+    if (setup.scale)
+        control_.SetScale(*setup.scale);
     if (setup.corner)
         control_.SetCorner(*setup.corner);
     if (setup.offset)

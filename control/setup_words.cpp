@@ -3,6 +3,7 @@
 #include "engine/output_format.h"
 #include "engine/playback_state.h"
 #include "imagery/overlay_state.h"
+#include "imagery/picture_scale.h"
 #include "imagery/rgba_image.h"
 
 #include <QStringList>
@@ -276,6 +277,16 @@ QString OpacityAccepted() { return QStringLiteral("a percentage from 0 to 100, s
 std::optional<int32_t> ReadSafeArea(QStringView word) { return Find(kSafeAreas, word); }
 QString SafeAreaWord(int32_t safe_area) { return WordOf(kSafeAreas, safe_area); }
 QString SafeAreasAccepted() { return OneOf(WordsOf(kSafeAreas)); }
+
+std::optional<int32_t> ReadScale(QStringView word)
+{
+    if (word == u"fit")
+        return kScaleFit;
+    return ReadNumber(word.endsWith(u'%') ? word.chopped(1) : word, 1, kMaxScalePercent);
+}
+
+QString ScaleWord(int32_t scale) { return scale == kScaleFit ? QStringLiteral("fit") : QString::number(scale); }
+QString ScaleAccepted() { return QStringLiteral("a percentage from 1 to 400, such as 50, or fit"); }
 
 std::optional<CycleSetting> ReadCycle(QStringView word)
 {

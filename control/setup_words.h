@@ -68,6 +68,11 @@ std::optional<int32_t> ReadSafeArea(QStringView word);
 QString SafeAreaWord(int32_t safe_area);
 QString SafeAreasAccepted();
 
+// A percentage from 1 to 400, with or without its %, or "fit" (kScaleFit): fitted to the format.
+std::optional<int32_t> ReadScale(QStringView word);
+QString ScaleWord(int32_t scale);
+QString ScaleAccepted();
+
 // SHOW/EVERY[/DELAY], each a time such as 10s, 10m or 1h (seconds without a unit): "10s/10m".
 // "off" is no cycle.
 std::optional<CycleSetting> ReadCycle(QStringView word);

@@ -1,6 +1,7 @@
 #include "engine/engine.h"
 
 #include "engine/engine_constants.h"
+#include "imagery/picture_scale.h"
 #include "preview/preview_buffer.h"
 
 #include <system_error>
@@ -97,6 +98,7 @@ void Engine::ApplyOutputFormat()
         Broadcast(kSyncStartStop, 0);
     StopSending();
     sender_.DestroySender();
+    RescaleFrames(overlay_.frames, overlay_.frames.scale, format_.height);
     if (frame_.Allocated() && runtime_ready_)  // else start-up failed: no frame to describe or runtime to send with
         OpenSource();
     emit sourceChanged();

@@ -39,16 +39,16 @@ void FrameBuilder::DrawOverlayStill(const LogoWeights& weights)
 // count from the safe area's sides; a centred logo has none.
 void FrameBuilder::DrawNode(const SequenceFrame* node, const LogoWeights& weights)
 {
-    shown_ = {node,          overlay_.frames.picture_changes, overlay_.x_offset, overlay_.y_offset,
-              overlay_.corner_code, overlay_.safe_area, weights};
+    shown_ = {node,          overlay_.frames.picture_changes, overlay_.frames.scale_changes, overlay_.x_offset,
+              overlay_.y_offset, overlay_.corner_code, overlay_.safe_area, weights};
     const int32_t x = shown_.x + SafeAreaInset(shown_.safe_area, painter_.width());
     const int32_t y = shown_.y + SafeAreaInset(shown_.safe_area, painter_.height());
     if (weights.leaving > 0)
         painter_.DrawWeighted(overlay_.frames.leaving, x, y, shown_.corner, weights.leaving, false);
     if (weights.shown == 255 && weights.leaving == 0)
-        painter_.Draw(node->image, x, y, shown_.corner, kCompositeCopy);
+        painter_.Draw(node->shown(), x, y, shown_.corner, kCompositeCopy);
     else if (weights.shown > 0)
-        painter_.DrawWeighted(node->image, x, y, shown_.corner, weights.shown, weights.leaving > 0);
+        painter_.DrawWeighted(node->shown(), x, y, shown_.corner, weights.shown, weights.leaving > 0);
 }
 
 void FrameBuilder::DrawSourceStart()
@@ -106,7 +106,8 @@ void FrameBuilder::DrawHeld(const LogoWeights& weights)
         painter_.ClearDrawn();
         DrawOverlayStill(weights);
     } else if (shown_.x != overlay_.x_offset || shown_.y != overlay_.y_offset || shown_.corner != overlay_.corner_code ||
-               shown_.safe_area != overlay_.safe_area || shown_.weights != weights) {
+               shown_.safe_area != overlay_.safe_area || shown_.weights != weights ||
+               shown_.scale_changes != overlay_.frames.scale_changes) {
         painter_.ClearDrawn();
         DrawNode(shown_.node, weights);
     }

@@ -68,7 +68,8 @@ private:
     // What the frame shows of the overlay, as it was drawn; the painter's owner's.
     struct Shown {
         const SequenceFrame* node = nullptr;  // null: no overlay picture
-        uint32_t picture_changes = 0;         // the list's count then
+        uint32_t picture_changes = 0;         // the list's counts then
+        uint32_t scale_changes = 0;
         int32_t x = 0, y = 0, corner = 0, safe_area = 0;
         LogoWeights weights;
     };

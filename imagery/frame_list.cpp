@@ -1,5 +1,7 @@
 #include "imagery/frame_list.h"
 
+#include "imagery/picture_scale.h"
+
 #include <utility>
 
 namespace vantor {
@@ -24,11 +26,12 @@ FrameChain DetachAfterFirst(FrameList& frames)
     return chain;
 }
 
-void ReplaceFirstPicture(FrameList& frames, RgbaImage& picture, bool keep_replaced)
+void ReplaceFirstPicture(FrameList& frames, RgbaImage& picture, RgbaImage& scaled, bool keep_replaced)
 {
     std::swap(frames.first.image, picture);
+    std::swap(frames.first.scaled, scaled);
     if (keep_replaced)
-        std::swap(frames.leaving, picture);
+        std::swap(frames.leaving, scaled.pixels ? scaled : picture);
     ++frames.picture_changes;
 }
 
@@ -58,11 +61,12 @@ bool MakeFirstPictureSolid(FrameList& frames)
     if (!frames.first.image.CopyTo(solid))
         return false;
     solid.MakeSolid();
+    RgbaImage scaled = ScaledForList(frames, solid);
     {
         std::lock_guard lock(frames.guard);
-        ReplaceFirstPicture(frames, solid, false);  // the same picture, opaque: no cross-fade to it
+        ReplaceFirstPicture(frames, solid, scaled, false);  // the same picture, opaque: no cross-fade to it
     }
-    return true;  // the picture replaced goes with `solid`, outside the guard
+    return true;  // the pictures replaced go with `solid` and `scaled`, outside the guard
 }
 
 }  // namespace vantor

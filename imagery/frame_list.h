@@ -27,6 +27,10 @@ struct SequenceFrame {
     // How long the picture shows, in the list's time base; unused by an untimed list.
     int64_t duration = 0;
     RgbaImage image;
+    // The picture at the list's scale for the output format; empty when it shows at its file's
+    // size. Swapped in under the list's guard.
+    RgbaImage scaled;
+    const RgbaImage& shown() const { return scaled.pixels ? scaled : image; }
 };
 
 // Frees the frame given and every frame reached from it by `next`. Null does nothing.
@@ -88,6 +92,10 @@ struct FrameList {
     int64_t time_base_den = 1;
     bool timed_by_file = false;  // the durations are an animation file's own
     int32_t run_rate = 0;  // pictures a second for a numbered run; 0: one per output frame
+    // What the pictures' scaled copies were made for: a percentage (0: fitted to the format)
+    // and the output's height in lines.
+    int32_t scale = 100;
+    int32_t output_height = 1080;
     bool loading = false;          // a sequence load runs; Stop and Play clear it
     // Counts the resets of the list by "Load Overlay". Several loaders may work on one list (the
     // dialog's, and one for loads from outside the window): a step of a load whose list has
@@ -99,6 +107,9 @@ struct FrameList {
     // first picture replaced, frames taken out of the list. A held frame is drawn anew when it
     // has moved on.
     uint32_t picture_changes = 0;
+    // Counts, under `guard`, the swaps of the pictures' scaled copies: the same pictures at a new
+    // size, drawn anew without a cross-fade.
+    uint32_t scale_changes = 0;
     std::mutex guard;
 };
 
@@ -106,10 +117,11 @@ struct FrameList {
 // the chain go after releasing it, so pixels are never freed under the lock.
 FrameChain DetachAfterFirst(FrameList& frames);
 
-// Puts `picture` in the first frame's place and hands the one replaced back in it; the caller
-// holds `guard` and frees the old pixels after releasing it. Kept (for a cross-fade from it),
-// the one replaced becomes `leaving` instead, and the one that was leaving comes back.
-void ReplaceFirstPicture(FrameList& frames, RgbaImage& picture, bool keep_replaced);
+// Puts `picture` and its scaled copy (empty: none) in the first frame's place and hands the ones
+// replaced back in them; the caller holds `guard` and frees the old pixels after releasing it.
+// Kept (for a cross-fade from it), the one that showed becomes `leaving` instead, and the one
+// that was leaving comes back.
+void ReplaceFirstPicture(FrameList& frames, RgbaImage& picture, RgbaImage& scaled, bool keep_replaced);
 
 // Links a frame after the last one; the caller holds `guard`. Returns the linked frame.
 SequenceFrame* AppendFrame(FrameList& frames, std::unique_ptr<SequenceFrame> frame);

@@ -1,6 +1,7 @@
 #include "imagery/sequence_loader.h"
 
 #include "imagery/animation_source.h"
+#include "imagery/picture_scale.h"
 #include "imagery/sequence_texts.h"
 
 #include <QFileInfo>
@@ -151,6 +152,7 @@ bool SequenceLoader::LoadSequenceStep()
     host_.SetLoadingLabel(QString::asprintf(kLoadingLabel, qUtf8Printable(frames_.name.stem_name),
                                             qUtf8Printable(number_text)));
     host_.DrawThumbnail(node->image);
+    ScaleChain(frames_, node.get());
     {
         std::lock_guard lock(frames_.guard);
         AppendFrame(frames_, std::move(node));
@@ -236,8 +238,9 @@ void SequenceLoader::DropAllButFirst()
 // pixels are freed after it, with `picture`.
 void SequenceLoader::InstallFirstPicture(RgbaImage& picture)
 {
+    RgbaImage scaled = ScaledForList(frames_, picture);
     std::lock_guard lock(frames_.guard);
-    ReplaceFirstPicture(frames_, picture, KeepsReplacedPicture());
+    ReplaceFirstPicture(frames_, picture, scaled, KeepsReplacedPicture());
 }
 
 void SequenceLoader::DropFile(const QString& path)
@@ -322,6 +325,7 @@ void SequenceLoader::InstallAnimation(AnimationResult& result, const QString& pa
     SequenceFrame& head = *result.frames;
     head.image.file_path = path;
     head.image.file_title = QFileInfo(path).fileName();
+    ScaleChain(frames_, &head);
     SequenceFrame* rest = std::exchange(head.next, nullptr);
     SequenceFrame* tail = rest;
     while (tail && tail->next)
@@ -329,7 +333,7 @@ void SequenceLoader::InstallAnimation(AnimationResult& result, const QString& pa
     FrameChain dropped;
     {
         std::lock_guard lock(frames_.guard);
-        ReplaceFirstPicture(frames_, head.image, KeepsReplacedPicture());
+        ReplaceFirstPicture(frames_, head.image, head.scaled, KeepsReplacedPicture());
         dropped = DetachAfterFirst(frames_);
         frames_.timed_by_file = true;
         frames_.time_base_num = result.time_base_num;

@@ -3,6 +3,7 @@
 #include "control/copy_control.h"
 #include "control/setup_words.h"
 #include "imagery/overlay_state.h"
+#include "imagery/picture_scale.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -17,7 +18,7 @@
 namespace vantor {
 
 LookDialog::LookDialog(CopyControl& control, QWidget* parent)
-    : QDialog(parent), control_(control), opacity_(new QSpinBox(this)), fade_(new QDoubleSpinBox(this)),
+    : QDialog(parent), control_(control), opacity_(new QSpinBox(this)), scale_(new QSpinBox(this)), fade_(new QDoubleSpinBox(this)),
       safe_area_(new QComboBox(this)), cycle_(new QLineEdit(this)), problem_(new QLabel(this))
 {
     setWindowTitle(QStringLiteral("Logo look"));
@@ -25,6 +26,11 @@ LookDialog::LookDialog(CopyControl& control, QWidget* parent)
     opacity_->setRange(0, kMaxOpacityPercent);
     opacity_->setSuffix(QStringLiteral(" %"));
     opacity_->setValue(now.opacity.value_or(kMaxOpacityPercent));
+    scale_->setRange(kScaleFit, kMaxScalePercent);
+    scale_->setSpecialValueText(QStringLiteral("Fit"));
+    scale_->setSuffix(QStringLiteral(" %"));
+    scale_->setValue(now.scale.value_or(100));
+    scale_->setToolTip(QStringLiteral("Fit scales the logo by the output's height / 1080"));
     fade_->setRange(0, kMaxFade_ms / 1000.0);
     fade_->setSingleStep(0.1);
     fade_->setDecimals(1);
@@ -45,6 +51,7 @@ LookDialog::LookDialog(CopyControl& control, QWidget* parent)
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     auto* form = new QFormLayout(this);
     form->addRow(QStringLiteral("Opacity"), opacity_);
+    form->addRow(QStringLiteral("Scale"), scale_);
     form->addRow(QStringLiteral("Fade"), fade_);
     form->addRow(QStringLiteral("Offsets from"), safe_area_);
     form->addRow(QStringLiteral("Cycle (show/every)"), cycle_);
@@ -63,6 +70,7 @@ void LookDialog::Apply()
         return;
     }
     control_.SetOpacity(opacity_->value());
+    control_.SetScale(scale_->value());
     control_.SetFade(int32_t(std::lround(fade_->value() * 1000)));
     control_.SetSafeArea(safe_area_->currentData().toInt());
     if (cycle != control_.Current().cycle)

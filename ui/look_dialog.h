@@ -1,5 +1,5 @@
 #pragma once
-// A small dialog of our own for how the logo looks on air: opacity, fades, the safe area its
+// A small dialog of our own for how the logo looks on air: opacity, size, fades, the safe area its
 // offsets count from, and its timed cycle. Reached from the main window's menu; every change
 // goes through the copy's control, as the API's do.
 
@@ -24,6 +24,7 @@ private:
 
     CopyControl& control_;
     QSpinBox* opacity_;
+    QSpinBox* scale_;  // its minimum, kScaleFit, reads "Fit"
     QDoubleSpinBox* fade_;
     QComboBox* safe_area_;
     QLineEdit* cycle_;

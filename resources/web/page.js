@@ -193,7 +193,7 @@ function show(s) {
   $("x").max = s.overlay.x_max;
   $("y").max = s.overlay.y_max;
   fill("format-form", { size: s.width + "x" + s.height, rate: s.rate });
-  fill("look-form", { opacity: s.overlay.opacity, fade: s.overlay.fade_ms / 1000, "safe-area": s.overlay.safe_area,
+  fill("look-form", { opacity: s.overlay.opacity, scale: String(s.overlay.scale), fade: s.overlay.fade_ms / 1000, "safe-area": s.overlay.safe_area,
                       cycle: s.overlay.cycle });
   const inset = SAFE_INSETS[s.overlay.safe_area] || 0;
   const outline = $("safe-outline");
@@ -403,6 +403,7 @@ for (const b of document.querySelectorAll("[data-corner]"))
   b.onclick = () => act("POST", "/api/overlay", { corner: b.dataset.corner });
 submitted("offsets", () => ["/api/overlay", { x: Number($("x").value), y: Number($("y").value) }]);
 submitted("look-form", () => ["/api/overlay", { opacity: Number($("opacity").value),
+  scale: $("scale").value === "fit" ? "fit" : Number($("scale").value),
   fade_ms: Math.round(Number($("fade").value) * 1000), safe_area: $("safe-area").value,
   // Sent only when changed: a cycle given again starts again from its delay.
   cycle: $("cycle").value !== state.overlay.cycle ? $("cycle").value : undefined }]);

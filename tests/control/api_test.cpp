@@ -205,17 +205,20 @@ TEST_F(ControlApiTest, ARunLoadedSwitchedOnAndMovedThroughTheApiReachesTheReceiv
 }
 
 // A copy started with the look of a channel's bug keeps it through the API, which changes it,
-// says it, and stops the cycle when the logo is switched off by hand.
-TEST_F(ControlApiTest, OpacityFadeSafeAreaAndCycleSetAtLaunchAndThroughTheApiReachTheReceiver)
+// says it, and stops the cycle when the logo is switched off by hand. The 40 x 20 logo shows at
+// half its size, then fitted to 360 lines (a third).
+TEST_F(ControlApiTest, OpacityScaleFadeSafeAreaAndCycleSetAtLaunchAndThroughTheApiReachTheReceiver)
 {
     const QString logo = Picture(QStringLiteral("bug.png"), qRgba(10, 200, 30, 255));
     Launch(QStringLiteral("127.0.0.1"), {QStringLiteral("--overlay"), logo, QStringLiteral("--on"), QStringLiteral("--opacity"),
                                          QStringLiteral("70"), QStringLiteral("--fade"), QStringLiteral("0.2"),
-                                         QStringLiteral("--safe-area"), QStringLiteral("graphics")});
+                                         QStringLiteral("--safe-area"), QStringLiteral("graphics"),
+                                         QStringLiteral("--scale"), QStringLiteral("50")});
     const QJsonObject started = Curl(QStringLiteral("GET"), QStringLiteral("/api/state")).json()["overlay"].toObject();
     EXPECT_EQ(started["opacity"].toInt(), 70);
     EXPECT_EQ(started["fade_ms"].toInt(), 200);
     EXPECT_EQ(started["safe_area"].toString(), QStringLiteral("graphics"));
+    EXPECT_EQ(started["scale"].toInt(), 50);
     EXPECT_EQ(started["cycle"].toString(), QStringLiteral("off"));
     EXPECT_TRUE(started["cycle_next_ms"].isNull());
     const int right = kWidth - 32 - 1, top = 18;  // graphics safe: 5 % of 640 and of 360 in
@@ -223,12 +226,16 @@ TEST_F(ControlApiTest, OpacityFadeSafeAreaAndCycleSetAtLaunchAndThroughTheApiRea
     EXPECT_EQ(PixelAt(frame, right, top), qRgba(10, 200, 30, 179)) << "70 % of 255 is 178.5, rounded up";
     EXPECT_EQ(qAlpha(PixelAt(frame, right + 1, top)), 0);
     EXPECT_EQ(qAlpha(PixelAt(frame, right, top - 1)), 0);
+    EXPECT_EQ(PixelAt(frame, right - 19, top + 9), qRgba(10, 200, 30, 179)) << "the half-size logo's far corner";
+    EXPECT_EQ(qAlpha(PixelAt(frame, right - 20, top)), 0);
+    EXPECT_EQ(qAlpha(PixelAt(frame, right, top + 10)), 0);
 
     const Answer changed = Post(QStringLiteral("/api/overlay"),
-                                {{"opacity", 100}, {"fade_ms", 0}, {"safe_area", "edge"}, {"cycle", "1h/2h/1h"}});
+                                {{"opacity", 100}, {"fade_ms", 0}, {"safe_area", "edge"}, {"cycle", "1h/2h/1h"}, {"scale", "fit"}});
     ASSERT_EQ(changed.status, 200) << changed.body.toStdString();
     const QJsonObject cycled = changed.json()["overlay"].toObject();
     EXPECT_EQ(cycled["cycle"].toString(), QStringLiteral("1h/2h/1h"));
+    EXPECT_EQ(cycled["scale"].toString(), QStringLiteral("fit"));
     EXPECT_GT(cycled["cycle_next_ms"].toInteger(), 3590000) << "the first showing comes after the delay";
     for (const QByteArray& hidden : Frames(2))
         EXPECT_EQ(hidden, QByteArray(kWidth * kHeight * 4, '\0')) << "the cycle hides the logo until then";
@@ -239,7 +246,11 @@ TEST_F(ControlApiTest, OpacityFadeSafeAreaAndCycleSetAtLaunchAndThroughTheApiRea
     ASSERT_EQ(Post(QStringLiteral("/api/overlay"), {{"on", false}}).status, 200);
     const Answer on = Post(QStringLiteral("/api/overlay"), {{"on", true}});
     EXPECT_EQ(on.json()["overlay"].toObject()["cycle"].toString(), QStringLiteral("off")) << "Off stopped the cycle";
-    EXPECT_EQ(PixelAt(Frames(1).front(), kWidth - 1, 0), qRgba(10, 200, 30, 255)) << "at the edge, whole";
+    const QByteArray fitted = Frames(1).front();
+    EXPECT_EQ(PixelAt(fitted, kWidth - 1, 0), qRgba(10, 200, 30, 255)) << "at the edge, whole";
+    EXPECT_EQ(PixelAt(fitted, kWidth - 13, 6), qRgba(10, 200, 30, 255)) << "fitted: 13 x 7";
+    EXPECT_EQ(qAlpha(PixelAt(fitted, kWidth - 14, 0)), 0);
+    EXPECT_EQ(qAlpha(PixelAt(fitted, kWidth - 1, 7)), 0);
     const Answer refused = Post(QStringLiteral("/api/overlay"), {{"cycle", "10m/10s"}});
     EXPECT_EQ(refused.status, 400);
     EXPECT_TRUE(refused.body.contains("cycle takes SHOW/EVERY")) << refused.body.toStdString();
@@ -575,6 +586,10 @@ TEST_F(ControlApiTest, WrongRequestsAnswer4xxAndChangeNothing)
         {"a wrong word", "POST", "/api/playback", R"({"mode": "sideways"})", bearer, 400, "mode takes forward"},
         {"a run rate out of range", "POST", "/api/playback", R"({"run_rate": 121})", bearer, 400,
          "run_rate takes a whole number from 0 to 120"},
+        {"a scale out of range", "POST", "/api/overlay", R"({"scale": 401})", bearer, 400,
+         "scale takes a whole number from 1 to 400"},
+        {"a scale as a word other than fit", "POST", "/api/overlay", R"({"scale": "50"})", bearer, 400,
+         "scale takes a percentage from 1 to 400, such as 50, or fit, not \"50\""},
         {"a folder as the overlay", "POST", "/api/overlay",
          QJsonDocument(QJsonObject{{"file", folder + "/logos.png"}}).toJson(), bearer, 400,
          folder + "/logos.png: This is a folder"},

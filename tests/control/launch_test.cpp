@@ -178,7 +178,7 @@ TEST_F(Launch, BadInputIsOneLineAndExitCodeTwoBeforeAnythingStarts)
         {"file twice", {}, "size=1920x1080\n\nsize=1280x720\n", "%1:3: size is given twice (first on line 1)"},
         {"file key", {}, "colour=red\n",
          "%1:1: unknown key \"colour\"; the keys are overlay, corner, offset, on, solid, size, rate, mode, pause, "
-         "one-shot, run-rate, fade, opacity, safe-area, cycle, master, slave, no-sync, control, control-token, "
+         "one-shot, run-rate, fade, opacity, safe-area, cycle, scale, master, slave, no-sync, control, control-token, "
          "control-token-file, control-files"},
         {"bad file and good options", {"--corner", "lower-left"}, "mode=sideways\n",
          "%1:1: mode takes forward, reverse, oscillate1 or oscillate2, not \"sideways\""},

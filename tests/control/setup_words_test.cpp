@@ -5,6 +5,7 @@
 
 #include "engine/playback_state.h"
 #include "imagery/overlay_state.h"
+#include "imagery/picture_scale.h"
 
 #include <gtest/gtest.h>
 
@@ -73,6 +74,15 @@ TEST(SetupWords, FadesOpacitiesSafeAreasAndCyclesTakeTheirRangesAndReadBackAsWri
         EXPECT_FALSE(words::ReadSafeArea(refused).has_value()) << QString::fromUtf16(refused).toStdString();
     for (const char16_t* refused : {u"10m/10m", u"0s/1m", u"10s", u"1s/2s/3s/4s", u"10x/1m", u"1s/25h", u"-1s/1m"})
         EXPECT_FALSE(words::ReadCycle(refused).has_value()) << QString::fromUtf16(refused).toStdString();
+}
+
+TEST(SetupWords, ScalesArePercentagesFrom1To400OrFitAndReadBackAsWritten)
+{
+    EXPECT_EQ(words::ReadScale(u"50%"), 50);
+    for (const int32_t scale : {kScaleFit, 1, 100, kMaxScalePercent})
+        EXPECT_EQ(words::ReadScale(words::ScaleWord(scale)), scale) << scale;
+    for (const char16_t* refused : {u"0", u"401", u"Fit", u"1.5", u"-5", u""})
+        EXPECT_FALSE(words::ReadScale(refused).has_value()) << QString::fromUtf16(refused).toStdString();
 }
 
 }  // namespace

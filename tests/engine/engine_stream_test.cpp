@@ -2,6 +2,7 @@
 // decoded frames pixel by pixel.
 
 #include "engine/sender.h"
+#include "imagery/picture_scale.h"
 #include "engine_fixture.h"
 #include "stream_client.h"
 
@@ -343,6 +344,43 @@ TEST_F(EngineStream, AfterAFormatChangeTheRestartedStreamIsExactAtItsNewSize)
         EXPECT_TRUE(ShowsOnly(frame, 960, 540, overlay.frames.first.image, 960 - 64, 540 - 36));
 }
 
+// The rows and columns of a frame where anything is keyed: the logo's size as a receiver sees it.
+PixelSize KeyedSize(const QByteArray& frame, int width, int height)
+{
+    int left = width, right = -1, top = height, bottom = -1;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            if (PixelAt(frame, width, x, y).a != 0) {
+                left = std::min(left, x), right = std::max(right, x);
+                top = std::min(top, y), bottom = std::max(bottom, y);
+            }
+    return {std::max(0, right - left + 1), std::max(0, bottom - top + 1)};
+}
+
+// A logo made for 1080 lines (108 high: a tenth of the picture), fitted at 360 and 540 lines.
+TEST_F(EngineStream, AFittedLogoKeepsItsShareOfThePictureHeightAtEveryFormat)
+{
+    ConfirmSolidLogo(200, 40, 120);
+    ASSERT_TRUE(overlay.frames.first.image.FillSolid(216, 108, 200, 40, 120));
+    RescaleFrames(overlay.frames, kScaleFit, 1080);
+    struct Format {
+        int menu_id, width, height;
+    };
+    std::vector<double> shares;
+    for (const Format format : {Format{k640x360, 640, 360}, Format{k960x540, 960, 540}}) {
+        engine.SelectResolution(format.menu_id);
+        ASSERT_TRUE(engine.StartSending());
+        SpinFor(150);
+        const auto frames = GrabFrames(SourcePort(), 1, format.width, format.height);
+        ASSERT_EQ(frames.size(), 1u);
+        const PixelSize keyed = KeyedSize(frames[0], format.width, format.height);
+        EXPECT_EQ(keyed, (PixelSize{format.height / 5, format.height / 10})) << format.height << " lines";
+        shares.push_back(double(keyed.height) / format.height);
+    }
+    // Within a pixel of the larger format.
+    EXPECT_NEAR(shares[0], shares[1], 1.0 / 540);
+}
+
 TEST_F(EngineStream, AFormatChangeReannouncesTheSourceAndLeavesItStopped)
 {
     StartAt640x360();
@@ -414,7 +452,8 @@ TEST_F(EngineStream, ANewPictureCrossFadesFromTheOldOneOverTheFade)
         RgbaImage blue;
         ASSERT_TRUE(blue.FillSolid(64, 36, 0, 0, 250));
         std::lock_guard lock(overlay.frames.guard);
-        ReplaceFirstPicture(overlay.frames, blue, true);
+        RgbaImage no_scaled;
+        ReplaceFirstPicture(overlay.frames, blue, no_scaled, true);
     });
     ASSERT_EQ(pixels.size(), 75u);
     EXPECT_TRUE(pixels[0] == (Bgra{120, 40, 200, 179}));
