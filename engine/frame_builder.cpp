@@ -43,12 +43,15 @@ void FrameBuilder::DrawNode(const SequenceFrame* node, const LogoWeights& weight
               overlay_.y_offset, overlay_.corner_code, overlay_.safe_area, weights};
     const int32_t x = shown_.x + SafeAreaInset(shown_.safe_area, painter_.width());
     const int32_t y = shown_.y + SafeAreaInset(shown_.safe_area, painter_.height());
-    if (weights.leaving > 0)
-        painter_.DrawWeighted(overlay_.frames.leaving, x, y, shown_.corner, weights.leaving, false);
-    if (weights.shown == 255 && weights.leaving == 0)
+    const RgbaImage& leaving = overlay_.frames.leaving;
+    if (weights.leaving > 0 && weights.shown > 0)
+        painter_.DrawCrossFade(leaving, node->shown(), x, y, shown_.corner, weights.leaving, weights.shown);
+    else if (weights.leaving > 0)
+        painter_.DrawWeighted(leaving, x, y, shown_.corner, weights.leaving, false);
+    else if (weights.shown == 255)
         painter_.Draw(node->shown(), x, y, shown_.corner, kCompositeCopy);
     else if (weights.shown > 0)
-        painter_.DrawWeighted(node->shown(), x, y, shown_.corner, weights.shown, weights.leaving > 0);
+        painter_.DrawWeighted(node->shown(), x, y, shown_.corner, weights.shown, false);
 }
 
 void FrameBuilder::DrawSourceStart()

@@ -51,6 +51,28 @@ void FramePainter::DrawWeighted(const RgbaImage& image, int32_t x, int32_t y, in
     Remember(*rect);
 }
 
+void FramePainter::DrawCrossFade(const RgbaImage& leaving, const RgbaImage& shown, int32_t x, int32_t y,
+                                 int32_t corner, uint8_t leaving_weight, uint8_t shown_weight)
+{
+    const auto rect = shown.PlacedRect(x, y, corner, frame_.width(), frame_.height());
+    if (!rect || rect != leaving.PlacedRect(x, y, corner, frame_.width(), frame_.height())) {
+        DrawWeighted(leaving, x, y, corner, leaving_weight, false);
+        DrawWeighted(shown, x, y, corner, shown_weight, true);
+        return;
+    }
+    const auto rows = shown.PlaceRows(x, y, corner, frame_.pixels(), frame_.width(), frame_.height());
+    const auto leaving_rows = leaving.PlaceRows(x, y, corner, frame_.pixels(), frame_.width(), frame_.height());
+    if (!rows || !leaving_rows)
+        return;
+    const uint8_t* from = leaving_rows->src;
+    const uint8_t* to = rows->src;
+    uint8_t* dst = rows->dst;
+    for (int64_t i = 0; i < rows->rows;
+         ++i, from += leaving_rows->src_stride, to += rows->src_stride, dst += rows->dst_stride)
+        CrossFadeRow(from, to, dst, rows->width, leaving_weight, shown_weight);
+    Remember(*rect);
+}
+
 void FramePainter::Remember(const PixelRect& rect)
 {
     changes_.Add(rect);

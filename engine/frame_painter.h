@@ -25,6 +25,10 @@ public:
     // The picture with its alpha scaled by `weight` (of 255): copied over what is there, or
     // mixed into it (the second logo of a cross-fade).
     void DrawWeighted(const RgbaImage& image, int32_t x, int32_t y, int32_t corner, uint8_t weight, bool mix);
+    // A cross-fade: the leaving picture weighted, the shown one mixed into it at its own weight.
+    // Two pictures over the same pixels (a logo replacing one of its size) take one pass.
+    void DrawCrossFade(const RgbaImage& leaving, const RgbaImage& shown, int32_t x, int32_t y, int32_t corner,
+                       uint8_t leaving_weight, uint8_t shown_weight);
     int32_t width() const { return frame_.width(); }
     int32_t height() const { return frame_.height(); }
     // What changed since the last call (all of it before the first), for the frame's send.

@@ -83,5 +83,23 @@ TEST(LogoBlend, AMixAddsTheAlphasAndAveragesTheColoursByThem)
         }
 }
 
+// The one-pass cross-fade against the two passes it replaces, byte for byte, with the leaving
+// and shown weights apart and complementary, on rows that end in a part of a vector.
+TEST(LogoBlend, ACrossFadeInOnePassGivesTheBytesOfTheWeightedCopyThenTheMix)
+{
+    const std::vector<uint8_t> leaving = Bytes(LevelPixels(13)), shown = Bytes(LevelPixels(200));
+    for (const size_t pixels : {size_t{1}, size_t{17}, leaving.size() / 4})
+        for (uint32_t leaving_weight : kLevels)
+            for (uint32_t shown_weight : {255 - leaving_weight, uint32_t{128}, uint32_t{1}}) {
+                std::vector<uint8_t> two_passes(leaving.size(), 77), one_pass(leaving.size(), 77);
+                CopyRowWeighted(leaving.data(), two_passes.data(), pixels, uint8_t(leaving_weight));
+                MixRowWeighted(shown.data(), two_passes.data(), pixels, uint8_t(shown_weight));
+                CrossFadeRow(leaving.data(), shown.data(), one_pass.data(), pixels, uint8_t(leaving_weight),
+                             uint8_t(shown_weight));
+                EXPECT_EQ(one_pass, two_passes) << pixels << " pixels, weights " << leaving_weight << " and "
+                                                << shown_weight;
+            }
+}
+
 }  // namespace
 }  // namespace vantor
