@@ -13,6 +13,7 @@
 #include "engine/output_snapshot.h"
 #include "engine/playback_state.h"
 #include "engine/send_figures.h"
+#include "engine/send_rest.h"
 #include "engine/sender.h"
 #include "imagery/overlay_state.h"
 #include "imagery/rgba_image.h"
@@ -215,6 +216,7 @@ private:
     enum SnapshotState : int { kSnapshotIdle, kSnapshotWanted, kSnapshotArmed, kSnapshotTaken };
     std::atomic<int> snapshot_state_{kSnapshotIdle};
     SendFigures figures_;
+    SendRest rest_;           // the send thread's
     FrameLateness lateness_;  // the send thread's
     std::thread send_thread_;
 

@@ -56,6 +56,7 @@ void Engine::SendLoop(uint32_t generation)
                 frame_counter = 0;
             // Send, with what the draw changed: returns at the frame rate.
             sender_.Send(record, painter_.TakeChanges());
+            rest_.AfterFrame();
             CountSentFrame();
             if (!std::exchange(on_air, true))
                 PostOnAir();
