@@ -2,6 +2,7 @@
 
 #include "engine/logo_blend.h"
 
+#include <algorithm>
 #include <cstring>
 #include <utility>
 
@@ -11,6 +12,7 @@ void FramePainter::ClearAll()
 {
     frame_.Clear();
     drawn_count_ = 0;
+    waiting_count_ = 0;
     overflowed_ = false;
     changes_.MarkAll();
 }
@@ -19,9 +21,27 @@ void FramePainter::ClearDrawn()
 {
     if (overflowed_)
         return ClearAll();
-    for (size_t i = 0; i < drawn_count_; ++i)
-        ClearRect(drawn_[i]);
-    drawn_count_ = 0;
+    FinishClears();
+    waiting_clears_ = drawn_;
+    waiting_count_ = std::exchange(drawn_count_, 0);
+}
+
+void FramePainter::Overwriting(const PixelRect& rect)
+{
+    const auto end = waiting_clears_.begin() + waiting_count_;
+    const auto same = std::find(waiting_clears_.begin(), end, rect);
+    if (same != end) {
+        std::rotate(same, same + 1, end);
+        --waiting_count_;
+    }
+    FinishClears();
+}
+
+void FramePainter::FinishClears()
+{
+    for (size_t i = 0; i < waiting_count_; ++i)
+        ClearRect(waiting_clears_[i]);
+    waiting_count_ = 0;
 }
 
 void FramePainter::Draw(const RgbaImage& image, int32_t x, int32_t y, int32_t corner, int32_t mode)
@@ -29,6 +49,10 @@ void FramePainter::Draw(const RgbaImage& image, int32_t x, int32_t y, int32_t co
     const auto rect = image.PlacedRect(x, y, corner, frame_.width(), frame_.height());
     if (!rect || !frame_.Allocated())
         return;
+    if (mode == kCompositeCopy)
+        Overwriting(*rect);
+    else
+        FinishClears();
     image.Composite(x, y, corner, mode, frame_.pixels(), frame_.width(), frame_.height());
     Remember(*rect);
 }
@@ -40,6 +64,10 @@ void FramePainter::DrawWeighted(const RgbaImage& image, int32_t x, int32_t y, in
     const auto rows = image.PlaceRows(x, y, corner, frame_.pixels(), frame_.width(), frame_.height());
     if (!rect || !rows)
         return;
+    if (mix)
+        FinishClears();
+    else
+        Overwriting(*rect);
     const uint8_t* src = rows->src;
     uint8_t* dst = rows->dst;
     for (int64_t i = 0; i < rows->rows; ++i, src += rows->src_stride, dst += rows->dst_stride) {
@@ -64,6 +92,7 @@ void FramePainter::DrawCrossFade(const RgbaImage& leaving, const RgbaImage& show
     const auto leaving_rows = leaving.PlaceRows(x, y, corner, frame_.pixels(), frame_.width(), frame_.height());
     if (!rows || !leaving_rows)
         return;
+    Overwriting(*rect);
     const uint8_t* from = leaving_rows->src;
     const uint8_t* to = rows->src;
     uint8_t* dst = rows->dst;
@@ -84,6 +113,7 @@ void FramePainter::Remember(const PixelRect& rect)
 
 FrameChanges FramePainter::TakeChanges()
 {
+    FinishClears();
     return std::exchange(changes_, FrameChanges::None());
 }
 

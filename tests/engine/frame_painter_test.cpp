@@ -42,6 +42,7 @@ TEST_F(FramePainterTest, ClearingWhatWasDrawnLeavesTheSameFrameAsAFullClear)
     painter_.Draw(logo, 5000, 0, kCornerUpperLeft, kCompositeCopy);  // outside: nothing drawn
     EXPECT_FALSE(AllZero(frame_));
     painter_.ClearDrawn();
+    painter_.TakeChanges();
     EXPECT_TRUE(AllZero(frame_));
 }
 
@@ -51,11 +52,62 @@ TEST_F(FramePainterTest, MoreDrawingsThanItRemembersFallBackToAFullClear)
     for (int32_t i = 0; i < 12; ++i)
         painter_.Draw(dot, i * 10, i * 5, kCornerUpperLeft, kCompositeCopy);
     painter_.ClearDrawn();
+    painter_.TakeChanges();
     EXPECT_TRUE(AllZero(frame_));
     // After a clear the painter starts counting afresh.
     painter_.Draw(dot, 1, 1, kCornerUpperLeft, kCompositeCopy);
     painter_.ClearDrawn();
+    painter_.TakeChanges();
     EXPECT_TRUE(AllZero(frame_));
+}
+
+// Half transparent, so that a draw that reads what lies under it shows whether that was cleared.
+RgbaImage Translucent(int32_t w, int32_t h, uint8_t red)
+{
+    RgbaImage image = Solid(w, h);
+    for (size_t i = 0; i < size_t(w) * h; ++i) {
+        image.pixels.get()[i * 4 + 2] = red;
+        image.pixels.get()[i * 4 + 3] = 128;
+    }
+    return image;
+}
+
+// The clear of what was drawn is left for the next draw: the frame sent must be what a full
+// clear and the same draw make, whether that draw overwrites the same pixels (the clear is
+// dropped), reads them (it must come first) or lands beside them.
+TEST_F(FramePainterTest, AClearLeftForTheNextDrawGivesTheFrameAFullClearWould)
+{
+    const RgbaImage old_logo = Translucent(48, 18, 200), logo = Translucent(48, 18, 40);
+    struct Case {
+        const char* name;
+        std::function<void(FramePainter&)> draw;
+    };
+    const Case cases[] = {
+        {"copy over the same pixels", [&](FramePainter& p) { p.Draw(logo, 10, 10, kCornerUpperLeft, kCompositeCopy); }},
+        {"blend over the same pixels",
+         [&](FramePainter& p) { p.Draw(logo, 10, 10, kCornerUpperLeft, kCompositeBlend); }},
+        {"weighted copy", [&](FramePainter& p) { p.DrawWeighted(logo, 10, 10, kCornerUpperLeft, 100, false); }},
+        {"weighted mix", [&](FramePainter& p) { p.DrawWeighted(logo, 10, 10, kCornerUpperLeft, 100, true); }},
+        {"cross-fade", [&](FramePainter& p) { p.DrawCrossFade(old_logo, logo, 10, 10, kCornerUpperLeft, 90, 165); }},
+        {"copy beside, overlapping", [&](FramePainter& p) { p.Draw(logo, 14, 12, kCornerUpperLeft, kCompositeCopy); }},
+        {"nothing", [](FramePainter&) {}},
+    };
+    for (const Case& c : cases) {
+        painter_.ClearAll();
+        painter_.Draw(old_logo, 10, 10, kCornerUpperLeft, kCompositeCopy);
+        painter_.TakeChanges();
+        painter_.ClearDrawn();
+        c.draw(painter_);
+        painter_.TakeChanges();
+        OutputFrame expected;
+        ASSERT_TRUE(expected.Allocate());
+        expected.Describe(OutputFormat{320, 180, 30000, 1200});
+        FramePainter reference(expected);
+        reference.ClearAll();
+        c.draw(reference);
+        reference.TakeChanges();
+        EXPECT_TRUE(std::equal(frame_.pixels(), frame_.pixels() + frame_.used_bytes(), expected.pixels())) << c.name;
+    }
 }
 
 // Every pixel that differs between two sends lies in a rectangle the painter reported.
