@@ -1,6 +1,7 @@
 #include "ndi/qtrle_reader.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace vantor::ndi {
 namespace {
@@ -14,6 +15,16 @@ public:
     uint32_t Byte() { return Next(); }
     uint32_t BE16() { return Next() << 8 | Next(); }
     uint32_t BE32() { return BE16() << 16 | BE16(); }
+    // The next `count` bytes at once; empty, and not ok, when fewer are left.
+    std::span<const uint8_t> Take(size_t count)
+    {
+        if (count > left()) {
+            ok_ = false;
+            return {};
+        }
+        pos_ += count;
+        return bytes_.subspan(pos_ - count, count);
+    }
 
 private:
     uint32_t Next()
@@ -28,6 +39,18 @@ private:
     size_t pos_ = 0;
     bool ok_ = true;
 };
+
+// Literal pixels, A, R, G, B each, as the picture's words (0xAARRGGBB, so B, G, R, A in memory):
+// one byte swap a pixel, which the compiler does a vector at a time. At 4096 x 2160 a frame that
+// changes everywhere is 35 MB of them.
+void ReadPixels(const uint8_t* bytes, uint32_t* row, int64_t count)
+{
+    for (int64_t i = 0; i < count; ++i) {
+        uint32_t argb;
+        std::memcpy(&argb, bytes + i * 4, 4);
+        row[i] = __builtin_bswap32(argb);
+    }
+}
 
 bool DrawLine(Cursor& in, uint32_t* row, int64_t width)
 {
@@ -49,8 +72,11 @@ bool DrawLine(Cursor& in, uint32_t* row, int64_t width)
             std::fill_n(row + x, count, in.BE32());
             x += count;
         } else {
-            for (int64_t i = 0; i < count; ++i)
-                row[x++] = in.BE32();
+            const std::span<const uint8_t> pixels = in.Take(size_t(count) * 4);
+            if (pixels.empty())
+                return false;
+            ReadPixels(pixels.data(), row + x, count);
+            x += count;
         }
     }
 }
