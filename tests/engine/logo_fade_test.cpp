@@ -20,30 +20,31 @@ std::vector<int> ShownWeights(LogoFade& fade, bool visible, int frames, int fade
     return weights;
 }
 
-TEST(LogoFade, OnAndOffMoveByEqualStepsToTheOpacityAndBack)
+// Each case from a logo off: steps towards on or off, each with the weights it must give.
+TEST(LogoFade, OnAndOffMoveByEqualStepsToTheOpacityCutWithoutAFadeAndTurnWhereTheyAre)
 {
-    LogoFade fade;
-    fade.Settle(false, 0);
-    EXPECT_EQ(ShownWeights(fade, true, 6, 5, 60), (std::vector<int>{31, 61, 92, 122, 153, 153}));
-    EXPECT_FALSE(fade.running());
-    EXPECT_EQ(ShownWeights(fade, false, 6, 5, 60), (std::vector<int>{122, 92, 61, 31, 0, 0}));
-}
-
-TEST(LogoFade, WithoutAFadeOnAndOffCut)
-{
-    LogoFade fade;
-    fade.Settle(false, 0);
-    EXPECT_EQ(ShownWeights(fade, true, 2, 0), (std::vector<int>{255, 255}));
-    EXPECT_EQ(ShownWeights(fade, false, 2, 0), (std::vector<int>{0, 0}));
-}
-
-TEST(LogoFade, AFadeBegunInsideAnotherStartsWhereThatOneIs)
-{
-    LogoFade fade;
-    fade.Settle(false, 0);
-    EXPECT_EQ(ShownWeights(fade, true, 2, 4), (std::vector<int>{64, 128}));
-    EXPECT_TRUE(fade.running());
-    EXPECT_EQ(ShownWeights(fade, false, 3, 4), (std::vector<int>{64, 0, 0}));
+    struct Steps {
+        bool visible;
+        std::vector<int> weights;
+    };
+    const struct {
+        const char* name;
+        int fade_frames, opacity;
+        std::vector<Steps> steps;
+    } cases[] = {
+        {"on then off at 60 %", 5, 60, {{true, {31, 61, 92, 122, 153, 153}}, {false, {122, 92, 61, 31, 0, 0}}}},
+        {"a cut", 0, 100, {{true, {255, 255}}, {false, {0, 0}}}},
+        {"off begun half-way on", 4, 100, {{true, {64, 128}}, {false, {64, 0, 0}}}},
+    };
+    for (const auto& c : cases) {
+        LogoFade fade;
+        fade.Settle(false, 0);
+        for (const Steps& steps : c.steps)
+            EXPECT_EQ(ShownWeights(fade, steps.visible, int(steps.weights.size()), c.fade_frames, c.opacity),
+                      steps.weights)
+                << c.name;
+        EXPECT_FALSE(fade.running()) << c.name;
+    }
 }
 
 TEST(LogoFade, ANewPictureCrossFadesWithComplementaryWeightsAndANewOneInsideStartsFromWhereItIs)

@@ -79,8 +79,9 @@ TEST(PictureScale, AHalfTransparentEdgeKeepsItsColourAtEverySize)
 }
 
 // Every node gets its copy at the new size, the same pictures are counted as rescaled (not
-// replaced, so no cross-fade), and back at 100 % no copy is kept.
-TEST(FrameListScale, RescalingMakesACopyForEveryFrameAndNoneAtFullSize)
+// replaced, so no cross-fade), and back at 100 % no copy is kept. A new picture replaces the
+// scaled one too; the one that showed (scaled) is the one a cross-fade leaves from.
+TEST(FrameListScale, RescalingCopiesEveryFrameNoneAtFullSizeAndAReplacedPictureLeavesAsItShowed)
 {
     FrameList frames;
     frames.first.image = Picture(40, 20);
@@ -95,24 +96,16 @@ TEST(FrameListScale, RescalingMakesACopyForEveryFrameAndNoneAtFullSize)
     EXPECT_EQ(frames.scale_changes, 1u);
     EXPECT_EQ(frames.picture_changes, changes);
 
-    RescaleFrames(frames, 100, 540);
-    EXPECT_FALSE(frames.first.scaled.pixels);
-    EXPECT_FALSE(frames.first.next->scaled.pixels);
-    EXPECT_EQ(&frames.first.shown(), &frames.first.image);
-}
-
-// A new picture replaces the scaled one too; the one that showed (scaled) is the one a
-// cross-fade leaves from.
-TEST(FrameListScale, AReplacedPictureLeavesAsItShowedAtItsScale)
-{
-    FrameList frames;
-    frames.first.image = Picture(40, 20);
-    RescaleFrames(frames, 50, 1080);
     RgbaImage next = Picture(10, 10);
     RgbaImage next_scaled = ScaledForList(frames, next);
     ReplaceFirstPicture(frames, next, next_scaled, true);
     EXPECT_EQ(frames.leaving.width, 20);
     EXPECT_EQ(frames.first.shown().width, 5);
+
+    RescaleFrames(frames, 100, 540);
+    EXPECT_FALSE(frames.first.scaled.pixels);
+    EXPECT_FALSE(frames.first.next->scaled.pixels);
+    EXPECT_EQ(&frames.first.shown(), &frames.first.image);
 }
 
 }  // namespace
