@@ -18,10 +18,13 @@ namespace vantor::ndi {
 struct FrameEvent {
     bool restart = false;           // the stream starts afresh with `description`
     StreamDescription description;  // meaningful with `restart`; the reader may take it away
-    bool whole = false;             // the delta draws every line: a whole picture
-    bool changed = false;           // the delta draws something
+    bool whole = false;             // the frame draws every line: a whole picture
+    bool changed = false;           // the frame draws something
     int64_t index = 0;              // the frame's slot in the stream
-    ByteBuffer delta;               // QuickTime Animation frame over the previous picture
+    // The frame's cluster: a head the network side completes, then the QuickTime Animation frame
+    // over the previous picture. The network side may take its storage away.
+    ByteBuffer cluster;
+    size_t in_flight_bytes = 0;     // the cluster's size when published
 };
 
 class FrameMailbox {
@@ -44,16 +47,18 @@ public:
         FrameEvent& event = events_[written % kCapacity];
         FrameEvent& last_handed_back = events_[(read - 1) % kCapacity];
         if (&event != &last_handed_back) {
-            std::swap(event.delta, last_handed_back.delta);
-            if (last_handed_back.delta.capacity() > kKeptBytes)
-                last_handed_back.delta.Release();
+            std::swap(event.cluster, last_handed_back.cluster);
+            if (last_handed_back.cluster.capacity() > kKeptBytes)
+                last_handed_back.cluster.Release();
         }
         return &event;
     }
     void Publish()
     {
         const uint32_t written = written_.load(std::memory_order_relaxed);
-        in_flight_bytes_.fetch_add(events_[written % kCapacity].delta.size(), std::memory_order_relaxed);
+        FrameEvent& event = events_[written % kCapacity];
+        event.in_flight_bytes = event.cluster.size();
+        in_flight_bytes_.fetch_add(event.in_flight_bytes, std::memory_order_relaxed);
         written_.store(written + 1, std::memory_order_release);
     }
 
@@ -73,7 +78,7 @@ public:
     void Release()
     {
         const uint32_t read = read_.load(std::memory_order_relaxed);
-        in_flight_bytes_.fetch_sub(events_[read % kCapacity].delta.size(), std::memory_order_relaxed);
+        in_flight_bytes_.fetch_sub(events_[read % kCapacity].in_flight_bytes, std::memory_order_relaxed);
         read_.store(read + 1, std::memory_order_release);
     }
 

@@ -15,7 +15,7 @@ namespace vantor::ndi {
 
 // `frame` holds picture.height() rows of picture.width() BGRA pixels, `stride_bytes` apart.
 // Compares the rows of `whole_rows` whole and the others where `area` says they may differ,
-// and writes the change to `delta` unless that is null. Returns whether anything changed.
+// and writes the change after what `delta` holds unless that is null. Returns whether anything changed.
 // Only writing the delta allocates: that may throw std::bad_alloc, leaving the picture taken
 // in part; taking the same frame again without a delta, which cannot fail, completes it.
 bool TakeFrame(const uint8_t* frame, int32_t stride_bytes, Picture& picture, ByteBuffer* delta,

@@ -17,6 +17,35 @@ namespace {
 
 constexpr int kIoBufferBytes = 64 * 1024;
 
+// A cluster's head, before its one frame: the Cluster, its Timecode, and the SimpleBlock's head
+// (track 1, no time offset within the cluster, the flags). Sizes and the timecode take eight
+// bytes each, which every Matroska reader takes, so the head's length is known before the frame.
+constexpr uint8_t kClusterHead[] = {
+    0x1F, 0x43, 0xB6, 0x75, 0x01, 0, 0, 0, 0, 0, 0, 0,  // Cluster, size
+    0xE7, 0x88, 0, 0, 0, 0, 0, 0, 0, 0,                 // Timecode, in the stream's milliseconds
+    0xA3, 0x01, 0, 0, 0, 0, 0, 0, 0,                    // SimpleBlock, size
+    0x81, 0, 0, 0,                                      // track, time offset, flags
+};
+constexpr size_t kClusterHeadBytes = sizeof kClusterHead;
+constexpr size_t kClusterSizeAt = 4;
+constexpr size_t kTimecodeAt = 14;
+constexpr size_t kBlockSizeAt = 23;
+constexpr size_t kFlagsAt = kClusterHeadBytes - 1;
+constexpr uint8_t kKeyFrameFlag = 0x80;
+
+void PutEightByteNumber(uint8_t* at, uint64_t value)
+{
+    for (int i = 7; i >= 0; --i, value >>= 8)
+        at[i] = uint8_t(value);
+}
+
+// An EBML size in eight bytes: the length marker, then seven bytes of number.
+void PutEightByteSize(uint8_t* at, uint64_t size)
+{
+    PutEightByteNumber(at, size);
+    at[0] = 0x01;
+}
+
 // A QuickTime ImageDescription for 32-bit 'rle ': without it FFmpeg's Matroska demuxer cannot
 // tell the depth and refuses the track. Size, format, and the depth at byte 82; the rest zero.
 constexpr int kImageDescriptionBytes = 86;
@@ -57,20 +86,22 @@ void WriteVoid(size_t bytes, ByteBuffer& into)
     constexpr size_t kHeadBytes = 9;  // the ID, then the size as an eight-byte number
     uint8_t* out = into.Reserve(bytes);
     out[0] = 0xEC;
-    uint64_t size = bytes - kHeadBytes;
-    for (size_t i = kHeadBytes; i-- > 2; size >>= 8)
-        out[i] = uint8_t(size);
-    out[1] = 0x01;  // the length marker of an eight-byte number
+    PutEightByteSize(out + 1, bytes - kHeadBytes);
     std::memset(out + kHeadBytes, 0, bytes - kHeadBytes);
     into.Commit(bytes);
 }
 
-MatroskaMuxer::MatroskaMuxer() : packet_(av_packet_alloc()) {}
+void BeginCluster(ByteBuffer& cluster)
+{
+    cluster.Clear();
+    cluster.Append(kClusterHead);
+}
+
+MatroskaMuxer::MatroskaMuxer() = default;
 
 MatroskaMuxer::~MatroskaMuxer()
 {
     Stop();
-    av_packet_free(&packet_);
 }
 
 void MatroskaMuxer::Stop()
@@ -109,8 +140,6 @@ bool MatroskaMuxer::Flush(ByteBuffer& into)
 bool MatroskaMuxer::Start(const StreamDescription& description, ByteBuffer& header)
 {
     Stop();
-    if (!packet_)
-        return false;
     auto* buffer = static_cast<uint8_t*>(av_malloc(kIoBufferBytes));
     io_ = buffer ? avio_alloc_context(buffer, kIoBufferBytes, 1, this, nullptr, &Collect, nullptr)
                  : nullptr;
@@ -168,30 +197,25 @@ bool MatroskaMuxer::Start(const StreamDescription& description, ByteBuffer& head
     return true;
 }
 
-bool MatroskaMuxer::WriteFrame(std::span<const uint8_t> qtrle_frame, int64_t index, bool key_frame,
-                               ByteBuffer& cluster)
+uint64_t MatroskaMuxer::TimecodeMs(int64_t index)
 {
-    if (!context_)
-        return false;
     const AVRational frame_time{rate_D_, rate_N_};
-    const AVRational stream_time = context_->streams[0]->time_base;
     const int64_t start_us = stream_start_us_ + av_rescale_q(index, frame_time, AV_TIME_BASE_Q);
     const int64_t end_us = stream_start_us_ + av_rescale_q(index + 1, frame_time, AV_TIME_BASE_Q);
     timeline_end_us_ = std::max(timeline_end_us_, end_us);
-    packet_->data = const_cast<uint8_t*>(qtrle_frame.data());
-    packet_->size = int(qtrle_frame.size());
-    packet_->stream_index = 0;
-    packet_->pts = packet_->dts = av_rescale_q(start_us, AV_TIME_BASE_Q, stream_time);
-    packet_->duration = av_rescale_q(end_us, AV_TIME_BASE_Q, stream_time) - packet_->pts;
-    packet_->flags = key_frame ? AV_PKT_FLAG_KEY : 0;
-    cluster.Clear();
-    sink_ = &cluster;
-    const bool written =
-        av_write_frame(context_, packet_) >= 0 && av_write_frame(context_, nullptr) >= 0;
-    sink_ = nullptr;
-    packet_->data = nullptr;
-    packet_->size = 0;
-    return written && Flush(cluster);
+    return uint64_t(av_rescale_q(start_us, AV_TIME_BASE_Q, context_->streams[0]->time_base));
+}
+
+bool MatroskaMuxer::CompleteCluster(int64_t index, bool key_frame, ByteBuffer& cluster)
+{
+    if (!context_)
+        return false;
+    uint8_t* head = cluster.data();
+    PutEightByteSize(head + kClusterSizeAt, cluster.size() - kClusterSizeAt - 8);
+    PutEightByteNumber(head + kTimecodeAt, TimecodeMs(index));
+    PutEightByteSize(head + kBlockSizeAt, cluster.size() - kBlockSizeAt - 8);
+    head[kFlagsAt] = key_frame ? kKeyFrameFlag : 0;
+    return true;
 }
 
 }  // namespace vantor::ndi

@@ -1,6 +1,9 @@
 #pragma once
-// Live Matroska into memory: the header once per stream, then each frame as one cluster, so a
-// receiver can join at any key frame's cluster after receiving the header.
+// Live Matroska into memory: the header once per stream (FFmpeg's), then each frame as one
+// cluster of our own making, so a receiver can join at any key frame's cluster after receiving
+// the header. A cluster's head has a fixed length and goes before its frame, so the frame is
+// written straight into its cluster and the head completed afterwards: no copy of a frame, and
+// no muxer's buffer the size of one.
 
 #include "ndi/byte_buffer.h"
 #include "ndi/video_format.h"
@@ -29,6 +32,10 @@ inline constexpr const char* kConnectionMetadataTag = "NDI_CONNECTION_METADATA";
 // stand between the header and the first cluster.
 void WriteVoid(size_t bytes, ByteBuffer& into);
 
+// Starts a cluster in `cluster` (cleared): its QuickTime Animation frame is written after it,
+// and MatroskaMuxer::CompleteCluster completes it.
+void BeginCluster(ByteBuffer& cluster);
+
 class MatroskaMuxer {
 public:
     MatroskaMuxer();
@@ -41,21 +48,21 @@ public:
     // has no stream.
     bool Start(const StreamDescription& description, ByteBuffer& header);
 
-    // Frame number `index` of the stream as one cluster, timed at index x D / N seconds after the
-    // stream's start. A stream starts where the previous one ended, so a receiver that stays
-    // connected through a restart sees time go on rising. False when memory runs short, after
-    // which the stream is broken: only a new Start writes again.
-    bool WriteFrame(std::span<const uint8_t> qtrle_frame, int64_t index, bool key_frame,
-                    ByteBuffer& cluster);
+    // Completes a cluster begun with BeginCluster as frame number `index` of the stream, timed
+    // at index x D / N seconds after the stream's start. A stream starts where the previous one
+    // ended, so a receiver that stays connected through a restart sees time go on rising. False
+    // when there is no stream.
+    bool CompleteCluster(int64_t index, bool key_frame, ByteBuffer& cluster);
 
 private:
     static int Collect(void* opaque, uint8_t* bytes, int count);
     bool Flush(ByteBuffer& into);
     void Stop();
+    // The frame's time on the muxer's timeline, in the stream's milliseconds.
+    uint64_t TimecodeMs(int64_t index);
 
     AVFormatContext* context_ = nullptr;
     AVIOContext* io_ = nullptr;
-    AVPacket* packet_ = nullptr;
     ByteBuffer* sink_ = nullptr;  // where Collect puts what the muxer writes
     int32_t rate_N_ = 0;
     int32_t rate_D_ = 0;

@@ -46,9 +46,9 @@ size_t LineBytesAtMost(int32_t first, int32_t end)
 
 }  // namespace
 
-QtrleWriter::QtrleWriter(ByteBuffer& out, bool key_frame) : out_(out), key_frame_(key_frame)
+QtrleWriter::QtrleWriter(ByteBuffer& out, bool key_frame)
+    : out_(out), key_frame_(key_frame), start_(out.size())
 {
-    out_.Clear();
     const size_t head = kChunkHeadBytes + (key_frame ? 0 : kLineRangeBytes);
     std::memset(out_.Reserve(head), 0, head);
     out_.Commit(head);
@@ -112,7 +112,7 @@ void QtrleWriter::WritePixels(uint8_t*& p, const uint32_t* row, int32_t first, i
 
 void QtrleWriter::Finish()
 {
-    uint8_t* chunk = out_.data();
+    uint8_t* chunk = out_.data() + start_;
     if (key_frame_) {
         PutBE16(chunk + 4, kHeaderAllLines);
     } else if (first_line_ >= 0) {
@@ -125,7 +125,7 @@ void QtrleWriter::Finish()
     }
     *out_.Reserve(1) = 0;  // closing code, as QuickTime writes it
     out_.Commit(1);
-    PutBE32(out_.data(), uint32_t(out_.size()));
+    PutBE32(chunk, uint32_t(out_.size() - start_));
 }
 
 size_t KeyFrameBytesAtMost(int32_t width, int32_t height)

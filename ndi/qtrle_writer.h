@@ -14,7 +14,7 @@ namespace vantor::ndi {
 
 class QtrleWriter {
 public:
-    // Starts a frame in `out`, which is cleared. A key frame must then get every line, in order,
+    // Starts a frame after what `out` holds. A key frame must then get every line, in order,
     // whole; a delta gets any lines in rising order.
     QtrleWriter(ByteBuffer& out, bool key_frame);
 
@@ -30,11 +30,12 @@ private:
 
     ByteBuffer& out_;
     bool key_frame_;
+    size_t start_;  // where the frame begins in out_
     int32_t first_line_ = -1;  // -1: no line written yet
     int32_t next_line_ = 0;
 };
 
-// The whole picture as a key frame.
+// The whole picture as a key frame, after what `out` holds.
 void WriteKeyFrame(const Picture& picture, ByteBuffer& out);
 // Most bytes a key frame of a picture of that size can take.
 size_t KeyFrameBytesAtMost(int32_t width, int32_t height);

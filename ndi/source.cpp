@@ -9,7 +9,9 @@
 namespace vantor::ndi {
 
 Source::Source(std::string name, bool clock_video)
-    : name_(std::move(name)), clock_video_(clock_video), network_(mailbox_)
+    : name_(std::move(name)),
+      clock_video_(clock_video),
+      network_(mailbox_, [this](ByteBuffer& cluster) { return WriteIdlePicture(cluster); })
 {
 }
 
@@ -58,7 +60,9 @@ void Source::Restart(const VideoFormat& format)
     clock_.Restart(format.rate_N, format.rate_D);
     next_unpaced_slot_ = 0;
     restart_pending_ = true;
-    resend_whole_ = false;
+    resend_whole_ = true;  // a stream starts with a whole picture
+    key_frame_.Release();
+    key_frame_current_ = false;
 }
 
 bool Source::PictureReady()
@@ -95,11 +99,15 @@ bool Source::TryPublish(const NDIlib_video_frame_v2_t& frame, int64_t slot, RowB
         if (restart_pending_)
             event.description = StreamDescription{*format_, name_, MetadataText()};
         event.index = slot;
-        event.changed =
-            TakeFrame(frame.p_data, frame.line_stride_in_bytes, taken_, &event.delta, changed_, whole_rows);
         event.whole = resend_whole_;
+        BeginCluster(event.cluster);
+        ByteBuffer* delta = resend_whole_ ? nullptr : &event.cluster;
+        event.changed =
+            TakeFrame(frame.p_data, frame.line_stride_in_bytes, taken_, delta, changed_, whole_rows);
+        if (event.changed)
+            key_frame_current_ = false;
         if (resend_whole_) {
-            WriteKeyFrame(taken_, event.delta);
+            WriteWholeFrame(event.cluster);
             event.changed = true;
         }
     } catch (const std::bad_alloc&) {
@@ -110,6 +118,31 @@ bool Source::TryPublish(const NDIlib_video_frame_v2_t& frame, int64_t slot, RowB
     mailbox_.Publish();
     network_.Deliver();
     return true;
+}
+
+bool Source::WriteIdlePicture(ByteBuffer& cluster)
+{
+    // Under the lock no frame is published: with none waiting, the network side's stream is
+    // the one taken_ belongs to.
+    std::unique_lock lock(send_mutex_, std::try_to_lock);
+    if (!lock.owns_lock() || !picture_ready_ || restart_pending_ || mailbox_.Pending() != 0)
+        return false;
+    BeginCluster(cluster);
+    WriteWholeFrame(cluster);
+    return true;
+}
+
+void Source::WriteWholeFrame(ByteBuffer& cluster)
+{
+    if (key_frame_current_)
+        return cluster.Append(key_frame_.bytes());
+    const size_t start = cluster.size();
+    WriteKeyFrame(taken_, cluster);
+    if (cluster.size() - start > kKeptKeyFrameBytes)
+        return;
+    key_frame_.Clear();
+    key_frame_.Append(cluster.bytes().subspan(start));
+    key_frame_current_ = true;
 }
 
 }  // namespace vantor::ndi

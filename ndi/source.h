@@ -2,9 +2,12 @@
 // One source: the caller's side of the sender. It takes each frame at once (compares it with the
 // last one, where the caller says it may differ and in a band of rows, and keeps only what
 // changed), hands the change to the network thread through a mailbox, and with clock_video
-// returns at the frame's deadline on an exact grid. A frame whose change cannot be handed over
-// (the network thread far behind, or memory short) is still taken, and the next one handed over
-// goes whole; a stream that cannot start for want of memory starts with a later frame.
+// returns at the frame's deadline on an exact grid. The picture it keeps is the only one: a
+// stream starts with a whole picture, and so does the frame after the network side asks for one
+// (for a receiver that joins or fell behind, or a key frame's turn); a still picture's is made
+// once and kept while small. A frame whose change cannot be handed over (the network thread far
+// behind, or memory short) is still taken, and the next one handed over goes whole; a stream
+// that cannot start for want of memory starts with a later frame.
 
 #include "ndi/changed_area.h"
 #include "ndi/frame_mailbox.h"
@@ -24,6 +27,9 @@
 #include <string_view>
 
 namespace vantor::ndi {
+
+// A key frame this large is made afresh when needed again rather than kept.
+inline constexpr size_t kKeptKeyFrameBytes = 4u << 20;
 
 class Source {
 public:
@@ -49,6 +55,12 @@ private:
     // Takes the frame and fills `event` with its change; false, and nothing published, when
     // memory ran short.
     bool TryPublish(const NDIlib_video_frame_v2_t& frame, int64_t slot, RowBand whole_rows, FrameEvent& event);
+    // taken_ as a key frame, after what `cluster` holds: made afresh only when it changed since
+    // the last one kept.
+    void WriteWholeFrame(ByteBuffer& cluster);
+    // For the network side while no frame comes: taken_ as a key frame's cluster, unless a frame
+    // is being sent or the stream has not yet begun.
+    bool WriteIdlePicture(ByteBuffer& cluster);
     std::string MetadataText();
 
     const std::string name_;
@@ -67,7 +79,9 @@ private:
     PacingClock clock_;
     int64_t next_unpaced_slot_ = 0;  // slots without clock_video
     bool restart_pending_ = false;   // the network thread has not yet been told of a restart
-    bool resend_whole_ = false;      // a frame was not published: the next one goes whole
+    bool resend_whole_ = false;      // the next frame published goes whole
+    ByteBuffer key_frame_;           // taken_ as the latest small key frame written
+    bool key_frame_current_ = false; // key_frame_ is taken_ as it is now
 
     FrameMailbox mailbox_;
     SourceNetwork network_;  // last: its thread stops before anything above goes

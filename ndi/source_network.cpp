@@ -2,7 +2,6 @@
 
 #include "ndi/out_of_memory.h"
 #include "ndi/pacing_clock.h"
-#include "ndi/qtrle_reader.h"
 #include "ndi/qtrle_writer.h"
 
 #include <sys/eventfd.h>
@@ -45,8 +44,8 @@ int64_t KeyFrameIntervalFrames(const VideoFormat& format)
     return std::max<int64_t>(1, kKeyFrameIntervalNs * format.rate_N / (int64_t{format.rate_D} * kNsPerSecond));
 }
 
-SourceNetwork::SourceNetwork(FrameMailbox& mailbox)
-    : mailbox_(mailbox), wake_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)), join_filler_(MakeJoinFiller())
+SourceNetwork::SourceNetwork(FrameMailbox& mailbox, WholePicture whole_picture)
+    : mailbox_(mailbox), whole_picture_(std::move(whole_picture)), wake_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)), join_filler_(MakeJoinFiller())
 {
     if (!listener_.valid() || !wake_.valid())
         return;
@@ -84,10 +83,10 @@ void SourceNetwork::Deliver()
 
 bool SourceNetwork::FrameGoesAtOnce()
 {
-    if (!header_ || !have_frame_ || mailbox_.Pending() != 1)
+    if (!header_ || mailbox_.Pending() != 1)
         return false;
     const FrameEvent& frame = *mailbox_.ReadSlot();
-    if (frame.restart || frame.whole || frame.index >= next_key_index_)
+    if (frame.restart || frame.whole)
         return false;
     return std::none_of(receivers_.begin(), receivers_.end(),
                         [](const Receiver& r) { return r.needs_key_frame || r.HasOutput(); });
@@ -121,7 +120,7 @@ int SourceNetwork::BuildPollSet()
     poll_set_.push_back({listener_resting ? -1 : listener_.fd(), POLLIN, 0});  // -1: left out
     for (const Receiver& r : receivers_) {
         poll_set_.push_back({r.fd(), short(POLLIN | (r.HasOutput() ? POLLOUT : 0)), 0});
-        output_waits |= r.HasOutput();
+        output_waits |= r.HasOutput() || r.needs_key_frame;
     }
     return output_waits || listener_resting ? kPollIntervalMs : kIdlePollMs;
 }
@@ -143,6 +142,7 @@ void SourceNetwork::Run()
         ServiceReceivers(std::span(poll_set_).subspan(2), now_ns);
         if (poll_set_[1].revents & POLLIN)
             AcceptReceivers(now_ns);
+        GiveIdleSourcesPicture(now_ns);
         receiver_count_.store(int32_t(receivers_.size()), std::memory_order_relaxed);
     }
 }
@@ -166,9 +166,8 @@ void SourceNetwork::AcceptReceivers(int64_t now_ns)
         Receiver& receiver = receivers_.emplace_back(std::move(connection.socket), connection.peer, now_ns);
         if (header_)
             GiveHeader(receiver, now_ns);
-        if (have_frame_)
-            GiveKeyFrame(receiver, now_ns);
         receiver.WriteSome(now_ns);
+        AskForWholeFrameIfWanted();
     }
 }
 
@@ -221,25 +220,49 @@ void SourceNetwork::TakeFrames(int64_t now_ns)
 
 void SourceNetwork::TakeFrame(FrameEvent& frame, int64_t now_ns)
 {
-    key_cluster_.reset();  // muxed for an earlier slot: no receiver can start with it now
     if (frame.restart) {
         std::swap(description_, frame.description);
-        have_frame_ = false;
         header_.reset();
     }
-    if (!have_frame_) {
-        if (!frame.restart && !frame.whole)
-            return mailbox_.AskForWholeFrame();  // a change to a picture this side does not have
-        shown_.Reset(description_.format.width, description_.format.height);
-        key_frame_current_ = false;
-    }
-    DrawQtrleFrame(frame.delta.bytes(), shown_);
-    if (frame.changed)
-        key_frame_current_ = false;
-    have_frame_ = true;
     latest_index_ = frame.index;
+    latest_frame_ns_ = now_ns;
     if (header_ || StartMuxing(now_ns))
         Distribute(frame, now_ns);
+    AskForWholeFrameIfWanted();
+}
+
+void SourceNetwork::AskForWholeFrameIfWanted()
+{
+    if (!receivers_.empty() && (latest_index_ + 1 >= next_key_index_ || WholePictureWaitedFor()))
+        mailbox_.AskForWholeFrame();
+}
+
+bool SourceNetwork::WholePictureWaitedFor() const
+{
+    // One waiting only for room is not counted: the picture would be made for nobody.
+    const size_t key_bytes = KeyFrameBytesAtMost(description_.format.width, description_.format.height);
+    return std::any_of(receivers_.begin(), receivers_.end(),
+                       [&](const Receiver& r) { return r.needs_key_frame && r.HasRoomFor(key_bytes); });
+}
+
+void SourceNetwork::GiveIdleSourcesPicture(int64_t now_ns)
+{
+    if (!header_ || now_ns - latest_frame_ns_ < kIdleSourceNs || !WholePictureWaitedFor())
+        return;
+    try {
+        const auto muxed = pool_.Acquire();
+        if (!whole_picture_(*muxed) || !muxer_.CompleteCluster(latest_index_, true, *muxed))
+            return;
+        const Packet key = muxed;
+        for (Receiver& r : receivers_)
+            if (r.needs_key_frame && r.HasRoomFor(key->size()) && r.Enqueue(key, now_ns)) {
+                r.needs_key_frame = false;
+                r.EndJoin();
+                r.WriteSome(now_ns);
+            }
+    } catch (const std::bad_alloc&) {
+        ReportOutOfMemory();  // they go on waiting; the next pass tries again
+    }
 }
 
 bool SourceNetwork::StartMuxing(int64_t now_ns)
@@ -251,7 +274,6 @@ bool SourceNetwork::StartMuxing(int64_t now_ns)
         return false;
     }
     header_ = std::move(header);
-    next_key_index_ = latest_index_ + KeyFrameIntervalFrames(description_.format);  // all start at one now
     for (Receiver& receiver : receivers_) {
         receiver.DropBacklog();
         receiver.needs_key_frame = true;
@@ -271,82 +293,41 @@ void SourceNetwork::LoseFrame(bool muxer_broken)
 {
     if (muxer_broken)
         header_.reset();
-    key_cluster_.reset();
     for (Receiver& receiver : receivers_)
         receiver.needs_key_frame = true;
-    if (!have_frame_)
-        mailbox_.AskForWholeFrame();
+    mailbox_.AskForWholeFrame();
 }
 
-void SourceNetwork::Distribute(const FrameEvent& frame, int64_t now_ns)
+void SourceNetwork::Distribute(FrameEvent& frame, int64_t now_ns)
 {
-    const bool key_due = frame.index >= next_key_index_;
-    if (key_due)
+    if (frame.whole)
         next_key_index_ = frame.index + KeyFrameIntervalFrames(description_.format);
     Packet cluster;
     for (Receiver& receiver : receivers_) {
-        if (key_due && !receiver.needs_key_frame && GiveIntervalKeyFrame(receiver, now_ns))
-            continue;
-        if (!receiver.needs_key_frame && receiver.HasRoomFor(frame.delta.size())) {
+        if (receiver.needs_key_frame && !frame.whole)
+            continue;  // it waits for a whole picture
+        if (receiver.HasRoomFor(frame.in_flight_bytes)) {
             if (!cluster) {
+                // The frame's own bytes become the packet; the entry keeps an idle packet's storage.
                 const auto muxed = pool_.Acquire();
-                if (!muxer_.WriteFrame(frame.delta.bytes(), frame.index, false, *muxed))
+                std::swap(*muxed, frame.cluster);
+                if (!muxer_.CompleteCluster(frame.index, frame.whole, *muxed))
                     return LoseFrame(true);
                 cluster = muxed;
             }
-            if (receiver.Enqueue(cluster, now_ns))
+            if (receiver.Enqueue(cluster, now_ns)) {
+                if (std::exchange(receiver.needs_key_frame, false))
+                    receiver.EndJoin();
                 continue;
+            }
         }
-        // Fallen behind, or not yet started: it skips what it has not got to and goes on from a
-        // key frame. Nothing is muxed for receivers that cannot take it.
+        // Fallen behind, or without room for the whole picture it waits for: it skips what it
+        // has not got to and goes on from a whole picture. Nothing is muxed for receivers that
+        // cannot take it.
         if (!receiver.needs_key_frame)
             receiver.DropBacklog();
-        GiveKeyFrame(receiver, now_ns);
+        receiver.needs_key_frame = true;
     }
-}
-
-Packet SourceNetwork::KeyFrameCluster()
-{
-    if (key_cluster_)
-        return key_cluster_;
-    if (!key_frame_current_) {
-        WriteKeyFrame(shown_, key_frame_);
-        key_frame_current_ = true;
-    }
-    const auto muxed = pool_.Acquire();
-    if (!muxer_.WriteFrame(key_frame_.bytes(), latest_index_, true, *muxed)) {
-        LoseFrame(true);
-        return nullptr;
-    }
-    key_cluster_ = muxed;
-    if (key_frame_.size() > kKeptKeyFrameBytes) {
-        key_frame_.Release();
-        key_frame_current_ = false;
-    }
-    return key_cluster_;
-}
-
-void SourceNetwork::GiveKeyFrame(Receiver& receiver, int64_t now_ns)
-{
-    receiver.needs_key_frame = true;
-    // Made only for a receiver that has room for it: one still busy with a large packet waits.
-    if (!header_ || !receiver.HasRoomFor(KeyFrameBytesAtMost(shown_.width(), shown_.height())))
-        return;
-    try {
-        Packet key = KeyFrameCluster();
-        receiver.needs_key_frame = !(key && receiver.Enqueue(std::move(key), now_ns));
-        if (!receiver.needs_key_frame)
-            receiver.EndJoin();
-    } catch (const std::bad_alloc&) {
-        ReportOutOfMemory();  // it stays in need of one; the next frame tries again
-    }
-}
-
-bool SourceNetwork::GiveIntervalKeyFrame(Receiver& receiver, int64_t now_ns)
-{
-    // One that is far enough behind not to take it goes on with deltas, which it can still draw.
-    Packet key = KeyFrameCluster();
-    return key && receiver.Enqueue(std::move(key), now_ns);
 }
 
 void SourceNetwork::CountSentBytes(Receiver& receiver)

@@ -1,11 +1,11 @@
 #pragma once
-// The network side of a source: one thread that accepts receivers, keeps the picture receivers
-// show up to date from the frames the caller publishes, muxes each frame once and queues it to
-// every receiver, makes key frames for receivers that join or fall behind, and drops receivers
-// that fail, vanish or stay stalled. The caller never waits on any of it.
+// The network side of a source: one thread that accepts receivers, muxes each frame the caller
+// publishes once and queues it to every receiver, asks the caller for a whole picture when a
+// receiver joins or falls behind, and drops receivers that fail, vanish or stay stalled. It
+// keeps no picture of its own: the caller's is the only one. The caller never waits on any of it.
 //
-// The ordinary frame does not go through the thread: when the thread is asleep, no key frame is
-// due and every receiver has written all it had, the caller's own thread, which keeps the
+// The ordinary frame does not go through the thread: when the thread is asleep, the frame is a
+// delta and every receiver has written all it had, the caller's own thread, which keeps the
 // frames' time, takes the frame, sends it to each receiver without blocking and looks at the
 // peers now and then. What a socket does not take at once, and everything else, is left to the
 // thread, which then sleeps until a connection, a read, a backlog or a stalled peer needs it.
@@ -29,21 +29,22 @@
 // descriptors or memory leaves the listener alone for a while instead of waking the thread
 // again and again.
 //
-// Every receiver is also given a key frame of the picture at least every kKeyFrameIntervalNs,
-// in place of that frame's delta, as live encoders do: a delta carries only the lines that
-// changed, so a decoder that missed the join's key frame (one that drops its first packets, a
-// recording started mid-stream) would otherwise never show a still logo. One made for a frame
-// is muxed once for all; a still picture's is encoded once and reused.
+// A receiver that waits for a key frame (one that joined, fell behind or lost a frame) skips
+// deltas until the next whole picture, asked of the caller for the next frame as soon as such a
+// receiver has room for it; from a caller that has sent no frame for kIdleSourceNs (stopped,
+// holding its last picture) the thread takes the picture itself, when the caller is not sending. Every receiver is also given a whole picture at least every
+// kKeyFrameIntervalNs, in place of that frame's delta, as live encoders do: a delta carries only
+// the lines that changed, so a decoder that missed the join's key frame (one that drops its first
+// packets, a recording started mid-stream) would otherwise never show a still logo. A whole
+// picture goes to every receiver that has room for it, muxed once for all.
 //
-// Memory running short skips the frame for receivers, who go on from a key frame; a stream
-// the muxer can no longer write starts afresh, and a picture lost with a restart is asked of
-// the caller whole.
+// Memory running short skips the frame for receivers, who go on from a whole picture; a stream
+// the muxer can no longer write starts afresh.
 
 #include "ndi/frame_mailbox.h"
 #include "ndi/listener.h"
 #include "ndi/matroska_muxer.h"
 #include "ndi/packet_pool.h"
-#include "ndi/picture.h"
 #include "ndi/receiver.h"
 #include "ndi/unique_fd.h"
 #include "ndi/video_format.h"
@@ -52,6 +53,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <span>
 #include <thread>
@@ -68,13 +70,14 @@ inline constexpr int64_t kStallLimitNs = 2'000'000'000;
 inline constexpr int64_t kPeerStillLimitNs = 1'000'000'000;
 // Connections accepted between two looks at the frames.
 inline constexpr int kAcceptsPerPass = 4;
-// A key frame this large is made afresh when needed again rather than kept.
-inline constexpr size_t kKeptKeyFrameBytes = 4u << 20;
 // Filler a joining connection is sent before its first key frame: more than a Debian machine's
 // buffers take for a connection that does not read (128 kB, 416 kB at the largest buffer a
 // peer may ask for), so such a peer stalls before it has joined; a receiver skips it in
 // milliseconds.
 inline constexpr size_t kJoinFillerBytes = 1u << 20;
+// A caller that has sent no frame for this long is idle: receivers that wait for a key frame
+// are given its picture by the network thread.
+inline constexpr int64_t kIdleSourceNs = 100'000'000;
 // Longest time between two key frames a receiver is given.
 inline constexpr int64_t kKeyFrameIntervalNs = 2'000'000'000;
 // Frames from one interval key frame to the next at that rate: never longer than the interval.
@@ -82,8 +85,13 @@ int64_t KeyFrameIntervalFrames(const VideoFormat& format);
 
 class SourceNetwork {
 public:
+    // Begins a cluster and writes the caller's picture after it as a key frame; false when the
+    // caller is sending (its next frame brings the picture) or has no picture of the stream.
+    // May throw std::bad_alloc.
+    using WholePicture = std::function<bool(ByteBuffer& cluster)>;
+
     // Listens on the first free port; the thread runs when that succeeded.
-    explicit SourceNetwork(FrameMailbox& mailbox);
+    SourceNetwork(FrameMailbox& mailbox, WholePicture whole_picture);
     // Closes the listener and every connection at once.
     ~SourceNetwork();
     SourceNetwork(const SourceNetwork&) = delete;
@@ -107,8 +115,7 @@ private:
     // are judged, the listener comes back), long otherwise.
     int BuildPollSet();
     // Whether the one frame waiting can go from the caller's thread: the stream runs, it is no
-    // restart, no whole picture, no key frame's turn, and no receiver has output or awaits a key
-    // frame.
+    // restart and no whole picture, and no receiver has output or awaits a key frame.
     bool FrameGoesAtOnce();
     // The caller's thread sends the frame; true when the network thread must look at what is
     // left (a backlog, a failed connection, a stalled peer).
@@ -120,23 +127,26 @@ private:
     std::vector<Receiver>::iterator LongestStalled(int64_t now_ns);
     void TakeFrames(int64_t now_ns);
     void TakeFrame(FrameEvent& frame, int64_t now_ns);
+    // Asks the caller for a whole picture when a key frame is due or a receiver waits for one
+    // and has room for it.
+    void AskForWholeFrameIfWanted();
+    // The picture of a caller that sends no more frames, for the receivers that wait for it.
+    void GiveIdleSourcesPicture(int64_t now_ns);
+    // Receivers waiting for a whole picture that have room for one.
+    bool WholePictureWaitedFor() const;
     // Starts the muxer's stream and gives every receiver its header; false when it cannot.
     bool StartMuxing(int64_t now_ns);
-    // The muxer cannot write, or a frame was lost: receivers go on from a key frame, of a new
-    // stream when the muxer broke.
+    // The muxer cannot write, or a frame was lost: receivers go on from a whole picture, of a
+    // new stream when the muxer broke.
     void LoseFrame(bool muxer_broken);
-    void Distribute(const FrameEvent& frame, int64_t now_ns);
+    void Distribute(FrameEvent& frame, int64_t now_ns);
     // The stream's header, and for a receiver still joining the filler after it.
     void GiveHeader(Receiver& receiver, int64_t now_ns);
-    Packet KeyFrameCluster();
-    void GiveKeyFrame(Receiver& receiver, int64_t now_ns);
-    // The interval's key frame in place of the frame's delta, when the receiver has room for
-    // it; false when it gets the delta instead (or the muxer broke).
-    bool GiveIntervalKeyFrame(Receiver& receiver, int64_t now_ns);
     void ServiceReceivers(std::span<const pollfd> polled, int64_t now_ns);
     void CountSentBytes(Receiver& receiver);
 
     FrameMailbox& mailbox_;
+    const WholePicture whole_picture_;
     Listener listener_;
     UniqueFd wake_;                       // eventfd: written by the caller, read by the thread
     std::atomic<bool> stopping_{false};  // written by the destroying thread, read by the thread
@@ -156,13 +166,9 @@ private:
     StreamDescription description_;  // of the current stream
     Packet header_;               // of the muxer's stream; null when the muxer has none
     Packet join_filler_;          // kJoinFillerBytes of Void, made once
-    Picture shown_;               // what receivers show after the latest frame
-    bool have_frame_ = false;     // shown_ holds the caller's latest picture of this stream
     int64_t latest_index_ = 0;    // slot of the latest frame
-    int64_t next_key_index_ = 0;  // from this slot on, every receiver is due a key frame
-    ByteBuffer key_frame_;        // the picture shown, as a key frame, when current
-    bool key_frame_current_ = false;
-    Packet key_cluster_;          // key_frame_ muxed at the latest slot; null until asked for
+    int64_t latest_frame_ns_ = 0; // when the latest frame was taken
+    int64_t next_key_index_ = 0;  // from this slot on, every receiver is due a whole picture
 
     std::thread thread_;  // last: starts once everything above exists
 };

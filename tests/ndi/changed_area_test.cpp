@@ -2,7 +2,7 @@
 // and the delta for receivers stay alike, and the band of rows compared whole finds the rest.
 
 #include "ndi/frame_taker.h"
-#include "ndi/qtrle_reader.h"
+#include "qtrle_reader.h"
 
 #include <gtest/gtest.h>
 
@@ -33,6 +33,7 @@ struct Scene {
     // Takes the frame and draws the delta as a receiver would; false when they disagree.
     bool Take(const ChangedArea& area, RowBand whole_rows = {})
     {
+        delta.Clear();
         TakeFrame(frame.data(), kW * 4, taken, &delta, area, whole_rows);
         if (!DrawQtrleFrame(delta.bytes(), shown))
             return false;

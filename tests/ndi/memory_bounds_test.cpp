@@ -79,9 +79,9 @@ TEST(PacketPool, StorageABurstLeftIdleIsGivenBackButForAFewSmallBuffers)
 
 void Fill(FrameEvent& event, size_t bytes)
 {
-    event.delta.Clear();
-    event.delta.Reserve(bytes);
-    event.delta.Commit(bytes);
+    event.cluster.Clear();
+    event.cluster.Reserve(bytes);
+    event.cluster.Commit(bytes);
 }
 
 TEST(FrameMailbox, NoEntryIsWrittenWhileItsBudgetIsInFlight)
@@ -109,7 +109,7 @@ TEST(FrameMailbox, OnlyTheEntryHandedBackLastKeepsLargeStorageOnceABurstHasPasse
         for (size_t i = 0; i < in_flight; ++i) {
             FrameEvent* event = mailbox.WriteSlot();
             ASSERT_NE(event, nullptr);
-            const size_t capacity_before = event->delta.capacity();
+            const size_t capacity_before = event->cluster.capacity();
             Fill(*event, bytes);
             if (bytes == kLarge && in_flight == 1 && !entries.empty())
                 EXPECT_GE(capacity_before, kLarge) << "a large change one at a time reuses the storage";
@@ -126,7 +126,7 @@ TEST(FrameMailbox, OnlyTheEntryHandedBackLastKeepsLargeStorageOnceABurstHasPasse
         pass(1, kSmall);
     size_t large = 0;
     for (FrameEvent* event : entries)
-        large += event->delta.capacity() > FrameMailbox::kKeptBytes;
+        large += event->cluster.capacity() > FrameMailbox::kKeptBytes;
     EXPECT_EQ(entries.size(), size_t(FrameMailbox::kCapacity));
     EXPECT_EQ(large, 1u);
 }

@@ -1,5 +1,5 @@
 #include "ndi/frame_taker.h"
-#include "ndi/qtrle_reader.h"
+#include "qtrle_reader.h"
 #include "ndi/qtrle_writer.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "ndi/qtrle_reader.h"
+#include "qtrle_reader.h"
 
 #include <algorithm>
 #include <cstring>

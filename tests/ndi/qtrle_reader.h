@@ -1,7 +1,6 @@
 #pragma once
-// Draws a QuickTime Animation frame onto a picture, as a receiver's decoder does. The network
-// side keeps its own copy of what receivers show this way, and makes key frames from it for
-// receivers that join or fall behind, so the sender's caller never encodes a whole picture.
+// Draws a QuickTime Animation frame onto a picture, as a receiver's decoder does: what the
+// writer's frames show, checked without a receiver.
 
 #include "ndi/picture.h"
 
