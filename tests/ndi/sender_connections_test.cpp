@@ -130,6 +130,25 @@ TEST(SenderConnections, ANewcomerBetweenTwoFramesGetsItsHeaderFillerAndKeyFrameI
     EXPECT_TRUE(AreConsecutiveSentFrames(DecodeRecording(watched, kW, kH), kW, kH, DrawMovingBox));
 }
 
+// A still picture's key frame is made once and kept for those who join later: once the picture
+// changes, a newcomer must see the new one, also before the next key frame's turn.
+TEST(SenderConnections, ANewcomerAfterAStillPictureChangedSeesTheNewOne)
+{
+    constexpr int32_t kW = 64, kH = 36;
+    constexpr int64_t kChangeAt = 25;  // a second in, a second before the next key frame's turn
+    const Draw still_then_another = [](int64_t n, int32_t w, int32_t h, std::vector<uint8_t>& bgra) {
+        DrawMovingBox(n < kChangeAt ? 9 : 20, w, h, bgra);
+    };
+    SourceHandle source = MakeSource("Kelo Vantor 1");
+    ASSERT_TRUE(source);
+    FrameSender sending(source.get(), kW, kH, 30000, 1200, still_then_another);
+    while (sending.frames_sent() < kChangeAt + 3)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    const auto decoded = ReceiveFrames(PortOf(source), 3, kW, kH);
+    ASSERT_EQ(decoded.size(), 3u);
+    EXPECT_EQ(FrameNumber(decoded.front().data()), 20);
+}
+
 TEST(SenderConnections, AReceiverThatStaysStalledIsDropped)
 {
     SourceHandle source = MakeSource("Kelo Vantor 1");
