@@ -26,7 +26,6 @@ public:
 
 private:
     void WriteSkip(uint8_t*& p, int32_t pixels);
-    static void WritePixels(uint8_t*& p, const uint32_t* row, int32_t first, int32_t end);
 
     ByteBuffer& out_;
     bool key_frame_;

@@ -57,6 +57,31 @@ TEST(QtrleFrames, AKeyFrameDrawsEveryPixelOverWhateverWasShownBefore)
     EXPECT_TRUE(SamePixels(shown, sent));
 }
 
+// A line of distinct pixels with one pair of equal ones, at every place in and across the eight
+// pixels looked at together, in lines of widths around those eight: the pair is found wherever
+// it stands (a run of two between two literals, or at an end), and the line draws back exactly.
+TEST(QtrleFrames, APairOfEqualPixelsIsFoundAtEveryPlaceAndTheLineDrawsBack)
+{
+    constexpr size_t kLineHead = 6 + 1 + 1 + 1;  // chunk size and header, skip byte, line end, close
+    for (int32_t width = 2; width <= 20; ++width) {
+        for (int32_t pair = 0; pair + 1 < width; ++pair) {
+            Picture sent;
+            sent.Reset(width, 1);
+            for (int32_t x = 0; x < width; ++x)
+                sent.Row(0)[x] = 0x10000000u + uint32_t(x == pair + 1 ? pair : x);
+            ByteBuffer key;
+            WriteKeyFrame(sent, key);
+            const int32_t before = pair, after = width - pair - 2;
+            const size_t literals = (before > 0 ? 1 + 4 * size_t(before) : 0) + (after > 0 ? 1 + 4 * size_t(after) : 0);
+            EXPECT_EQ(key.size(), kLineHead + literals + 5) << "width " << width << ", pair at " << pair;
+            Picture shown;
+            shown.Reset(width, 1);
+            ASSERT_TRUE(DrawQtrleFrame(key.bytes(), shown));
+            EXPECT_TRUE(SamePixels(shown, sent)) << "width " << width << ", pair at " << pair;
+        }
+    }
+}
+
 TEST(QtrleFrames, ADeltaOfTakenFramesTurnsThePreviousPictureIntoTheNewOne)
 {
     Picture before = MixedPicture(700, 12);
