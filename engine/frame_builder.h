@@ -56,6 +56,10 @@ private:
     void DrawNode(const SequenceFrame* node, const LogoWeights& weights);
     // What a held frame needs: nothing when it shows what it should.
     void DrawHeld(const LogoWeights& weights);
+    // Whether the frame shows the node's picture, as the list stands, at the overlay's place and
+    // with these weights: drawing it again would change no pixel.
+    bool Shows(const SequenceFrame* node, const LogoWeights& weights) const;
+    bool ShowsPlaceAndWeights(const LogoWeights& weights) const;
     // Whether the logo should be keyed now: on, and shown by its cycle if it has one.
     bool Visible() const;
     // The fade moved on by one frame; the weights it gives.
