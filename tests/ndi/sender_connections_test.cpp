@@ -11,6 +11,7 @@
 
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <chrono>
 #include <string>
 #include <set>
@@ -147,6 +148,27 @@ TEST(SenderConnections, ANewcomerAfterAStillPictureChangedSeesTheNewOne)
     const auto decoded = ReceiveFrames(PortOf(source), 3, kW, kH);
     ASSERT_EQ(decoded.size(), 3u);
     EXPECT_EQ(FrameNumber(decoded.front().data()), 20);
+}
+
+// A source that no longer sends (a copy stopped, holding its last picture) still gives a
+// receiver that joins then that picture.
+TEST(SenderConnections, ANewcomerToASourceThatStoppedSendingGetsItsLastPicture)
+{
+    constexpr int32_t kW = 64, kH = 36;
+    constexpr int64_t kLast = 10;
+    const Draw moving_then_still = [](int64_t n, int32_t w, int32_t h, std::vector<uint8_t>& bgra) {
+        DrawMovingBox(n < kLast ? n : kLast, w, h, bgra);
+    };
+    SourceHandle source = MakeSource("Kelo Vantor 1");
+    ASSERT_TRUE(source);
+    {
+        FrameSender sending(source.get(), kW, kH, 30000, 1200, moving_then_still);
+        while (sending.frames_sent() < kLast + 3)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    const auto decoded = ReceiveFrames(PortOf(source), 1, kW, kH);
+    ASSERT_EQ(decoded.size(), 1u);
+    EXPECT_EQ(FrameNumber(decoded.front().data()), kLast);
 }
 
 TEST(SenderConnections, AReceiverThatStaysStalledIsDropped)
