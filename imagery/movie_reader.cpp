@@ -6,13 +6,7 @@
 
 #include <QFileInfo>
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-#include <libavutil/imgutils.h>
-#include <libavutil/pixdesc.h>
-#include <libswscale/swscale.h>
-}
+#include "imagery/ffmpeg_library.h"
 
 #include <algorithm>
 #include <cstring>
@@ -20,26 +14,29 @@ extern "C" {
 namespace vantor {
 namespace {
 
+// Loaded before any movie is opened (OpenMovie, CountMovieFrames).
+const FfmpegLibrary& Av() { return *LoadedFfmpeg(); }
+
 struct FormatCloser {
-    void operator()(AVFormatContext* context) const { avformat_close_input(&context); }
+    void operator()(AVFormatContext* context) const { Av().avformat_close_input(&context); }
 };
 struct CodecFreer {
-    void operator()(AVCodecContext* context) const { avcodec_free_context(&context); }
+    void operator()(AVCodecContext* context) const { Av().avcodec_free_context(&context); }
 };
 struct FrameFreer {
-    void operator()(AVFrame* frame) const { av_frame_free(&frame); }
+    void operator()(AVFrame* frame) const { Av().av_frame_free(&frame); }
 };
 struct PacketFreer {
-    void operator()(AVPacket* packet) const { av_packet_free(&packet); }
+    void operator()(AVPacket* packet) const { Av().av_packet_free(&packet); }
 };
 struct ScalerFreer {
-    void operator()(SwsContext* context) const { sws_freeContext(context); }
+    void operator()(SwsContext* context) const { Av().sws_freeContext(context); }
 };
 struct IoFreer {
     void operator()(AVIOContext* io) const
     {
-        av_freep(&io->buffer);
-        avio_context_free(&io);
+        Av().av_freep(&io->buffer);
+        Av().avio_context_free(&io);
     }
 };
 
@@ -91,11 +88,11 @@ int64_t SeekInFile(void* opaque, int64_t offset, int whence)
 
 std::unique_ptr<AVIOContext, IoFreer> ReaderOf(QFile& file)
 {
-    auto* buffer = static_cast<uint8_t*>(av_malloc(kIoBufferBytes));
+    auto* buffer = static_cast<uint8_t*>(Av().av_malloc(kIoBufferBytes));
     AVIOContext* io =
-        buffer ? avio_alloc_context(buffer, kIoBufferBytes, 0, &file, &ReadFromFile, nullptr, &SeekInFile) : nullptr;
+        buffer ? Av().avio_alloc_context(buffer, kIoBufferBytes, 0, &file, &ReadFromFile, nullptr, &SeekInFile) : nullptr;
     if (!io)
-        av_free(buffer);
+        Av().av_free(buffer);
     return std::unique_ptr<AVIOContext, IoFreer>(io);
 }
 
@@ -103,14 +100,14 @@ std::unique_ptr<AVIOContext, IoFreer> ReaderOf(QFile& file)
 const AVCodec* DecoderFor(AVCodecID id)
 {
     if (id == AV_CODEC_ID_VP9)
-        if (const AVCodec* vpx = avcodec_find_decoder_by_name("libvpx-vp9"))
+        if (const AVCodec* vpx = Av().avcodec_find_decoder_by_name("libvpx-vp9"))
             return vpx;
-    return avcodec_find_decoder(id);
+    return Av().avcodec_find_decoder(id);
 }
 
 bool FormatHasAlpha(AVPixelFormat format)
 {
-    const AVPixFmtDescriptor* descriptor = av_pix_fmt_desc_get(format);
+    const AVPixFmtDescriptor* descriptor = Av().av_pix_fmt_desc_get(format);
     return descriptor && (descriptor->flags & AV_PIX_FMT_FLAG_ALPHA);
 }
 
@@ -147,8 +144,8 @@ private:
     std::unique_ptr<AVIOContext, IoFreer> io_;
     std::unique_ptr<AVFormatContext, FormatCloser> format_;
     std::unique_ptr<AVCodecContext, CodecFreer> decoder_;
-    std::unique_ptr<AVFrame, FrameFreer> frame_{av_frame_alloc()};
-    std::unique_ptr<AVPacket, PacketFreer> packet_{av_packet_alloc()};
+    std::unique_ptr<AVFrame, FrameFreer> frame_{Av().av_frame_alloc()};
+    std::unique_ptr<AVPacket, PacketFreer> packet_{Av().av_packet_alloc()};
     std::unique_ptr<SwsContext, ScalerFreer> scaler_;
     AVStream* stream_ = nullptr;
     bool draining_ = false;
@@ -162,9 +159,9 @@ private:
 // no way to open anything else: no protocol, no data references, an opener that refuses.
 std::unique_ptr<AVFormatContext, FormatCloser> Movie::OpenContainer(Movie& movie, const QString& path, QString& why)
 {
-    std::unique_ptr<AVFormatContext, FormatCloser> format(movie.io_ ? avformat_alloc_context() : nullptr);
-    if (!format || !(format->format_whitelist = av_strdup(kPlayedContainers)) ||
-        !(format->protocol_whitelist = av_strdup(""))) {
+    std::unique_ptr<AVFormatContext, FormatCloser> format(movie.io_ ? Av().avformat_alloc_context() : nullptr);
+    if (!format || !(format->format_whitelist = Av().av_strdup(kPlayedContainers)) ||
+        !(format->protocol_whitelist = Av().av_strdup(""))) {
         why = QStringLiteral("There is not enough memory to open the movie.");
         return nullptr;
     }
@@ -176,7 +173,7 @@ std::unique_ptr<AVFormatContext, FormatCloser> Movie::OpenContainer(Movie& movie
     const AVInputFormat* container = nullptr;
     const QString not_a_movie =
         QStringLiteral("The file is not a movie this program reads, or it is damaged or incomplete.");
-    if (av_probe_input_buffer2(format->pb, &container, name.constData(), nullptr, 0, 0) < 0 || !container) {
+    if (Av().av_probe_input_buffer2(format->pb, &container, name.constData(), nullptr, 0, 0) < 0 || !container) {
         why = not_a_movie;
         return nullptr;
     }
@@ -190,11 +187,11 @@ std::unique_ptr<AVFormatContext, FormatCloser> Movie::OpenContainer(Movie& movie
         return nullptr;
     }
     AVDictionary* options = nullptr;
-    av_dict_set(&options, "enable_drefs", "0", 0);
-    av_dict_set(&options, "use_absolute_path", "0", 0);
+    Av().av_dict_set(&options, "enable_drefs", "0", 0);
+    Av().av_dict_set(&options, "use_absolute_path", "0", 0);
     AVFormatContext* opening = format.release();  // freed by FFmpeg when it fails
-    const int opened = avformat_open_input(&opening, name.constData(), container, &options);
-    av_dict_free(&options);  // what it left unused
+    const int opened = Av().avformat_open_input(&opening, name.constData(), container, &options);
+    Av().av_dict_free(&options);  // what it left unused
     format.reset(opening);
     if (opened < 0 || movie.asked_to_open_) {
         why = movie.asked_to_open_ ? QString::fromLatin1(kFailureLinksOut) : not_a_movie;
@@ -205,6 +202,10 @@ std::unique_ptr<AVFormatContext, FormatCloser> Movie::OpenContainer(Movie& movie
 
 std::unique_ptr<Movie> Movie::Open(const QString& path, std::unique_ptr<QFile> file, QString& why)
 {
+    if (!LoadedFfmpeg()) {
+        why = QStringLiteral("Movies cannot be played on this machine: FFmpeg's libraries are missing.");
+        return nullptr;
+    }
     auto movie = std::make_unique<Movie>();
     movie->file_ = std::move(file);
     movie->io_ = ReaderOf(*movie->file_);
@@ -212,12 +213,12 @@ std::unique_ptr<Movie> Movie::Open(const QString& path, std::unique_ptr<QFile> f
     if (!movie->format_)
         return nullptr;
     AVFormatContext* format = movie->format_.get();
-    if (avformat_find_stream_info(format, nullptr) < 0 || movie->asked_to_open_) {
+    if (Av().avformat_find_stream_info(format, nullptr) < 0 || movie->asked_to_open_) {
         why = movie->asked_to_open_ ? QString::fromLatin1(kFailureLinksOut)
                                     : QStringLiteral("The movie is damaged or incomplete.");
         return nullptr;
     }
-    const int index = av_find_best_stream(format, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+    const int index = Av().av_find_best_stream(format, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
     if (index < 0) {
         why = QStringLiteral("The file holds no video stream.");
         return nullptr;
@@ -225,11 +226,11 @@ std::unique_ptr<Movie> Movie::Open(const QString& path, std::unique_ptr<QFile> f
     movie->stream_ = format->streams[index];
     const AVCodecParameters* parameters = movie->stream_->codecpar;
     const AVCodec* codec = DecoderFor(parameters->codec_id);
-    movie->decoder_.reset(avcodec_alloc_context3(codec));
-    if (!codec || !movie->decoder_ || avcodec_parameters_to_context(movie->decoder_.get(), parameters) < 0 ||
-        avcodec_open2(movie->decoder_.get(), codec, nullptr) < 0) {
+    movie->decoder_.reset(Av().avcodec_alloc_context3(codec));
+    if (!codec || !movie->decoder_ || Av().avcodec_parameters_to_context(movie->decoder_.get(), parameters) < 0 ||
+        Av().avcodec_open2(movie->decoder_.get(), codec, nullptr) < 0) {
         why = QStringLiteral("The movie's video codec (%1) cannot be decoded here.")
-                  .arg(QString::fromLatin1(avcodec_get_name(parameters->codec_id)));
+                  .arg(QString::fromLatin1(Av().avcodec_get_name(parameters->codec_id)));
         return nullptr;
     }
     if (!PixelBytes(parameters->width, parameters->height) || movie->stream_->time_base.num <= 0 ||
@@ -245,21 +246,21 @@ std::unique_ptr<Movie> Movie::Open(const QString& path, std::unique_ptr<QFile> f
 int Movie::ReceiveFrame()
 {
     for (;;) {
-        const int received = avcodec_receive_frame(decoder_.get(), frame_.get());
+        const int received = Av().avcodec_receive_frame(decoder_.get(), frame_.get());
         if (received != AVERROR(EAGAIN))
             return received;
         int read = 0;
-        while ((read = av_read_frame(format_.get(), packet_.get())) >= 0 && packet_->stream_index != stream_->index)
-            av_packet_unref(packet_.get());
+        while ((read = Av().av_read_frame(format_.get(), packet_.get())) >= 0 && packet_->stream_index != stream_->index)
+            Av().av_packet_unref(packet_.get());
         if (read < 0 && !draining_) {
             draining_ = true;
-            avcodec_send_packet(decoder_.get(), nullptr);
+            Av().avcodec_send_packet(decoder_.get(), nullptr);
             continue;
         }
         if (read < 0)
             return AVERROR_EOF;
-        const int sent = avcodec_send_packet(decoder_.get(), packet_.get());
-        av_packet_unref(packet_.get());
+        const int sent = Av().avcodec_send_packet(decoder_.get(), packet_.get());
+        Av().av_packet_unref(packet_.get());
         if (sent < 0 && sent != AVERROR(EAGAIN))
             return sent;
     }
@@ -293,9 +294,9 @@ FrameRead Movie::ReadFrame(RgbaImage& picture, int64_t& start, int64_t& duration
 int32_t Movie::CountPackets()
 {
     int32_t count = 0;
-    while (av_read_frame(format_.get(), packet_.get()) >= 0) {
+    while (Av().av_read_frame(format_.get(), packet_.get()) >= 0) {
         count += packet_->stream_index == stream_->index && count < INT32_MAX;
-        av_packet_unref(packet_.get());
+        Av().av_packet_unref(packet_.get());
     }
     return count;
 }
@@ -306,7 +307,7 @@ int64_t Movie::FrameDuration() const
     const AVRational rate = stream_->avg_frame_rate.num > 0 ? stream_->avg_frame_rate : stream_->r_frame_rate;
     if (rate.num <= 0 || rate.den <= 0)
         return 1;
-    return std::max<int64_t>(av_rescale_q(1, av_inv_q(rate), stream_->time_base), 1);
+    return std::max<int64_t>(Av().av_rescale_q(1, av_inv_q(rate), stream_->time_base), 1);
 }
 
 // Without a count of frames in the header (Matroska rarely has one), the length at the average rate.
@@ -318,9 +319,9 @@ int32_t Movie::EstimatedFrames() const
     if (rate.num <= 0 || rate.den <= 0)
         return 0;
     const int64_t frames = stream_->duration != AV_NOPTS_VALUE
-                               ? av_rescale_q(stream_->duration, stream_->time_base, av_inv_q(rate))
+                               ? Av().av_rescale_q(stream_->duration, stream_->time_base, av_inv_q(rate))
                            : format_->duration != AV_NOPTS_VALUE
-                               ? av_rescale_q(format_->duration, AV_TIME_BASE_Q, av_inv_q(rate))
+                               ? Av().av_rescale_q(format_->duration, AV_TIME_BASE_Q, av_inv_q(rate))
                                : 0;
     return static_cast<int32_t>(std::clamp<int64_t>(frames, 0, INT32_MAX));
 }
@@ -331,8 +332,8 @@ int64_t Movie::DecoderBytes() const
     int width = std::max(decoder_->coded_width, decoder_->width);
     int height = std::max(decoder_->coded_height, decoder_->height);
     int aligns[AV_NUM_DATA_POINTERS] = {};
-    avcodec_align_dimensions2(decoder_.get(), &width, &height, aligns);
-    const int picture = av_image_get_buffer_size(decoder_->pix_fmt, width, height, 1);
+    Av().avcodec_align_dimensions2(decoder_.get(), &width, &height, aligns);
+    const int picture = Av().av_image_get_buffer_size(decoder_->pix_fmt, width, height, 1);
     const int64_t widest = int64_t{width} * height * 8;  // a format it does not name: 16 bits a channel, four channels
     return kDecoderPictures * (picture > 0 ? picture : widest);
 }
@@ -341,7 +342,7 @@ int64_t Movie::DecoderBytes() const
 bool Movie::Convert(RgbaImage& picture)
 {
     const auto format = static_cast<AVPixelFormat>(frame_->format);
-    scaler_.reset(sws_getCachedContext(scaler_.release(), frame_->width, frame_->height, format, frame_->width,
+    scaler_.reset(Av().sws_getCachedContext(scaler_.release(), frame_->width, frame_->height, format, frame_->width,
                                        frame_->height, AV_PIX_FMT_BGRA, SWS_POINT, nullptr, nullptr, nullptr));
     if (!scaler_)
         return false;
@@ -349,7 +350,7 @@ bool Movie::Convert(RgbaImage& picture)
     const bool loaded = picture.LoadDecoded(frame_->width, frame_->height, [&](uint8_t* rows) {
         uint8_t* planes[4] = {rows, nullptr, nullptr, nullptr};
         const int strides[4] = {frame_->width * 4, 0, 0, 0};
-        converted = sws_scale(scaler_.get(), frame_->data, frame_->linesize, 0, frame_->height, planes, strides) ==
+        converted = Av().sws_scale(scaler_.get(), frame_->data, frame_->linesize, 0, frame_->height, planes, strides) ==
                     frame_->height;
     });
     return loaded && converted;

@@ -38,14 +38,7 @@ void SayNoFreePort(const char* name)
 
 bool Initialize()
 {
-    // The runtime can run when FFmpeg writes the stream header it needs; the trial leaves nothing.
-    try {
-        MatroskaMuxer trial;
-        ByteBuffer header;
-        return trial.Start({{16, 16, 25, 1, 16, 9}, "trial", ""}, header);
-    } catch (const std::exception&) {
-        return false;
-    }
+    return true;  // nothing to load: the stream is written by our own code
 }
 
 const char* Version()

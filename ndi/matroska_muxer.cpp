@@ -1,21 +1,18 @@
 #include "ndi/matroska_muxer.h"
 
-#include "ndi/out_of_memory.h"
-
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-#include <libavutil/mem.h>
-}
+#include "ndi/ebml_writer.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <new>
+#include <string_view>
+#include <vector>
 
 namespace vantor::ndi {
 namespace {
 
-constexpr int kIoBufferBytes = 64 * 1024;
+constexpr std::string_view kWritingApp = "ndivantor";
 
 // A cluster's head, before its one frame: the Cluster, its Timecode, and the SimpleBlock's head
 // (track 1, no time offset within the cluster, the flags). Sizes and the timecode take eight
@@ -47,36 +44,88 @@ void PutEightByteSize(uint8_t* at, uint64_t size)
 }
 
 // A QuickTime ImageDescription for 32-bit 'rle ': without it FFmpeg's Matroska demuxer cannot
-// tell the depth and refuses the track. Size, format, and the depth at byte 82; the rest zero.
-constexpr int kImageDescriptionBytes = 86;
-
-bool SetImageDescription(AVCodecParameters* codec)
+// tell the depth and refuses the track. Size, format, the picture's size, and the depth at byte
+// 82; the rest zero.
+std::array<uint8_t, 86> ImageDescription(const VideoFormat& f)
 {
-    codec->extradata = static_cast<uint8_t*>(
-        av_mallocz(kImageDescriptionBytes + AV_INPUT_BUFFER_PADDING_SIZE));
-    if (!codec->extradata)
-        return false;
-    codec->extradata_size = kImageDescriptionBytes;
-    uint8_t* d = codec->extradata;
-    d[3] = kImageDescriptionBytes;
-    std::memcpy(d + 4, "rle ", 4);
-    d[32] = uint8_t(codec->width >> 8);
-    d[33] = uint8_t(codec->width);
-    d[34] = uint8_t(codec->height >> 8);
-    d[35] = uint8_t(codec->height);
+    std::array<uint8_t, 86> d{};
+    d[3] = uint8_t(d.size());
+    std::memcpy(d.data() + 4, "rle ", 4);
+    d[32] = uint8_t(f.width >> 8);
+    d[33] = uint8_t(f.width);
+    d[34] = uint8_t(f.height >> 8);
+    d[35] = uint8_t(f.height);
     d[83] = 32;    // depth
     d[84] = 0xFF;  // no colour table
     d[85] = 0xFF;
-    return true;
+    return d;
 }
 
-// Pixel aspect that gives the whole picture the wanted display aspect.
-AVRational PixelAspect(const VideoFormat& f)
+// value x multiplier / divisor rounded to nearest, halves up; all positive.
+int64_t Rescaled(int64_t value, int64_t multiplier, int64_t divisor)
 {
-    AVRational sar{};
-    av_reduce(&sar.num, &sar.den, int64_t(f.aspect_num) * f.height, int64_t(f.aspect_den) * f.width,
-              1 << 20);
-    return sar;
+    return int64_t((__int128(value) * multiplier + divisor / 2) / divisor);
+}
+
+// Text up to its first NUL, as a C string would end it.
+std::string_view CText(const std::string& text)
+{
+    return std::string_view(text.c_str());
+}
+
+// The stream's header: the EBML head, the Segment (of unknown size: the stream is live), its
+// Info, the one video track, and the connection metadata as a global tag.
+void WriteHeader(const StreamDescription& description, std::vector<uint8_t>& out)
+{
+    const VideoFormat& f = description.format;
+    EbmlWriter w(out);
+    w.Master(0x1A45DFA3, [&] {
+        w.Uint(0x4286, 1);  // EBMLVersion
+        w.Uint(0x42F7, 1);  // EBMLReadVersion
+        w.Uint(0x42F2, 4);  // EBMLMaxIDLength
+        w.Uint(0x42F3, 8);  // EBMLMaxSizeLength
+        w.Text(0x4282, "matroska");
+        w.Uint(0x4287, 4);  // DocTypeVersion
+        w.Uint(0x4285, 2);  // DocTypeReadVersion
+    });
+    w.UnknownSizeMaster(0x18538067);  // Segment
+    w.Master(0x1549A966, [&] {     // Info
+        w.Uint(0x2AD7B1, 1'000'000);  // TimestampScale: timecodes in milliseconds
+        w.Text(0x7BA9, CText(description.title));
+        w.Text(0x4D80, kWritingApp);
+        w.Text(0x5741, kWritingApp);
+    });
+    w.Master(0x1654AE6B, [&] {  // Tracks
+        w.Master(0xAE, [&] {    // TrackEntry
+            w.Uint(0xD7, 1);    // TrackNumber
+            w.Uint(0x73C5, 1);  // TrackUID
+            w.Uint(0x9C, 0);    // FlagLacing
+            w.Text(0x22B59C, "und");
+            w.Uint(0x83, 1);    // TrackType: video
+            w.Uint(0x23E383, uint64_t(Rescaled(f.rate_D, 1'000'000'000, f.rate_N)));  // DefaultDuration, ns
+            w.Text(0x86, "V_QUICKTIME");
+            w.Bytes(0x63A2, ImageDescription(f));  // CodecPrivate
+            w.Master(0xE0, [&] {  // Video
+                w.Uint(0xB0, uint64_t(f.width));
+                w.Uint(0xBA, uint64_t(f.height));
+                if (int64_t(f.aspect_num) * f.height != int64_t(f.aspect_den) * f.width) {
+                    w.Uint(0x54B0, uint64_t(f.aspect_num));  // DisplayWidth and DisplayHeight
+                    w.Uint(0x54BA, uint64_t(f.aspect_den));  // as a display aspect:
+                    w.Uint(0x54B2, 3);                       // DisplayUnit
+                }
+            });
+        });
+    });
+    if (const std::string_view metadata = CText(description.metadata_text); !metadata.empty())
+        w.Master(0x1254C367, [&] {    // Tags
+            w.Master(0x7373, [&] {    // Tag
+                w.Master(0x63C0, [] {});  // Targets: none, the whole segment
+                w.Master(0x67C8, [&] {    // SimpleTag
+                    w.Text(0x45A3, kConnectionMetadataTag);
+                    w.Text(0x4487, metadata);
+                });
+            });
+        });
 }
 
 }  // namespace
@@ -97,118 +146,35 @@ void BeginCluster(ByteBuffer& cluster)
     cluster.Append(kClusterHead);
 }
 
-MatroskaMuxer::MatroskaMuxer() = default;
-
-MatroskaMuxer::~MatroskaMuxer()
-{
-    Stop();
-}
-
-void MatroskaMuxer::Stop()
-{
-    if (context_)
-        avformat_free_context(context_);
-    context_ = nullptr;
-    if (io_)
-        av_freep(&io_->buffer);
-    avio_context_free(&io_);
-}
-
-// An exception must not cross FFmpeg's C frames: a sink that cannot grow is a write error,
-// after which this stream writes nothing more.
-int MatroskaMuxer::Collect(void* opaque, uint8_t* bytes, int count)
-{
-    auto* self = static_cast<MatroskaMuxer*>(opaque);
-    try {
-        if (self->sink_)
-            self->sink_->Append({bytes, size_t(count)});
-    } catch (const std::bad_alloc&) {
-        ReportOutOfMemory();
-        return AVERROR(ENOMEM);
-    }
-    return count;
-}
-
-bool MatroskaMuxer::Flush(ByteBuffer& into)
-{
-    sink_ = &into;
-    avio_flush(io_);
-    sink_ = nullptr;
-    return io_->error >= 0;
-}
-
 bool MatroskaMuxer::Start(const StreamDescription& description, ByteBuffer& header)
 {
-    Stop();
-    auto* buffer = static_cast<uint8_t*>(av_malloc(kIoBufferBytes));
-    io_ = buffer ? avio_alloc_context(buffer, kIoBufferBytes, 1, this, nullptr, &Collect, nullptr)
-                 : nullptr;
-    if (!io_) {
-        av_free(buffer);
+    started_ = false;
+    try {
+        std::vector<uint8_t> bytes;
+        WriteHeader(description, bytes);
+        header.Clear();
+        header.Append(bytes);
+    } catch (const std::bad_alloc&) {
         return false;
     }
-    if (avformat_alloc_output_context2(&context_, nullptr, "matroska", nullptr) < 0 || !context_) {
-        Stop();
-        return false;
-    }
-    context_->pb = io_;
-    av_dict_set(&context_->metadata, "title", description.title.c_str(), 0);
-    if (!description.metadata_text.empty())
-        av_dict_set(&context_->metadata, kConnectionMetadataTag,
-                    description.metadata_text.c_str(), 0);
-
-    const VideoFormat& f = description.format;
-    rate_N_ = f.rate_N;
-    rate_D_ = f.rate_D;
+    rate_N_ = description.format.rate_N;
+    rate_D_ = description.format.rate_D;
     stream_start_us_ = timeline_end_us_;
-    AVStream* stream = avformat_new_stream(context_, nullptr);
-    if (!stream) {
-        Stop();
-        return false;
-    }
-    stream->time_base = AVRational{f.rate_D, f.rate_N};
-    stream->avg_frame_rate = AVRational{f.rate_N, f.rate_D};
-    stream->sample_aspect_ratio = PixelAspect(f);
-    AVCodecParameters* codec = stream->codecpar;
-    codec->codec_type = AVMEDIA_TYPE_VIDEO;
-    codec->codec_id = AV_CODEC_ID_QTRLE;
-    codec->width = f.width;
-    codec->height = f.height;
-    codec->format = AV_PIX_FMT_ARGB;
-    codec->bits_per_coded_sample = 32;
-    codec->sample_aspect_ratio = stream->sample_aspect_ratio;
-    if (!SetImageDescription(codec)) {
-        Stop();
-        return false;
-    }
-
-    AVDictionary* options = nullptr;
-    av_dict_set(&options, "live", "1", 0);
-    av_dict_set(&options, "write_crc32", "0", 0);
-    header.Clear();
-    sink_ = &header;
-    const int written = avformat_write_header(context_, &options);
-    sink_ = nullptr;
-    av_dict_free(&options);
-    if (written < 0 || !Flush(header)) {
-        Stop();
-        return false;
-    }
+    started_ = true;
     return true;
 }
 
 uint64_t MatroskaMuxer::TimecodeMs(int64_t index)
 {
-    const AVRational frame_time{rate_D_, rate_N_};
-    const int64_t start_us = stream_start_us_ + av_rescale_q(index, frame_time, AV_TIME_BASE_Q);
-    const int64_t end_us = stream_start_us_ + av_rescale_q(index + 1, frame_time, AV_TIME_BASE_Q);
+    const int64_t start_us = stream_start_us_ + Rescaled(index, int64_t{rate_D_} * 1'000'000, rate_N_);
+    const int64_t end_us = stream_start_us_ + Rescaled(index + 1, int64_t{rate_D_} * 1'000'000, rate_N_);
     timeline_end_us_ = std::max(timeline_end_us_, end_us);
-    return uint64_t(av_rescale_q(start_us, AV_TIME_BASE_Q, context_->streams[0]->time_base));
+    return uint64_t(Rescaled(start_us, 1, 1000));
 }
 
 bool MatroskaMuxer::CompleteCluster(int64_t index, bool key_frame, ByteBuffer& cluster)
 {
-    if (!context_)
+    if (!started_)
         return false;
     uint8_t* head = cluster.data();
     PutEightByteSize(head + kClusterSizeAt, cluster.size() - kClusterSizeAt - 8);

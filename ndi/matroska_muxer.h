@@ -1,21 +1,16 @@
 #pragma once
-// Live Matroska into memory: the header once per stream (FFmpeg's), then each frame as one
-// cluster of our own making, so a receiver can join at any key frame's cluster after receiving
-// the header. A cluster's head has a fixed length and goes before its frame, so the frame is
-// written straight into its cluster and the head completed afterwards: no copy of a frame, and
-// no muxer's buffer the size of one.
+// Live Matroska into memory, written by our own code: the header once per stream, then each
+// frame as one cluster, so a receiver can join at any key frame's cluster after receiving the
+// header; FFmpeg's demuxer is the reference that reads it. A cluster's head has a fixed length
+// and goes before its frame, so the frame is written straight into its cluster and the head
+// completed afterwards: no copy of a frame, and no muxer's buffer the size of one.
 
 #include "ndi/byte_buffer.h"
 #include "ndi/video_format.h"
 
 #include <cstdint>
-#include <memory>
 #include <span>
 #include <string>
-
-struct AVFormatContext;
-struct AVIOContext;
-struct AVPacket;
 
 namespace vantor::ndi {
 
@@ -38,14 +33,8 @@ void BeginCluster(ByteBuffer& cluster);
 
 class MatroskaMuxer {
 public:
-    MatroskaMuxer();
-    ~MatroskaMuxer();
-    MatroskaMuxer(const MatroskaMuxer&) = delete;
-    MatroskaMuxer& operator=(const MatroskaMuxer&) = delete;
-
     // Starts a new stream and writes its header (EBML, segment info with the title, the one
-    // video track, the tags). False when FFmpeg refuses or memory runs short; the muxer then
-    // has no stream.
+    // video track, the tags). False when memory runs short; the muxer then has no stream.
     bool Start(const StreamDescription& description, ByteBuffer& header);
 
     // Completes a cluster begun with BeginCluster as frame number `index` of the stream, timed
@@ -55,15 +44,10 @@ public:
     bool CompleteCluster(int64_t index, bool key_frame, ByteBuffer& cluster);
 
 private:
-    static int Collect(void* opaque, uint8_t* bytes, int count);
-    bool Flush(ByteBuffer& into);
-    void Stop();
     // The frame's time on the muxer's timeline, in the stream's milliseconds.
     uint64_t TimecodeMs(int64_t index);
 
-    AVFormatContext* context_ = nullptr;
-    AVIOContext* io_ = nullptr;
-    ByteBuffer* sink_ = nullptr;  // where Collect puts what the muxer writes
+    bool started_ = false;
     int32_t rate_N_ = 0;
     int32_t rate_D_ = 0;
     int64_t stream_start_us_ = 0;  // the current stream's frame 0 on the muxer's timeline

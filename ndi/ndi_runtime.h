@@ -6,7 +6,8 @@
 // (first free port from 5960 to 5999) that streams live Matroska to every receiver that
 // connects; any FFmpeg-based player can watch it:
 //     ffplay tcp://127.0.0.1:5960
-// No Qt here: this library depends on FFmpeg, the system's loader and the C++ standard library.
+// No Qt and no FFmpeg here: this library depends on the system's loader and the C++ standard
+// library only, so a copy loads none of FFmpeg's libraries to send.
 
 #include <cstdint>
 #include <limits>

@@ -270,7 +270,7 @@ bool SourceNetwork::StartMuxing(int64_t now_ns)
     // Not from the pool: a header lives as long as its stream and would keep a cluster's storage.
     auto header = std::make_shared<ByteBuffer>();
     if (!muxer_.Start(description_, *header)) {
-        ReportOutOfMemory();  // FFmpeg refuses a valid format only for want of memory
+        ReportOutOfMemory();  // a header fails only for want of memory
         return false;
     }
     header_ = std::move(header);

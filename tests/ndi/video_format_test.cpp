@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+extern "C" {
+#include <libavutil/rational.h>
+}
+
 #include <functional>
 #include <vector>
 
@@ -62,6 +66,25 @@ TEST(SendableFormat, TheDisplayAspectIsTheFramesOrSquarePixelsWhenItGivesNone)
     f.picture_aspect_ratio = 0.0f;
     EXPECT_EQ(SendableFormat(f)->aspect_num, 5);
     EXPECT_EQ(SendableFormat(f)->aspect_den, 4);
+}
+
+// FFmpeg's own reduction is the reference: the cinema and television aspects, then a sweep with
+// a step that is no simple fraction, so that most values end between two convergents.
+TEST(SendableFormat, AnAspectGivenAsANumberIsTheFractionFfmpegWouldMakeOfIt)
+{
+    std::vector<float> ratios = {1.0f, 4.0f / 3, 16.0f / 9, 1.85f, 2.0f, 2.35f, 2.39f, 2.4f, 9.0f / 16, 1.375f, 1.66f};
+    for (float r = 0.01f; r < 100.0f; r += 0.0377f)
+        ratios.push_back(r);
+    uint8_t pixel = 0;
+    NDIlib_video_frame_v2_t f = Frame1080(&pixel);
+    for (const float ratio : ratios) {
+        f.picture_aspect_ratio = ratio;
+        const AVRational expected = av_d2q(ratio, 1000);
+        const auto format = SendableFormat(f);
+        ASSERT_TRUE(format);
+        EXPECT_EQ(format->aspect_num, expected.num) << ratio;
+        EXPECT_EQ(format->aspect_den, expected.den) << ratio;
+    }
 }
 
 }  // namespace
