@@ -7,6 +7,8 @@
 
 #include "engine/logo_blend.h"
 
+#include "engine/logo_mix_pairs.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -196,15 +198,22 @@ void CopyRowWeighted(const uint8_t* src, uint8_t* dst, size_t pixels, uint8_t we
     Chosen().copy(src, dst, pixels, weight);
 }
 
+// Whole vectors through the pair kernels where the processor has them, the rest here. A mix
+// into the frame is a cross-fade from the frame at full weight.
 void MixRowWeighted(const uint8_t* src, uint8_t* dst, size_t pixels, uint8_t weight)
 {
-    Chosen().mix(src, dst, pixels, weight);
+    const MixPairsKernel pairs = ChosenMixPairs();
+    const size_t done = pairs ? pairs(dst, src, dst, pixels, 255, weight) : 0;
+    Chosen().mix(src + done * 4, dst + done * 4, pixels - done, weight);
 }
 
 void CrossFadeRow(const uint8_t* leaving, const uint8_t* shown, uint8_t* dst, size_t pixels, uint8_t leaving_weight,
                   uint8_t shown_weight)
 {
-    Chosen().cross_fade(leaving, shown, dst, pixels, leaving_weight, shown_weight);
+    const MixPairsKernel pairs = ChosenMixPairs();
+    const size_t done = pairs ? pairs(leaving, shown, dst, pixels, leaving_weight, shown_weight) : 0;
+    Chosen().cross_fade(leaving + done * 4, shown + done * 4, dst + done * 4, pixels - done, leaving_weight,
+                        shown_weight);
 }
 
 }  // namespace vantor

@@ -2,10 +2,13 @@
 // at the edges of the byte range and either side of its middle.
 
 #include "engine/logo_blend.h"
+#include "engine/logo_mix_pairs.h"
 
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cstdlib>
+#include <memory>
 #include <vector>
 
 namespace vantor {
@@ -99,6 +102,48 @@ TEST(LogoBlend, ACrossFadeInOnePassGivesTheBytesOfTheWeightedCopyThenTheMix)
                 EXPECT_EQ(one_pass, two_passes) << pixels << " pixels, weights " << leaving_weight << " and "
                                                 << shown_weight;
             }
+}
+
+// Each vector build this processor runs, against the straight computation: a short row and one
+// long and aligned enough to be streamed out, every pairing of levels for both pictures.
+TEST(LogoBlend, EachVectorBuildMixesTheLevelsExactlyInShortAndStreamedRows)
+{
+    const std::pair<const char*, MixPairsKernel> builds[] = {{"AVX-512", Avx512MixPairs()}, {"AVX2", Avx2MixPairs()}};
+    const std::vector<Pixel> leaving_levels = LevelPixels(13), shown_levels = LevelPixels(200);
+    for (const auto& [name, kernel] : builds) {
+        if (!kernel)
+            continue;  // not on this processor
+        for (const size_t pixels : {size_t{36}, size_t{2048}}) {
+            std::vector<Pixel> leaving, shown;
+            for (size_t i = 0; i < pixels; ++i) {
+                leaving.push_back(leaving_levels[i % leaving_levels.size()]);
+                shown.push_back(shown_levels[(i * 7) % shown_levels.size()]);
+            }
+            const std::vector<uint8_t> leaving_bytes = Bytes(leaving), shown_bytes = Bytes(shown);
+            const std::unique_ptr<uint8_t, decltype(&std::free)> dst(
+                static_cast<uint8_t*>(std::aligned_alloc(64, (pixels * 4 + 63) / 64 * 64)), &std::free);
+            for (uint32_t leaving_weight : kLevels)
+                for (uint32_t shown_weight : {255 - leaving_weight, uint32_t{128}, uint32_t{1}}) {
+                    const size_t done = kernel(leaving_bytes.data(), shown_bytes.data(), dst.get(), pixels,
+                                               leaving_weight, shown_weight);
+                    ASSERT_GE(done + 16, pixels) << name;
+                    for (size_t i = 0; i < done; ++i) {
+                        const uint32_t la = Rounded(leaving[i].a * leaving_weight, 255);
+                        const uint32_t sa = Rounded(shown[i].a * shown_weight, 255), total = la + sa;
+                        const auto mean = [&](uint32_t sc, uint32_t lc) {
+                            return total == 0 ? 0 : Rounded(sc * sa + lc * la, total);
+                        };
+                        const uint8_t* d = dst.get() + i * 4;
+                        const std::array<uint32_t, 4> expected = {mean(shown[i].b, leaving[i].b),
+                                                                   mean(shown[i].g, leaving[i].g),
+                                                                   mean(shown[i].r, leaving[i].r), std::min(total, 255u)};
+                        ASSERT_EQ((std::array<uint32_t, 4>{d[0], d[1], d[2], d[3]}), expected)
+                            << name << ", " << pixels << " pixels, pixel " << i << ", weights " << leaving_weight
+                            << " and " << shown_weight;
+                    }
+                }
+        }
+    }
 }
 
 }  // namespace
