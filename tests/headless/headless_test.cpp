@@ -16,6 +16,13 @@
 
 #include <gtest/gtest.h>
 
+extern "C" {
+#include <libavcodec/version_major.h>
+#include <libavformat/version_major.h>
+#include <libavutil/version.h>
+#include <libswscale/version_major.h>
+}
+
 #include <algorithm>
 #include <csignal>
 #include <utility>
@@ -123,6 +130,36 @@ struct AnimationFamily {
     int shown_even;           // output frames that each even-numbered picture shows for
     int shown_odd;
 };
+
+// FFmpeg's libraries shadowed by empty files of their names: the copy starts and sends without
+// them, and a movie is refused with the reason while the copy sends on.
+TEST(HeadlessMovies, WithoutFfmpegsLibrariesAMovieIsRefusedAndTheCopySendsOn)
+{
+    QTemporaryDir dir, shadow;
+    for (const QString name : {QStringLiteral("libavutil.so.%1").arg(LIBAVUTIL_VERSION_MAJOR),
+                               QStringLiteral("libavcodec.so.%1").arg(LIBAVCODEC_VERSION_MAJOR),
+                               QStringLiteral("libavformat.so.%1").arg(LIBAVFORMAT_VERSION_MAJOR),
+                               QStringLiteral("libswscale.so.%1").arg(LIBSWSCALE_VERSION_MAJOR)}) {
+        QFile empty(shadow.filePath(name));
+        ASSERT_TRUE(empty.open(QIODevice::WriteOnly));
+    }
+    const QString movie = dir.filePath(QStringLiteral("logo.mov"));
+    ASSERT_TRUE(test::EncodeAnimation(movie, test::AnimationColours(200), 64, 32, 25, {"-c:v", "qtrle", "-pix_fmt", "argb"}));
+    const QByteArray library_path = qgetenv("LD_LIBRARY_PATH");
+    qputenv("LD_LIBRARY_PATH", QFile::encodeName(shadow.path()));
+    test::CopyProcess copy(QStringLiteral("unix:path=/nonexistent/bus"), test::HeadlessProgram(),
+                           {QStringLiteral("--size"), QStringLiteral("640x360")}, test::FreeLocalPort());
+    qputenv("LD_LIBRARY_PATH", library_path);
+    ASSERT_TRUE(copy.WaitForCount(QStringLiteral("Sending"), 1, 20000)) << copy.Errors().toStdString();
+
+    const QJsonObject load{{"file", movie}, {"on", true}};
+    EXPECT_EQ(copy.Post(QStringLiteral("/api/overlay"), QJsonDocument(load).toJson()), 422);
+    EXPECT_TRUE(copy.Errors().contains(QStringLiteral("Movies cannot be read: "))) << copy.Errors().toStdString();
+    const auto port = test::SourcePortOf(copy.pid());
+    ASSERT_TRUE(port.has_value());
+    EXPECT_EQ(test::GrabFrames(*port, 3, 640, 360).size(), 3u);
+    EXPECT_TRUE(copy.running());
+}
 
 class AnimatedLogo : public ::testing::TestWithParam<AnimationFamily> {};
 
