@@ -120,18 +120,10 @@ VANTOR_INLINE void CopyRows(const uint8_t* __restrict src, uint8_t* __restrict d
     });
 }
 
+// `leaving` may be `dst` (a mix into the frame): each vector is read before it is written.
 template <typename V>
-VANTOR_INLINE void MixRows(const uint8_t* __restrict src, uint8_t* __restrict dst, size_t pixels, uint32_t weight)
-{
-    EachVector<V>(dst, pixels, [&](size_t i, size_t count) __attribute__((always_inline)) {
-        return Mix<V>(Load<V>(src + i * 4, count), Load<V>(dst + i * 4, count), weight);
-    });
-}
-
-template <typename V>
-VANTOR_INLINE void CrossFadeRows(const uint8_t* __restrict leaving, const uint8_t* __restrict shown,
-                                 uint8_t* __restrict dst, size_t pixels, uint32_t leaving_weight,
-                                 uint32_t shown_weight)
+VANTOR_INLINE void CrossFadeRows(const uint8_t* leaving, const uint8_t* __restrict shown, uint8_t* dst, size_t pixels,
+                                 uint32_t leaving_weight, uint32_t shown_weight)
 {
     EachVector<V>(dst, pixels, [&](size_t i, size_t count) __attribute__((always_inline)) {
         return Mix<V>(Load<V>(shown + i * 4, count), ScaleAlphas<V>(Load<V>(leaving + i * 4, count), leaving_weight),
@@ -143,12 +135,11 @@ VANTOR_INLINE void CrossFadeRows(const uint8_t* __restrict leaving, const uint8_
 
 struct Kernels {
     void (*copy)(const uint8_t*, uint8_t*, size_t, uint32_t);
-    void (*mix)(const uint8_t*, uint8_t*, size_t, uint32_t);
     void (*cross_fade)(const uint8_t*, const uint8_t*, uint8_t*, size_t, uint32_t, uint32_t);
 };
 
-// The weighted copy keeps pace with memory at AVX2's width and is slower at AVX-512's; the mixes
-// are arithmetic, and twice the lanes make them half again as fast.
+// The weighted copy keeps pace with memory at AVX2's width and is slower at AVX-512's; the
+// cross-fade is arithmetic, and twice the lanes make it half again as fast.
 #define VANTOR_COPY_FOR(isa, target)                                                                             \
     namespace isa {                                                                                              \
     target void Copy(const uint8_t* src, uint8_t* dst, size_t pixels, uint32_t weight)                           \
@@ -159,10 +150,6 @@ struct Kernels {
 
 #define VANTOR_MIXES_FOR(isa, target, lanes)                                                                     \
     namespace isa {                                                                                              \
-    target void MixInto(const uint8_t* src, uint8_t* dst, size_t pixels, uint32_t weight)                        \
-    {                                                                                                            \
-        MixRows<Lanes<lanes>>(src, dst, pixels, weight);                                                         \
-    }                                                                                                            \
     target void CrossFade(const uint8_t* leaving, const uint8_t* shown, uint8_t* dst, size_t pixels,             \
                           uint32_t leaving_weight, uint32_t shown_weight)                                        \
     {                                                                                                            \
@@ -183,10 +170,10 @@ const Kernels& Chosen()
     static const Kernels kernels = [] {
         __builtin_cpu_init();
         if (__builtin_cpu_supports("avx512f"))
-            return Kernels{avx2::Copy, avx512::MixInto, avx512::CrossFade};
+            return Kernels{avx2::Copy, avx512::CrossFade};
         if (__builtin_cpu_supports("avx2"))
-            return Kernels{avx2::Copy, avx2::MixInto, avx2::CrossFade};
-        return Kernels{baseline::Copy, baseline::MixInto, baseline::CrossFade};
+            return Kernels{avx2::Copy, avx2::CrossFade};
+        return Kernels{baseline::Copy, baseline::CrossFade};
     }();
     return kernels;
 }
@@ -198,15 +185,13 @@ void CopyRowWeighted(const uint8_t* src, uint8_t* dst, size_t pixels, uint8_t we
     Chosen().copy(src, dst, pixels, weight);
 }
 
-// Whole vectors through the pair kernels where the processor has them, the rest here. A mix
-// into the frame is a cross-fade from the frame at full weight.
+// A mix into the frame is a cross-fade from the frame at full weight.
 void MixRowWeighted(const uint8_t* src, uint8_t* dst, size_t pixels, uint8_t weight)
 {
-    const MixPairsKernel pairs = ChosenMixPairs();
-    const size_t done = pairs ? pairs(dst, src, dst, pixels, 255, weight) : 0;
-    Chosen().mix(src + done * 4, dst + done * 4, pixels - done, weight);
+    CrossFadeRow(dst, src, dst, pixels, 255, weight);
 }
 
+// Whole vectors through the pair kernels where the processor has them, the rest here.
 void CrossFadeRow(const uint8_t* leaving, const uint8_t* shown, uint8_t* dst, size_t pixels, uint8_t leaving_weight,
                   uint8_t shown_weight)
 {
