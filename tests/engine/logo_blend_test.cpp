@@ -31,6 +31,19 @@ std::vector<uint8_t> Bytes(const std::vector<Pixel>& pixels)
     return bytes;
 }
 
+using Channels = std::array<uint32_t, 4>;
+
+Channels PixelAt(const uint8_t* row, size_t i) { return {row[i * 4], row[i * 4 + 1], row[i * 4 + 2], row[i * 4 + 3]}; }
+
+// `over` at alpha `oa` mixed into `under` at alpha `ua`: the alphas summed (at most 255), each
+// colour their alpha-weighted mean.
+Channels Mixed(const Pixel& over, uint32_t oa, const Pixel& under, uint32_t ua)
+{
+    const uint32_t total = oa + ua;
+    const auto mean = [&](uint32_t oc, uint32_t uc) { return total == 0 ? 0 : Rounded(oc * oa + uc * ua, total); };
+    return {mean(over.b, under.b), mean(over.g, under.g), mean(over.r, under.r), std::min(total, 255u)};
+}
+
 // Every pairing of the levels as colour and alpha; 36 pixels, so both the eight-pixel body and
 // the tail of a row are covered.
 std::vector<Pixel> LevelPixels(uint32_t salt)
@@ -70,19 +83,9 @@ TEST(LogoBlend, AMixAddsTheAlphasAndAveragesTheColoursByThem)
                 below[i] = under[(i + shift) % under.size()];
             std::vector<uint8_t> dst = Bytes(below);
             MixRowWeighted(src.data(), dst.data(), source.size(), uint8_t(weight));
-            for (size_t i = 0; i < source.size(); ++i) {
-                const Pixel& s = source[i];
-                const Pixel& u = below[i];
-                const uint32_t sa = Rounded(s.a * weight, 255), total = sa + u.a;
-                const auto mean = [&](uint32_t sc, uint32_t uc) {
-                    return total == 0 ? 0 : Rounded(sc * sa + uc * u.a, total);
-                };
-                const uint8_t* d = &dst[i * 4];
-                EXPECT_EQ(d[3], std::min(total, 255u)) << "pixel " << i << " weight " << weight;
-                EXPECT_EQ(d[0], mean(s.b, u.b)) << "pixel " << i << " weight " << weight;
-                EXPECT_EQ(d[1], mean(s.g, u.g)) << "pixel " << i << " weight " << weight;
-                EXPECT_EQ(d[2], mean(s.r, u.r)) << "pixel " << i << " weight " << weight;
-            }
+            for (size_t i = 0; i < source.size(); ++i)
+                EXPECT_EQ(PixelAt(dst.data(), i), Mixed(source[i], Rounded(source[i].a * weight, 255), below[i], below[i].a))
+                    << "pixel " << i << " weight " << weight;
         }
 }
 
@@ -127,20 +130,11 @@ TEST(LogoBlend, EachVectorBuildMixesTheLevelsExactlyInShortAndStreamedRows)
                     const size_t done = kernel(leaving_bytes.data(), shown_bytes.data(), dst.get(), pixels,
                                                leaving_weight, shown_weight);
                     ASSERT_GE(done + 16, pixels) << name;
-                    for (size_t i = 0; i < done; ++i) {
-                        const uint32_t la = Rounded(leaving[i].a * leaving_weight, 255);
-                        const uint32_t sa = Rounded(shown[i].a * shown_weight, 255), total = la + sa;
-                        const auto mean = [&](uint32_t sc, uint32_t lc) {
-                            return total == 0 ? 0 : Rounded(sc * sa + lc * la, total);
-                        };
-                        const uint8_t* d = dst.get() + i * 4;
-                        const std::array<uint32_t, 4> expected = {mean(shown[i].b, leaving[i].b),
-                                                                   mean(shown[i].g, leaving[i].g),
-                                                                   mean(shown[i].r, leaving[i].r), std::min(total, 255u)};
-                        ASSERT_EQ((std::array<uint32_t, 4>{d[0], d[1], d[2], d[3]}), expected)
+                    for (size_t i = 0; i < done; ++i)
+                        ASSERT_EQ(PixelAt(dst.get(), i), Mixed(shown[i], Rounded(shown[i].a * shown_weight, 255), leaving[i],
+                                                             Rounded(leaving[i].a * leaving_weight, 255)))
                             << name << ", " << pixels << " pixels, pixel " << i << ", weights " << leaving_weight
                             << " and " << shown_weight;
-                    }
                 }
         }
     }

@@ -163,13 +163,6 @@ TEST(HeadlessMovies, WithoutFfmpegsLibrariesAMovieIsRefusedAndTheCopySendsOn)
 
 class AnimatedLogo : public ::testing::TestWithParam<AnimationFamily> {};
 
-// Whether FFmpeg's libraries are mapped into the process.
-bool MapsFfmpeg(qint64 pid)
-{
-    QFile maps(QStringLiteral("/proc/%1/maps").arg(pid));
-    return maps.open(QIODevice::ReadOnly) && maps.readAll().contains("/libavformat.so");
-}
-
 // The receiver's runs of one colour: each the next colour of the file, with alpha, each as
 // long as the picture's time covers. The first and last runs may be cut by the grab.
 TEST_P(AnimatedLogo, PlaysEveryPictureInOrderForTheOutputFramesItsTimeCoversWithItsAlpha)
@@ -184,7 +177,6 @@ TEST_P(AnimatedLogo, PlaysEveryPictureInOrderForTheOutputFramesItsTimeCoversWith
                             QString::fromLatin1(family.output_rate)},
                            test::FreeLocalPort());
     ASSERT_TRUE(copy.WaitForCount(QStringLiteral("Sending"), 1, 20000)) << copy.Errors().toStdString();
-    EXPECT_FALSE(MapsFfmpeg(copy.pid())) << "FFmpeg is loaded, though no movie was opened";
     const QJsonObject load{{"file", path}, {"on", true}};
     ASSERT_EQ(copy.Post(QStringLiteral("/api/overlay"), QJsonDocument(load).toJson()), 200) << copy.Errors().toStdString();
     const auto port = test::SourcePortOf(copy.pid());
@@ -192,8 +184,6 @@ TEST_P(AnimatedLogo, PlaysEveryPictureInOrderForTheOutputFramesItsTimeCoversWith
 
     const auto frames = test::GrabFrames(*port, 60, 640, 360);
     ASSERT_EQ(frames.size(), 60u);
-    const bool movie = path.endsWith(QStringLiteral(".mov")) || path.endsWith(QStringLiteral(".webm"));
-    EXPECT_EQ(MapsFfmpeg(copy.pid()), movie) << "FFmpeg is loaded for movies, and only for them";
     std::vector<std::pair<int, int>> runs;  // colour index, output frames
     for (const QByteArray& frame : frames) {
         const auto* pixel = reinterpret_cast<const uint8_t*>(frame.constData()) + (size_t(10) * 640 + 630) * 4;

@@ -8,6 +8,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <string>
+#include <utility>
+#include <vector>
 #include <chrono>
 #include <sys/socket.h>
 
@@ -49,20 +52,27 @@ INSTANTIATE_TEST_SUITE_P(Formats, StreamDescription,
                                     std::to_string(c.rate_N) + "over" + std::to_string(c.rate_D);
                          });
 
+// The given length, not the text's end; and every length where the header's EBML sizes take
+// another byte (127 needs two, all ones being "unknown"; 16383 needs three).
 TEST(SenderStream, TheConnectionMetadataIsExactlyTheGivenLengthOfText)
 {
-    NDIlib_send_create_t settings;
-    settings.p_ndi_name = "Kelo Vantor 1";
-    SourceHandle source(NDIlib_send_create(&settings));
-    ASSERT_TRUE(source);
-    char text[] = "<a b=\"1\"/>NOT-PART-OF-IT";
-    NDIlib_metadata_frame_t metadata;
-    metadata.length = 10;
-    metadata.p_data = text;
-    NDIlib_send_add_connection_metadata(source.get(), &metadata);
-    FrameSender sending(source.get(), 32, 18, 30000, 1200, DrawMovingBox);
-    TempDir dir;
-    EXPECT_EQ(Probe(PortOf(source), dir)["TAG:NDI_CONNECTION_METADATA"], "<a b=\"1\"/>");
+    std::vector<std::pair<std::string, int>> cases = {{"<a b=\"1\"/>NOT-PART-OF-IT", 10}};
+    for (const int length : {126, 127, 128, 16382, 16383, 16384})
+        cases.emplace_back(std::string(size_t(length), char('a' + length % 26)), length);
+    for (auto& [text, length] : cases) {
+        NDIlib_send_create_t settings;
+        settings.p_ndi_name = "Kelo Vantor 1";
+        SourceHandle source(NDIlib_send_create(&settings));
+        ASSERT_TRUE(source);
+        NDIlib_metadata_frame_t metadata;
+        metadata.length = length;
+        metadata.p_data = text.data();
+        NDIlib_send_add_connection_metadata(source.get(), &metadata);
+        FrameSender sending(source.get(), 32, 18, 30000, 1200, DrawMovingBox);
+        TempDir dir;
+        EXPECT_EQ(Probe(PortOf(source), dir)["TAG:NDI_CONNECTION_METADATA"], text.substr(0, size_t(length)))
+            << length << " bytes";
+    }
 }
 
 TEST(SenderStream, EveryDecodedPixelAlphaIncludedEqualsTheFrameSent)
