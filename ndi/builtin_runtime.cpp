@@ -4,7 +4,6 @@
 #include "ndi/builtin_runtime.h"
 
 #include "ndi/listener.h"
-#include "ndi/matroska_muxer.h"
 #include "ndi/source.h"
 #include "ndi/video_format.h"
 
