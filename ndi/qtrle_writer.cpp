@@ -1,10 +1,9 @@
 #include "ndi/qtrle_writer.h"
 
+#include "ndi/qtrle_line.h"
+
 #include <algorithm>
 #include <cstring>
-
-// The kernels are inlined into each build, so no vector crosses a call.
-#pragma GCC diagnostic ignored "-Wpsabi"
 
 namespace vantor::ndi {
 namespace {
@@ -17,8 +16,6 @@ constexpr size_t kLineRangeBytes = 8;
 constexpr uint16_t kHeaderAllLines = 0;
 constexpr uint16_t kHeaderLineRange = 8;
 constexpr int32_t kMaxSkip = 254;
-constexpr int32_t kMaxLiteral = 127;
-constexpr int32_t kMaxRun = 128;
 constexpr uint8_t kEndOfLine = 0xFF;
 
 void PutBE16(uint8_t* p, uint32_t v)
@@ -33,126 +30,11 @@ void PutBE32(uint8_t* p, uint32_t v)
     PutBE16(p + 2, v);
 }
 
-// A BGRA pixel read as a little-endian word is 0xAARRGGBB; the stream wants A, R, G, B.
-void PutPixel(uint8_t*& p, uint32_t bgra)
-{
-    PutBE32(p, bgra);
-    p += 4;
-}
-
 // Most bytes a line can take: skip codes, every pixel literal with its codes, the end.
 size_t LineBytesAtMost(int32_t first, int32_t end)
 {
     const size_t pixels = size_t(end - first);
     return 2 + 2 * size_t(first / kMaxSkip + 1) + pixels * 4 + pixels / kMaxLiteral + 1;
-}
-
-// Pixels are looked at eight at a time in the compiler's vector types, in a build for AVX2 and
-// one for the baseline instruction set, the better chosen at the first call (as the blend
-// does): a frame that changes everywhere at 4096 x 2160 is encoded on the send thread within
-// its frame's time.
-#define VANTOR_INLINE inline __attribute__((always_inline))
-
-using Pixels8 = uint32_t __attribute__((vector_size(32)));
-using Mask8 = int32_t __attribute__((vector_size(32)));
-
-VANTOR_INLINE Pixels8 LoadPixels(const uint32_t* at)
-{
-    Pixels8 v;
-    std::memcpy(&v, at, sizeof v);
-    return v;
-}
-
-VANTOR_INLINE bool AnyLane(Mask8 mask)
-{
-    uint64_t words[sizeof mask / 8];
-    std::memcpy(words, &mask, sizeof mask);
-    return (words[0] | words[1] | words[2] | words[3]) != 0;
-}
-
-VANTOR_INLINE void PutPixels(uint8_t*& p, const uint32_t* pixels, int32_t count)
-{
-    int32_t i = 0;
-    for (; i + 8 <= count; i += 8) {
-        const Pixels8 v = LoadPixels(pixels + i);
-        const Pixels8 big_endian = (v >> 24) | ((v >> 8) & 0xFF00u) | ((v << 8) & 0xFF0000u) | (v << 24);
-        std::memcpy(p + size_t(i) * 4, &big_endian, sizeof big_endian);
-    }
-    for (; i < count; ++i)
-        PutBE32(p + size_t(i) * 4, pixels[i]);
-    p += size_t(count) * 4;
-}
-
-// Pixels from `from` on, before `end`, equal to the one at `from`.
-VANTOR_INLINE int32_t RunLength(const uint32_t* row, int32_t from, int32_t end)
-{
-    int32_t j = from + 1;
-    const Pixels8 first = Pixels8{} + row[from];
-    while (j + 8 <= end && !AnyLane(LoadPixels(row + j) != first))
-        j += 8;
-    while (j < end && row[j] == row[from])
-        ++j;
-    return j - from;
-}
-
-// The first k in [from, last) with row[k] == row[k + 1]; `none` when there is none.
-VANTOR_INLINE int32_t FirstPairOfEqual(const uint32_t* row, int32_t from, int32_t last, int32_t none)
-{
-    int32_t k = from;
-    while (k + 8 <= last && !AnyLane(LoadPixels(row + k) == LoadPixels(row + k + 1)))
-        k += 8;
-    for (; k < last; ++k)
-        if (row[k] == row[k + 1])
-            return k;
-    return none;
-}
-
-// Runs of two or more as runs, the rest as literals up to the next pair of equal pixels, where
-// a run pays off.
-VANTOR_INLINE void WritePixelsWith(uint8_t*& p, const uint32_t* row, int32_t first, int32_t end)
-{
-    int32_t i = first;
-    while (i < end) {
-        const int32_t run = RunLength(row, i, std::min(end, i + kMaxRun));
-        if (run >= 2) {
-            *p++ = uint8_t(256 - run);
-            PutPixel(p, row[i]);
-            i += run;
-            continue;
-        }
-        const int32_t literal_end = std::min(end, i + kMaxLiteral);
-        const int32_t k = FirstPairOfEqual(row, i + 1, std::min(literal_end, end - 1), literal_end);
-        *p++ = uint8_t(k - i);
-        PutPixels(p, row + i, k - i);
-        i = k;
-    }
-}
-
-#undef VANTOR_INLINE
-
-using PixelWriter = void (*)(uint8_t*& p, const uint32_t* row, int32_t first, int32_t end);
-
-namespace avx2 {
-__attribute__((target("avx2"))) void WritePixels(uint8_t*& p, const uint32_t* row, int32_t first, int32_t end)
-{
-    WritePixelsWith(p, row, first, end);
-}
-}  // namespace avx2
-
-namespace baseline {
-void WritePixels(uint8_t*& p, const uint32_t* row, int32_t first, int32_t end)
-{
-    WritePixelsWith(p, row, first, end);
-}
-}  // namespace baseline
-
-PixelWriter ChosenPixelWriter()
-{
-    static const PixelWriter chosen = [] {
-        __builtin_cpu_init();
-        return __builtin_cpu_supports("avx2") ? avx2::WritePixels : baseline::WritePixels;
-    }();
-    return chosen;
 }
 
 }  // namespace
@@ -179,7 +61,7 @@ void QtrleWriter::WriteLine(int32_t y, const uint32_t* row, int32_t first, int32
     uint8_t* const start = out_.Reserve(LineBytesAtMost(first, end));
     uint8_t* p = start;
     WriteSkip(p, first);
-    ChosenPixelWriter()(p, row, first, end);
+    ChosenLineCoder()(p, row, first, end);
     *p++ = kEndOfLine;
     out_.Commit(size_t(p - start));
     next_line_ = y + 1;

@@ -1,11 +1,14 @@
 #include "ndi/frame_taker.h"
 #include "qtrle_reader.h"
+#include "ndi/qtrle_line.h"
 #include "ndi/qtrle_writer.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
+#include <vector>
 
 namespace vantor::ndi {
 namespace {
@@ -129,6 +132,112 @@ TEST(QtrleFrames, AFrameThatDoesNotFitThePictureIsRefused)
     Picture same;
     same.Reset(64, 8);
     EXPECT_FALSE(DrawQtrleFrame(key.bytes().first(key.size() / 2), same));
+}
+
+// The codes as the format's rule gives them, a pixel at a time: runs of two or more (at most
+// 128), literals up to the next pair of equal pixels (at most 127).
+std::vector<uint8_t> CodesByTheRule(const std::vector<uint32_t>& px, int32_t first, int32_t end)
+{
+    std::vector<uint8_t> codes;
+    auto put = [&](uint32_t bgra) {
+        for (int shift : {24, 16, 8, 0})
+            codes.push_back(uint8_t(bgra >> shift));
+    };
+    for (int32_t i = first; i < end;) {
+        int32_t run = 1;
+        while (i + run < end && run < kMaxRun && px[size_t(i + run)] == px[size_t(i)])
+            ++run;
+        if (run >= 2) {
+            codes.push_back(uint8_t(256 - run));
+            put(px[size_t(i)]);
+            i += run;
+            continue;
+        }
+        int32_t k = i + 1;
+        while (k < std::min(end, i + kMaxLiteral) && !(k + 1 < end && px[size_t(k)] == px[size_t(k + 1)]))
+            ++k;
+        codes.push_back(uint8_t(k - i));
+        for (; i < k; ++i)
+            put(px[size_t(i)]);
+    }
+    return codes;
+}
+
+// Each line as runs of the given lengths, in colours that alternate.
+std::vector<uint32_t> Runs(std::initializer_list<int32_t> lengths, int32_t repeat = 1)
+{
+    std::vector<uint32_t> px;
+    uint32_t colour = 0x40000000u;
+    for (int32_t r = 0; r < repeat; ++r)
+        for (int32_t length : lengths)
+            px.insert(px.end(), size_t(length), ++colour);
+    return px;
+}
+
+struct CodedLine {
+    const char* name;
+    std::function<std::vector<uint32_t>()> pixels;
+};
+
+// Runs that end on, before and after each 64-pixel word the coder marks, runs and literals at
+// their length limits and a pixel left over from a long run, in spans that start at different
+// places of a word: each build writes exactly the rule's codes, and the line draws back.
+TEST(QtrleLines, EachBuildWritesTheRulesCodesAcrossWordsAndLengthLimits)
+{
+    const CodedLine lines[] = {
+        {"runs of every length around a word and the limits",
+         [] { return Runs({1, 2, 3, 1, 1, 63, 64, 65, 1, 127, 128, 129, 130, 1, 2, 256, 257, 1}); }},
+        {"single pixels, then a run past the longest literal",
+         [] { return Runs({1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 5}, 10); }},
+        {"one colour", [] { return Runs({4096}); }},
+        {"one colour of exactly one word", [] { return Runs({64}); }},
+        {"short runs of a gradient",
+         [] {
+             std::vector<uint32_t> px;
+             uint32_t state = 7;
+             while (px.size() < 4096) {
+                 state = state * 1664525u + 1013904223u;
+                 px.insert(px.end(), size_t(1 + (state >> 28) % 12), state | 0xFF000000u);
+             }
+             px.resize(4096);
+             return px;
+         }},
+        {"noise with a pair at each word's edge",
+         [] {
+             std::vector<uint32_t> px(300);
+             for (size_t x = 0; x < px.size(); ++x)
+                 px[x] = 0x20000000u + uint32_t(x);
+             for (size_t pair : {62u, 127u, 129u, 191u, 255u})
+                 px[pair + 1] = px[pair];
+             return px;
+         }},
+    };
+    std::vector<std::pair<const char*, LineCoder>> builds = {{"baseline", BaselineLineCoder()}};
+    if (Avx2LineCoder())
+        builds.emplace_back("AVX2", Avx2LineCoder());
+    for (const CodedLine& line : lines) {
+        const std::vector<uint32_t> px = line.pixels();
+        const int32_t end = int32_t(px.size());
+        for (const int32_t first : {0, 1, 63, end - 1}) {
+            const std::vector<uint8_t> expected = CodesByTheRule(px, first, end);
+            for (const auto& [build, coder] : builds) {
+                std::vector<uint8_t> codes(size_t(end) * 5 + 8);
+                uint8_t* p = codes.data();
+                coder(p, px.data(), first, end);
+                codes.resize(size_t(p - codes.data()));
+                EXPECT_EQ(codes, expected) << line.name << ", from pixel " << first << ", " << build;
+            }
+        }
+        Picture sent;
+        sent.Reset(end, 1);
+        std::copy(px.begin(), px.end(), sent.Row(0));
+        ByteBuffer key;
+        WriteKeyFrame(sent, key);
+        Picture shown;
+        shown.Reset(end, 1);
+        ASSERT_TRUE(DrawQtrleFrame(key.bytes(), shown)) << line.name;
+        EXPECT_TRUE(SamePixels(shown, sent)) << line.name;
+    }
 }
 
 }  // namespace
