@@ -1,10 +1,18 @@
-// One instruction set's build of the line encoder: qtrle_writer.cpp includes this once per set,
+// One instruction set's build of the line encoder: qtrle_line.cpp includes this once per set,
 // after defining VANTOR_QTRLE_TARGET, Pixels (its vector of pixels) and RunEndsOf64 for it.
 //
 // The line is first marked where each run of equal pixels ends, 64 pixels to a word, a word
 // just before its pixels are encoded (they are then still in the nearest cache). The codes then
 // step from mark to mark with a count of trailing zeros, so a line of short runs (a gradient,
 // a cross-fade of two) costs no mispredicted branch per run.
+
+// A pixel of the caller's row, which may be any buffer of bytes.
+VANTOR_QTRLE_TARGET VANTOR_INLINE uint32_t PixelAt(const uint32_t* pixels, int32_t k)
+{
+    uint32_t pixel;
+    std::memcpy(&pixel, pixels + k, sizeof pixel);
+    return pixel;
+}
 
 VANTOR_QTRLE_TARGET VANTOR_INLINE void PutPixels(uint8_t*& p, const uint32_t* pixels, int32_t count)
 {
@@ -17,7 +25,7 @@ VANTOR_QTRLE_TARGET VANTOR_INLINE void PutPixels(uint8_t*& p, const uint32_t* pi
         std::memcpy(p + size_t(i) * 4, &big_endian, sizeof big_endian);
     }
     for (; i < count; ++i)
-        PutBE32(p + size_t(i) * 4, pixels[i]);
+        PutBE32(p + size_t(i) * 4, PixelAt(pixels, i));
     p += size_t(count) * 4;
 }
 
@@ -62,7 +70,7 @@ private:
             return RunEndsOf64(pixels_ + base);
         uint64_t bits = uint64_t(1) << (count_ - 1 - base);
         for (int32_t k = base; k + 1 < count_; ++k)
-            bits |= uint64_t(pixels_[k] != pixels_[k + 1]) << (k - base);
+            bits |= uint64_t(PixelAt(pixels_, k) != PixelAt(pixels_, k + 1)) << (k - base);
         return bits;
     }
 
@@ -92,7 +100,7 @@ VANTOR_QTRLE_TARGET void WritePixels(uint8_t*& p, const uint32_t* row, int32_t f
         if (run >= 2) [[likely]] {
             const int32_t step = std::min(run, kMaxRun);
             *p = uint8_t(256 - step);
-            PutBE32(p + 1, pixels[s]);
+            PutBE32(p + 1, PixelAt(pixels, s));
             p += 5;
             s += step;
             if (step == run)
