@@ -2,11 +2,13 @@
 // and a memset of the whole frame, with the ratios printed at the end (goal: copy mode within
 // 1.5 x of the memcpy of the same bytes). And a full-frame logo at 4096 x 2160 drawn as a fade
 // draws it (its alpha weighted) and as a cross-fade (a second logo mixed in), beside its plain
-// copy (goal: the weighted copy under 4 ms).
+// copy (goal: the weighted copy under 4 ms). And that cross-fade of two gradients as the send
+// thread has it: drawn, then taken (compared, copied and encoded for the receivers).
 
 #include "engine/frame_painter.h"
 #include "engine/output_frame.h"
 #include "imagery/rgba_image.h"
+#include "ndi/frame_taker.h"
 #include "support/ratio_reporter.h"
 
 #include <benchmark/benchmark.h>
@@ -105,12 +107,55 @@ void BM_FullFrameLogo(benchmark::State& state)
     state.SetBytesProcessed(state.iterations() * int64_t{4096} * 2160 * 4);
 }
 
+// A gradient of short runs (4 to 28 pixels), as full-frame artwork has them.
+vantor::RgbaImage GradientLogo(int32_t w, int32_t h, uint32_t seed)
+{
+    vantor::RgbaImage logo;
+    logo.FillSolid(w, h, 0, 0, 0);
+    for (int32_t y = 0; y < h; ++y) {
+        uint8_t* row = logo.pixels.get() + size_t(y) * size_t(w) * 4;
+        for (int32_t x = 0, level = 0; x < w; ++level) {
+            seed = seed * 1664525u + 1013904223u;
+            for (int32_t run = int32_t(4 + (seed >> 24) % 25); run > 0 && x < w; --run, ++x) {
+                const uint8_t pixel[4] = {uint8_t(level), uint8_t(level * 3 + y), uint8_t(y), uint8_t(255 - level / 4)};
+                std::memcpy(row + size_t(x) * 4, pixel, 4);
+            }
+        }
+    }
+    return logo;
+}
+
+// Each frame a step of the cross-fade, so every row differs from the frame taken before.
+void BM_FullFrameCrossFadeTaken(benchmark::State& state)
+{
+    vantor::OutputFrame frame;
+    if (!frame.Allocate())
+        return state.SkipWithError("no memory for the frame");
+    frame.Describe(vantor::OutputFormat{4096, 2160, 60000, 1000});
+    vantor::FramePainter painter(frame);
+    const vantor::RgbaImage logo = GradientLogo(4096, 2160, 1), other = GradientLogo(4096, 2160, 2);
+    vantor::ndi::Picture taken;
+    taken.Reset(4096, 2160);
+    vantor::ndi::ByteBuffer delta;
+    uint32_t step = 0;
+    for (auto _ : state) {
+        step = (step + 17) % 256;
+        painter.DrawCrossFade(logo, other, 0, 0, vantor::kCornerUpperLeft, step, 255 - step);
+        painter.TakeChanges();
+        delta.Clear();
+        vantor::ndi::TakeFrame(frame.pixels(), 4096 * 4, taken, &delta);
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(state.iterations() * int64_t{4096} * 2160 * 4);
+}
+
 #define FRAME_SIZES Args({1920, 1080})->Args({4096, 2160})
 BENCHMARK(BM_CompositeCopy)->FRAME_SIZES;
 BENCHMARK(BM_MemcpyLogoRows)->FRAME_SIZES;
 BENCHMARK(BM_CompositeBlend)->FRAME_SIZES;
 BENCHMARK(BM_MemsetFrame)->FRAME_SIZES;
 BENCHMARK(BM_FullFrameLogo)->Arg(0)->Arg(1)->Arg(2)->Arg(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FullFrameCrossFadeTaken)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
