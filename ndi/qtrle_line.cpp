@@ -12,13 +12,6 @@ namespace {
 
 #define VANTOR_INLINE inline __attribute__((always_inline))
 
-// A BGRA pixel read as a little-endian word is 0xAARRGGBB; the stream wants A, R, G, B.
-VANTOR_INLINE void PutBE32(uint8_t* p, uint32_t bgra)
-{
-    const uint32_t big_endian = __builtin_bswap32(bgra);
-    std::memcpy(p, &big_endian, sizeof big_endian);
-}
-
 namespace avx2 {
 #define VANTOR_QTRLE_TARGET __attribute__((target("avx2")))
 using Pixels = uint32_t __attribute__((vector_size(32)));

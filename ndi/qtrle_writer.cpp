@@ -24,12 +24,6 @@ void PutBE16(uint8_t* p, uint32_t v)
     p[1] = uint8_t(v);
 }
 
-void PutBE32(uint8_t* p, uint32_t v)
-{
-    PutBE16(p, v >> 16);
-    PutBE16(p + 2, v);
-}
-
 // Most bytes a line can take: skip codes, every pixel literal with its codes, the end.
 size_t LineBytesAtMost(int32_t first, int32_t end)
 {
