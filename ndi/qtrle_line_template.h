@@ -30,8 +30,8 @@ VANTOR_QTRLE_TARGET VANTOR_INLINE void PutPixels(uint8_t*& p, const uint32_t* pi
 }
 
 // Bit k of word v: pixel 64v + k is the last of its run (the next one differs, or the line
-// ends there). Words are made when first asked for, in rising order; the encoder never looks
-// further back than the last four.
+// ends there). A word is made when asked for and kept until another one is: the encoder asks
+// for the same word many times, then moves on.
 class RunEnds {
 public:
     VANTOR_QTRLE_TARGET RunEnds(const uint32_t* pixels, int32_t count)
@@ -43,9 +43,11 @@ public:
 
     VANTOR_QTRLE_TARGET VANTOR_INLINE uint64_t Word(int32_t v)
     {
-        for (; made_ <= v; ++made_)
-            words_[made_ % kKept] = Make(made_);
-        return words_[v % kKept];
+        if (v != made_) {
+            word_ = Make(v);
+            made_ = v;
+        }
+        return word_;
     }
 
     // The first pixel in [from, limit) that starts a run of two or more; `limit` when none does.
@@ -61,8 +63,6 @@ public:
     }
 
 private:
-    static constexpr int32_t kKept = 4;
-
     VANTOR_QTRLE_TARGET VANTOR_INLINE uint64_t Make(int32_t v) const
     {
         const int32_t base = 64 * v;
@@ -77,8 +77,8 @@ private:
     const uint32_t* pixels_;
     int32_t count_;
     int32_t last_word_;
-    int32_t made_ = 0;
-    uint64_t words_[kKept];
+    int32_t made_ = -1;  // the word word_ is
+    uint64_t word_ = 0;
 };
 
 // Runs of two or more as runs (at most kMaxRun each), the rest as literals up to the next pair
