@@ -1,5 +1,4 @@
 #include "ndi/frame_taker.h"
-#include "qtrle_reader.h"
 
 #include <gtest/gtest.h>
 
@@ -65,45 +64,6 @@ TEST(TakingFrames, TheDeltaCarriesOnlyTheChangedSpan)
     ASSERT_TRUE(TakeFrame(frame.bytes.data(), frame.stride_bytes, taken, &delta));
     // Chunk head and line range, skip codes to pixel 1000, one run, the line's end and the close.
     EXPECT_LE(delta.size(), 40u);
-}
-
-// Spans long enough to be copied past the cache, starting and ending at every alignment (a row
-// of 4099 pixels moves each next row's start by 12 bytes), beside one just too short: the taken
-// picture is the frame, pixel for pixel, and the delta turns the picture shown before into it.
-TEST(TakingFrames, LongSpansAtEveryAlignmentAreTakenAndSentExactly)
-{
-    constexpr int32_t kLongWidth = 4099;
-    const int32_t spans[][2] = {{0, kLongWidth}, {1, kLongWidth}, {3, 2054}, {2, kLongWidth - 1},
-                                {kLongWidth - 2048, kLongWidth}, {5, 2052}};
-    const int32_t rows = int32_t(std::size(spans));
-    // Runs of three, and every pixel different in the next frame.
-    auto pixel = [](int32_t x, int32_t y, uint32_t frame) { return 0x9E3779B9u * uint32_t(x / 3 + 7 * y) + frame * 0x01000193u; };
-    std::vector<uint8_t> frame(size_t(kLongWidth) * 4 * size_t(rows));
-    auto fill = [&](uint32_t frame_number, bool only_spans) {
-        for (int32_t y = 0; y < rows; ++y)
-            for (int32_t x = 0; x < kLongWidth; ++x)
-                if (!only_spans || (x >= spans[y][0] && x < spans[y][1])) {
-                    const uint32_t value = pixel(x, y, frame_number);
-                    std::memcpy(&frame[(size_t(y) * kLongWidth + size_t(x)) * 4], &value, 4);
-                }
-    };
-    Picture taken, shown;
-    taken.Reset(kLongWidth, rows);
-    shown.Reset(kLongWidth, rows);
-    ByteBuffer delta;
-    fill(0, false);
-    ASSERT_TRUE(TakeFrame(frame.data(), kLongWidth * 4, taken, &delta));
-    ASSERT_TRUE(DrawQtrleFrame(delta.bytes(), shown));
-    fill(1, true);
-    delta.Clear();
-    ASSERT_TRUE(TakeFrame(frame.data(), kLongWidth * 4, taken, &delta));
-    ASSERT_TRUE(DrawQtrleFrame(delta.bytes(), shown));
-    for (int32_t y = 0; y < rows; ++y)
-        for (int32_t x = 0; x < kLongWidth; ++x) {
-            const uint32_t sent = pixel(x, y, x >= spans[y][0] && x < spans[y][1] ? 1 : 0);
-            ASSERT_EQ(PixelOf(taken, x, y), sent) << "taken, " << x << "," << y;
-            ASSERT_EQ(PixelOf(shown, x, y), sent) << "shown, " << x << "," << y;
-        }
 }
 
 }  // namespace

@@ -84,24 +84,32 @@ TEST(QtrleFrames, APairOfEqualPixelsIsFoundAtEveryPlaceAndTheLineDrawsBack)
     }
 }
 
+// At 4099 pixels a line also holds spans long enough to be copied past the cache, starting at
+// other alignments (each next line moves by 12 bytes), and one just too short for that.
 TEST(QtrleFrames, ADeltaOfTakenFramesTurnsThePreviousPictureIntoTheNewOne)
 {
-    Picture before = MixedPicture(700, 12);
-    Picture taken = MixedPicture(700, 12);
-    Picture after = MixedPicture(700, 12);
-    after.Row(3)[0] = 1;        // first pixel
-    after.Row(3)[699] = 2;      // last pixel of the same row
-    after.Row(7)[600] = 3;      // a lone pixel past the longest single skip
-    std::fill_n(after.Row(10) + 100, 400, 0x11223344u);  // a long run inside a changed span
-    std::vector<uint8_t> frame(size_t(700) * 12 * 4);
-    for (int32_t y = 0; y < 12; ++y)
-        std::memcpy(&frame[size_t(y) * 700 * 4], after.Row(y), 700 * 4);
+    for (const int32_t width : {700, 4099}) {
+        Picture before = MixedPicture(width, 12);
+        Picture taken = MixedPicture(width, 12);
+        Picture after = MixedPicture(width, 12);
+        after.Row(3)[0] = 1;          // first pixel
+        after.Row(3)[width - 1] = 2;  // last pixel of the same row
+        after.Row(7)[600] = 3;        // a lone pixel past the longest single skip
+        std::fill_n(after.Row(10) + 100, 400, 0x11223344u);  // a long run inside a changed span
+        if (width > 2100) {
+            after.Row(5)[1] = after.Row(5)[2051] = 4;  // 2051 pixels, streamed
+            after.Row(8)[5] = after.Row(8)[2051] = 5;  // 2047 pixels, copied
+        }
+        std::vector<uint8_t> frame(size_t(width) * 12 * 4);
+        for (int32_t y = 0; y < 12; ++y)
+            std::memcpy(&frame[size_t(y) * size_t(width) * 4], after.Row(y), size_t(width) * 4);
 
-    ByteBuffer delta;
-    ASSERT_TRUE(TakeFrame(frame.data(), 700 * 4, taken, &delta));
-    EXPECT_TRUE(SamePixels(taken, after));
-    ASSERT_TRUE(DrawQtrleFrame(delta.bytes(), before));
-    EXPECT_TRUE(SamePixels(before, after));
+        ByteBuffer delta;
+        ASSERT_TRUE(TakeFrame(frame.data(), width * 4, taken, &delta));
+        EXPECT_TRUE(SamePixels(taken, after)) << width;
+        ASSERT_TRUE(DrawQtrleFrame(delta.bytes(), before));
+        EXPECT_TRUE(SamePixels(before, after)) << width;
+    }
 }
 
 TEST(QtrleFrames, AnUnchangedFrameIsAFewBytesAndDrawsNothing)
@@ -184,8 +192,6 @@ TEST(QtrleLines, EachBuildWritesTheRulesCodesAcrossWordsAndLengthLimits)
     const std::pair<const char*, std::vector<int32_t>> lines[] = {
         {"runs of every length around a word and the limits", {1, 2, 3, 1, 1, 63, 64, 65, 1, 127, 128, 129, 130, 1, 2, 256, 257, 1}},
         {"single pixels past the longest literal, then a run", singles_past_a_literal},
-        {"one colour", {4096}},
-        {"one colour of exactly one word", {64}},
         {"short runs of a gradient", gradient},
         {"single pixels with pairs at words' edges", pairs_at_word_edges},
     };
